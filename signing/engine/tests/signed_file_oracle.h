@@ -1,0 +1,110 @@
+// The SignedFile as the format describes it, built element by element with
+// small DER helpers of the tests' own (not the encoder's), so that tests can
+// compare whole files against the description.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace oracle {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes hex(const std::string& text) {
+    Bytes out;
+    std::string digits;
+    for (char c : text) if (c != ' ') digits += c;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) {
+        out.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    }
+    return out;
+}
+
+// Length octets as the format's table gives them: short form up to 126.
+inline Bytes len(size_t n) {
+    if (n <= 126) return {static_cast<uint8_t>(n)};
+    if (n <= 0xFF) return {0x81, static_cast<uint8_t>(n)};
+    if (n <= 0xFFFF) return {0x82, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
+    if (n <= 0xFFFFFF) {
+        return {0x83, static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8),
+                static_cast<uint8_t>(n)};
+    }
+    return {0x84, static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
+            static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
+}
+
+inline Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+inline Bytes tlv(uint8_t tag, const Bytes& content) {
+    return cat({Bytes{tag}, len(content.size()), content});
+}
+
+struct Inputs {
+    Bytes content, signature, certificate, issuer, serial, personalData;
+};
+
+// The SignedFile as the format lays it out, in file order.
+inline Bytes expectedSignedFile(const Inputs& in) {
+    const Bytes serialNumber = cat({Bytes{0x02, static_cast<uint8_t>(in.serial.size())}, in.serial});
+    const Bytes signerInfo = tlv(0x30, cat({
+        hex("02 01 01"),
+        tlv(0x30, cat({in.issuer, serialNumber})),
+        hex("30 09 06 05 2B 0E 03 02 1A 05 00"),
+        hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00"),
+        tlv(0x04, in.signature),
+        tlv(0xA1, tlv(0x30, cat({hex("06 09 2A 86 48 86 F7 0D 01 09 02"),
+                                 tlv(0x31, tlv(0x30, tlv(0x81, in.personalData)))}))),
+    }));
+    const Bytes signedData = tlv(0x30, cat({
+        hex("02 01 01"),
+        hex("31 0B 30 09 06 05 2B 0E 03 02 1A 05 00"),
+        tlv(0x30, cat({hex("06 09 2A 86 48 86 F7 0D 01 07 01"), tlv(0xA0, tlv(0x04, in.content))})),
+        tlv(0xA0, in.certificate),
+        tlv(0x31, signerInfo),
+    }));
+    return tlv(0x30, cat({hex("06 09 2A 86 48 86 F7 0D 01 07 02"), tlv(0xA0, signedData)}));
+}
+
+// One element of a DER encoding found at `offset`: where its content starts
+// and how long it is. Definite lengths only, as certificates use.
+struct Element {
+    uint8_t tag;
+    size_t contentStart;
+    size_t contentLength;
+    size_t end() const { return contentStart + contentLength; }
+};
+
+inline Element elementAt(const Bytes& der, size_t offset) {
+    Element e{der.at(offset), offset + 2, der.at(offset + 1)};
+    if (e.contentLength & 0x80) {
+        const size_t count = e.contentLength & 0x7F;
+        e.contentLength = 0;
+        for (size_t i = 0; i < count; ++i) e.contentLength = (e.contentLength << 8) | der.at(offset + 2 + i);
+        e.contentStart += count;
+    }
+    return e;
+}
+
+// The encoded issuer Name and the serial number's content octets of a DER
+// certificate, read straight from its bytes.
+inline void issuerAndSerialOf(const Bytes& certificate, Bytes* issuer, Bytes* serial) {
+    const Element cert = elementAt(certificate, 0);
+    const Element tbs = elementAt(certificate, cert.contentStart);
+    size_t at = tbs.contentStart;
+    if (certificate.at(at) == 0xA0) at = elementAt(certificate, at).end();  // version
+    const Element serialNumber = elementAt(certificate, at);
+    const Element signatureAlgorithm = elementAt(certificate, serialNumber.end());
+    const size_t issuerStart = signatureAlgorithm.end();
+    const Element issuerName = elementAt(certificate, issuerStart);
+    serial->assign(certificate.begin() + serialNumber.contentStart,
+                   certificate.begin() + serialNumber.end());
+    issuer->assign(certificate.begin() + issuerStart, certificate.begin() + issuerName.end());
+}
+
+}  // namespace oracle

@@ -1,0 +1,117 @@
+#include "test_card_key.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+
+#include "digest_info.h"
+#include "pkcs7_encoder.h"
+#include "sha1_digest.h"
+
+Bytes readWholeFile(const std::string& path) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) throw std::runtime_error("cannot open " + path);
+    Bytes bytes;
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    return bytes;
+}
+
+void writeWholeFile(const std::string& path, const Bytes& bytes) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::string testDataPath(const std::string& relative) {
+    return std::string(QUILL_TESTDATA_DIR) + "/" + relative;
+}
+
+TestCard loadTestCard(const std::string& name) {
+    return {readWholeFile(testDataPath("pki/cards/" + name + ".der")),
+            readWholeFile(testDataPath("pki/cards/" + name + ".keyblob"))};
+}
+
+Bytes signDigestInfo(const TestCard& card, const Bytes& digestInfo) {
+    // CryptoAPI signs a hash object, writing the DigestInfo itself: give it
+    // the SHA-1 value that the DigestInfo carries.
+    static const uint8_t sha1Prefix[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
+                                         0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14};
+    if (digestInfo.size() != 35 || !std::equal(sha1Prefix, sha1Prefix + 15, digestInfo.begin())) {
+        throw std::runtime_error("not a SHA-1 DigestInfo");
+    }
+    HCRYPTPROV provider = 0;
+    if (!CryptAcquireContextA(&provider, nullptr, MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES,
+                              CRYPT_VERIFYCONTEXT)) {
+        throw std::runtime_error("no provider");
+    }
+    HCRYPTKEY key = 0;
+    HCRYPTHASH hash = 0;
+    Bytes signature;
+    const auto* header = reinterpret_cast<const BLOBHEADER*>(card.keyBlob.data());
+    const DWORD keySpec = header->aiKeyAlg == CALG_RSA_SIGN ? AT_SIGNATURE : AT_KEYEXCHANGE;
+    DWORD size = 0;
+    const bool ok =
+        CryptImportKey(provider, card.keyBlob.data(), static_cast<DWORD>(card.keyBlob.size()),
+                       0, 0, &key) &&
+        CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash) &&
+        CryptSetHashParam(hash, HP_HASHVAL, digestInfo.data() + 15, 0) &&
+        CryptSignHashA(hash, keySpec, nullptr, 0, nullptr, &size);
+    if (ok) {
+        signature.resize(size);
+        if (!CryptSignHashA(hash, keySpec, nullptr, 0, signature.data(), &size)) signature.clear();
+    }
+    if (hash) CryptDestroyHash(hash);
+    if (key) CryptDestroyKey(key);
+    CryptReleaseContext(provider, 0);
+    if (signature.empty()) throw std::runtime_error("signing failed");
+    // CryptoAPI hands the signature over least significant octet first.
+    std::reverse(signature.begin(), signature.end());
+    return signature;
+}
+
+Bytes signContent(const TestCard& card, const uint8_t* content, uint32_t length) {
+    uint8_t* digest = nullptr;
+    uint32_t digestLength = 0;
+    if (fnSha1Digest(content, length, &digest, &digestLength) != 0) {
+        throw std::runtime_error("digest failed");
+    }
+    uint8_t digestInfo[DIGEST_INFO_CAPACITY];
+    uint8_t digestInfoLength = 0;
+    const int32_t made = fnMakeDigestInfo(digest, digestLength, digestInfo, &digestInfoLength);
+    std::free(digest);
+    if (made != 0) throw std::runtime_error("DigestInfo failed");
+    return signDigestInfo(card, Bytes(digestInfo, digestInfo + digestInfoLength));
+}
+
+Bytes buildSignedFile(const TestCard& card, const Bytes& content, const Bytes& personalData) {
+    // SHA-1 refuses empty content; sign the DigestInfo of the empty string then.
+    static const uint8_t emptySha1DigestInfo[] = {
+        0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E, 0x03, 0x02, 0x1A, 0x05, 0x00, 0x04,
+        0x14, 0xDA, 0x39, 0xA3, 0xEE, 0x5E, 0x6B, 0x4B, 0x0D, 0x32, 0x55, 0xBF, 0xEF, 0x95,
+        0x60, 0x18, 0x90, 0xAF, 0xD8, 0x07, 0x09};
+    const Bytes signature =
+        content.empty()
+            ? signDigestInfo(card, Bytes(std::begin(emptySha1DigestInfo), std::end(emptySha1DigestInfo)))
+            : signContent(card, content.data(), static_cast<uint32_t>(content.size()));
+    uint32_t length = 0;
+    auto build = [&](uint8_t* out) {
+        return fnBuildPkcs7(content.data(), static_cast<uint32_t>(content.size()), signature.data(),
+                            static_cast<uint32_t>(signature.size()), card.certificate.data(),
+                            static_cast<uint32_t>(card.certificate.size()), personalData.data(),
+                            static_cast<uint32_t>(personalData.size()), out, &length);
+    };
+    if (build(nullptr) != 0) throw std::runtime_error("encoder failed to measure");
+    Bytes file(length);
+    if (build(file.data()) != 0) throw std::runtime_error("encoder failed");
+    return file;
+}

@@ -1,0 +1,35 @@
+// Test support for the Windows tests: the test PKI's cards, and signatures made
+// with their private keys through CryptoAPI, as a card would make them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// A whole file; throws std::runtime_error when it cannot be read.
+Bytes readWholeFile(const std::string& path);
+void writeWholeFile(const std::string& path, const Bytes& bytes);
+
+// A file of the test data folder, by its path relative to it ("pki/ca/140.der").
+std::string testDataPath(const std::string& relative);
+
+struct TestCard {
+    Bytes certificate;  // DER X.509
+    Bytes keyBlob;      // the private key as a CryptoAPI PRIVATEKEYBLOB
+};
+
+// A card of the test PKI by name: pki/cards/<name>.der and <name>.keyblob.
+TestCard loadTestCard(const std::string& name);
+
+// The RSA PKCS#1 v1.5 signature of a SHA-1 DigestInfo with the card's key,
+// most significant octet first, as a card returns it.
+Bytes signDigestInfo(const TestCard& card, const Bytes& digestInfo);
+
+// The card's signature over the content: SHA-1, DigestInfo, RSA, with the
+// engine's own digest and DigestInfo.
+Bytes signContent(const TestCard& card, const uint8_t* content, uint32_t length);
+
+// A complete SignedFile of the content, signed with the card's key.
+Bytes buildSignedFile(const TestCard& card, const Bytes& content, const Bytes& personalData);
