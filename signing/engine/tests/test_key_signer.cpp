@@ -1,7 +1,8 @@
-// Signs one content file as the signing engine does (SHA-1, DigestInfo, the
-// card's RSA signature, the SignedFile encoder) and reports the time of each
-// step and the process's peak memory. Run by scripts/bench:
-//   encoder_bench <content> <out.p7m> <card name>
+// Signs one file as the signing engine does (SHA-1, DigestInfo, the card's RSA
+// signature, the SignedFile encoder), with a test card's key in place of the
+// card, and reports the time of each step and the process's peak memory.
+// scripts/bench and scripts/demo run it:
+//   test_key_signer <content> <out.p7m> <card name>
 #include <windows.h>
 #include <psapi.h>
 
@@ -37,7 +38,7 @@ uint8_t* readContent(const char* path, uint32_t* size) {
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: encoder_bench <content> <out.p7m> <card>\n");
+        std::fprintf(stderr, "usage: test_key_signer <content> <out.p7m> <card>\n");
         return 2;
     }
     try {
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
         std::free(out);
         std::free(content);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "encoder_bench: %s\n", e.what());
+        std::fprintf(stderr, "test_key_signer: %s\n", e.what());
         return 1;
     }
     return 0;
