@@ -1,0 +1,6 @@
+# A CIE whose municipality code is written in lower case (q512)
+atr = 3B E9 00 FF C1 10 31 FE 55 00 64 05 00 C8 02 31 80 00 47
+personal_data = 00007604q5120801012020080101203005ROSSI05MARIO080101197001M0317510RSSMRA70A01L736S03ITA07VALDORA02IT0012VIA ROMA 1 VALDORA00
+pin = 12345678
+certificate = ../pki/cards/cie140.der
+key = ../pki/cards/cie140.keyblob

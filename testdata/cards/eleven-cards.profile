@@ -1,0 +1,6 @@
+# Eleven readers, each with a card
+atr = 3B FF 18 00 FF 81 31 FE 55 00 6B 02 09 03 03 01 01 01 43 4E 53 10 31 80 9F
+pin = 1234
+tokens = 11
+certificate = ../pki/cards/card144.der
+key = ../pki/cards/card144.keyblob

@@ -1,0 +1,2 @@
+# A reader without a card
+card = no

@@ -1,0 +1,2 @@
+# No card reader attached
+reader = no
