@@ -126,8 +126,13 @@ extern "C" DWORD WINAPI CIE_Sign(const BYTE* data, BYTE dataLength, BYTE* signat
                                  DWORD* signatureLength) {
     DWORD result = refusal("CIE_Sign");
     if (result == 0) {
+        const cardsim::Bytes& key = g_connection.card.key;
         cardsim::Bytes made;
-        if (data == nullptr || !cardsim::signPkcs1(g_connection.card.key, data, dataLength, &made)) {
+        if (signature == nullptr || signatureLength == nullptr || data == nullptr) {
+            result = SCARD_E_INVALID_PARAMETER;
+        } else if (*signatureLength < cardsim::keyBlobModulusBytes(key)) {
+            result = SCARD_E_INSUFFICIENT_BUFFER;  // told before the card works
+        } else if (!cardsim::signPkcs1(key, data, dataLength, &made)) {
             result = SCARD_E_INVALID_PARAMETER;
         } else {
             result = deliver(made.data(), made.size(), signature, signatureLength);

@@ -115,6 +115,27 @@ TEST_F(MiddlewareBackEnd, CertificateThatCannotBeDecodedGivesTheEncodersCode) {
     EXPECT_EQ(length, 0u);
 }
 
+TEST_F(MiddlewareBackEnd, KeyLongerThan4096BitsGivesTheCardsCode) {
+    card_.insertVariant("cie140", "certificate = ../pki/cards/card144-8192.der\n"
+                                  "key = ../pki/cards/card144-8192.keyblob");
+    ASSERT_EQ(CIE_Connect(nullptr), 0u);
+    connected_ = true;
+    uint32_t length = 0;
+    EXPECT_EQ(sign(nullptr, &length), static_cast<int32_t>(SCARD_E_INSUFFICIENT_BUFFER));
+}
+
+// The stand-in itself: a signature goes only into a buffer that holds it.
+TEST_F(MiddlewareBackEnd, SimulatedCardHonoursTheSignatureLength) {
+    connect("cie140");  // a 1024-bit key
+    const BYTE data[35] = {0x30};
+    BYTE signature[512];
+    DWORD length = 127;
+    EXPECT_EQ(CIE_Sign(data, 35, signature, &length), static_cast<DWORD>(SCARD_E_INSUFFICIENT_BUFFER));
+    length = 512;
+    EXPECT_EQ(CIE_Sign(data, 35, signature, &length), 0u);
+    EXPECT_EQ(length, 128u);
+}
+
 TEST_F(MiddlewareBackEnd, MissingLengthIsRefused) {
     connect("cie140");
     EXPECT_EQ(fnSignBufferCie(PIN, 8, content_.data(), 10, nullptr, 0, nullptr, nullptr),

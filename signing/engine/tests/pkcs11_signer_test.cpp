@@ -203,6 +203,14 @@ INSTANTIATE_TEST_SUITE_P(
         SessionFailure{"SignFails", "fail = C_Sign", "errore sulla c_sign"}),
     [](const testing::TestParamInfo<SessionFailure>& info) { return std::string(info.param.name); });
 
+TEST_F(ModuleBackEnd, KeyLongerThan4096BitsCannotSign) {
+    card_.insert("card144-8192");
+    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
+    expectOneBox("errore sulla c_sign");
+    const std::vector<std::string> log = card_.logLines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "C_Sign(35 bytes) = 0x00000150"), log.end());
+}
+
 TEST_F(ModuleBackEnd, EmptyFileCannotBeDigested) {
     card_.insert("card144");
     writeWholeFile(input_, Bytes{});
