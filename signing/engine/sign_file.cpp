@@ -1,0 +1,158 @@
+#include "sign_file.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+
+#include "Cie_MetaCmd.h"
+#include "cie_signer.h"
+#include "dialog.h"
+#include "file_io.h"
+#include "message_box.h"
+#include "personal_data.h"
+#include "pin_prompt.h"
+#include "pkcs11_signer.h"
+#include "result_codes.h"
+#include "signing_log.h"
+
+namespace {
+
+constexpr uint32_t RECORD_CAPACITY = 2048;
+// The second pass gets this much room beyond the length the first reported.
+constexpr uint32_t SIGNED_FILE_SLACK = 4096;
+
+// The middleware connection of one call: closed exactly once, either where
+// the steps close it or, on any other way out, when this goes away.
+class CieConnection {
+public:
+    ~CieConnection() { close(); }
+    DWORD open() {
+        const DWORD code = CIE_Connect(nullptr);
+        open_ = code == 0;
+        return code;
+    }
+    void close() {
+        if (open_) CIE_Disconnect();
+        open_ = false;
+    }
+private:
+    bool open_ = false;
+};
+
+// The wait cursor for the whole call.
+class WaitCursorScope {
+public:
+    WaitCursorScope() { beginWaitCursor(); }
+    ~WaitCursorScope() { endWaitCursor(); }
+};
+
+void warn(const char* message) {
+    showMessageBox(GetDesktopWindow(), message, "", MB_ICONEXCLAMATION | MB_OK);
+}
+
+void error(const char* message) {
+    showMessageBox(GetDesktopWindow(), message, "Errore", MB_ICONERROR | MB_OK);
+}
+
+// The PIN prompt for the first file of a batch; 0 when a PIN was given.
+int askPinForFirstFile(int batchIndex) {
+    if (batchIndex != 0) return 0;
+    const int result = showPinPrompt();
+    restoreWaitCursor();
+    return result;
+}
+
+void logOtherCard(const uint8_t* atr, uint8_t length) {
+    fnLogMessage("non una cie\nATR= ");
+    for (uint8_t i = 0; i < length; ++i) fnLogMessage(" 0x%02X ", atr[i]);
+    fnLogMessage("\n");
+}
+
+int32_t signWithCie(CieConnection& connection, const char* inputPath, const char* outputPath,
+                    int batchIndex) {
+    FileContent content;
+    if (readFileContent(inputPath, &content) != ReadResult::Ok) return SIGN_ERR_GENERIC;
+
+    // A read that fails leaves the buffer zero: every field is then empty.
+    std::unique_ptr<uint8_t[]> record(new uint8_t[RECORD_CAPACITY]());
+    DWORD recordLength = RECORD_CAPACITY;
+    CIE_ReadDatiPersonaliRaw(record.get(), &recordLength);
+    if (recordLength > RECORD_CAPACITY) recordLength = RECORD_CAPACITY;
+    DatiPersonali dati;
+    std::memset(&dati, 0, sizeof dati);
+    const uint8_t fullLength = fnParseDatiPersonali(record.get(), recordLength, &dati);
+    record[fullLength] = 0;
+
+    if (std::strcmp(dati.slots[SLOT_MUNICIPALITY], REQUIRED_MUNICIPALITY) != 0) {
+        warn("La smartCard non \xE8 una CIE emessa dal Comune Corretto");
+        return SIGN_ERR_GENERIC;
+    }
+    const int prompt = askPinForFirstFile(batchIndex);
+    if (prompt != 0) return prompt;
+
+    const PinSlot& pin = pinSlot();
+    uint32_t length = 0;
+    int32_t result = fnSignBufferCie(pin.text, pin.length, content.data.get(), content.size,
+                                     record.get(), fullLength, nullptr, &length);
+    if (result != 0) {
+        error("Errore durante le operazioni di firma");
+        return result;
+    }
+    std::unique_ptr<uint8_t[]> signedFile(new uint8_t[length + SIGNED_FILE_SLACK]);
+    result = fnSignBufferCie(pin.text, pin.length, content.data.get(), content.size, record.get(),
+                             fullLength, signedFile.get(), &length);
+    content = FileContent();
+    if (result != 0) {
+        error("errore durante le operazioni di firma");
+        return result;
+    }
+    connection.close();
+    if (writeFileContent(outputPath, signedFile.get(), length) != 0) return SIGN_ERR_GENERIC;
+    return SIGN_OK;
+}
+
+int32_t signFile(const char* inputPath, const char* outputPath, int batchIndex) {
+    if (!canOpenForReading(inputPath)) return SIGN_ERR_GENERIC;
+
+    CieConnection connection;
+    DWORD code = connection.open();
+    if (code != 0) {
+        warn("Errore sulla connessione con il lettore di smartcard");
+        return static_cast<int32_t>(code);
+    }
+    uint8_t atr[256];
+    uint8_t atrLength = 255;
+    code = CIE_Read_ATR(atr, &atrLength);
+    if (code != 0) {
+        connection.close();
+        warn("Errore sulla Lettura ATR");
+        return static_cast<int32_t>(code);
+    }
+    if (isCieAtr(atr, atrLength)) return signWithCie(connection, inputPath, outputPath, batchIndex);
+
+    // Any other card goes through its PKCS#11 module, never with both open.
+    logOtherCard(atr, atrLength);
+    connection.close();
+    const int prompt = askPinForFirstFile(batchIndex);
+    if (prompt != 0) return prompt;
+    return fnSignFilePkcs11(inputPath, outputPath, batchIndex, pinSlot().text);
+}
+
+}  // namespace
+
+bool isCieAtr(const uint8_t* atr, uint32_t length) {
+    if (length > sizeof CIE_ATR_REFERENCE) return false;
+    return std::memcmp(atr, CIE_ATR_REFERENCE, length) == 0;
+}
+
+int32_t fnSignFile(const char* inputPath, const char* outputPath, int batchIndex) {
+    WaitCursorScope waitCursor;
+    try {
+        return signFile(inputPath, outputPath, batchIndex);
+    } catch (...) {
+        showMessageBox(nullptr, "In fnSignFile catch. \n", "Error",
+                       MB_ICONERROR | MB_OK | MB_SETFOREGROUND);
+        return SIGN_ERR_GENERIC;
+    }
+}

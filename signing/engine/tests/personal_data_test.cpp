@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "personal_data.h"
+
+namespace {
+
+uint8_t hexValue(const char* text) {
+    uint8_t value = 0xEE;
+    EXPECT_EQ(fnHexToByte(text, &value), 0) << text;
+    return value;
+}
+
+TEST(HexToByte, ReadsLengthsInEitherCase) {
+    EXPECT_EQ(hexValue("0000A2"), 0xA2);
+    EXPECT_EQ(hexValue("1F"), 31);
+    EXPECT_EQ(hexValue("1f"), 31);
+    EXPECT_EQ(hexValue("00"), 0);
+    EXPECT_EQ(hexValue("FF"), 255);
+    EXPECT_EQ(hexValue(""), 0);
+}
+
+TEST(HexToByte, KeepsTheValueModulo256AndCountsOtherCharactersByTheirCode) {
+    EXPECT_EQ(hexValue("100"), 0);       // 256
+    EXPECT_EQ(hexValue("1A2"), 0xA2);    // 418
+    EXPECT_EQ(hexValue("g"), 'g');       // 103
+    EXPECT_EQ(hexValue("1g"), static_cast<uint8_t>(16 + 'g'));
+    EXPECT_EQ(hexValue(" 1"), static_cast<uint8_t>(' ' * 16 + 1));
+}
+
+TEST(HexToByte, NullPointersStoreNothing) {
+    uint8_t value = 7;
+    EXPECT_EQ(fnHexToByte(nullptr, &value), 0x1000);
+    EXPECT_EQ(value, 7);
+    EXPECT_EQ(fnHexToByte("12", nullptr), 0x1000);
+}
+
+// A record from its fields, as the card writes it.
+std::string record(std::initializer_list<std::string> fields) {
+    std::string body;
+    char length[3];
+    for (const std::string& f : fields) {
+        std::snprintf(length, sizeof length, "%02X", static_cast<unsigned>(f.size()));
+        body += length + f;
+    }
+    char header[7];
+    std::snprintf(header, sizeof header, "%06X", static_cast<unsigned>(body.size()));
+    return header + body;
+}
+
+const std::string ROSSI = record({"Q512", "01012020", "01012030", "ROSSI", "MARIO", "01011970", "M",
+                                  "175", "RSSMRA70A01L736S", "ITA", "VALDORA", "IT", "", "VIA ROMA 1",
+                                  "NO"});
+
+// The record in a heap block of exactly its length, so that AddressSanitizer
+// sees any read past it.
+struct Parsed {
+    uint8_t length;
+    std::unique_ptr<DatiPersonali> dati;
+};
+Parsed parse(const std::string& text, size_t available) {
+    std::unique_ptr<uint8_t[]> exact(new uint8_t[available ? available : 1]);
+    std::memcpy(exact.get(), text.data(), available);
+    Parsed p{0, std::make_unique<DatiPersonali>()};
+    std::memset(p.dati.get(), 0, sizeof(DatiPersonali));
+    p.length = fnParseDatiPersonali(exact.get(), static_cast<uint32_t>(available), p.dati.get());
+    return p;
+}
+Parsed parse(const std::string& text) { return parse(text, text.size()); }
+
+TEST(ParseDatiPersonali, PutsEachFieldIntoItsSlot) {
+    const Parsed p = parse(ROSSI);
+    EXPECT_EQ(p.length, ROSSI.size());
+    const char* expected[DATI_PERSONALI_SLOTS] = {
+        "MARIO", "ROSSI", "M", "175", "Q512", "VIA ROMA 1", "VALDORA", "NO", "01011970",
+        "RSSMRA70A01L736S", "01012020", "01012030", "ITA", "", "IT"};
+    for (int slot = 0; slot < DATI_PERSONALI_SLOTS; ++slot) {
+        EXPECT_STREQ(p.dati->slots[slot], expected[slot]) << "slot " << slot;
+    }
+    EXPECT_EQ(p.dati->continued, 0);
+}
+
+TEST(ParseDatiPersonali, AnythingAfterTheLastFieldMarksTheRecordContinued) {
+    EXPECT_EQ(parse(ROSSI + "X").dati->continued, 1);
+}
+
+TEST(ParseDatiPersonali, FullLengthIsTheHeaderPlusSixModulo256) {
+    EXPECT_EQ(parse("0000A2").length, 168);
+    EXPECT_EQ(parse("0000F9").length, 255);
+    EXPECT_EQ(parse("0000FA").length, 0);  // 256 does not fit the one-byte length
+    uint8_t bytes[] = {'0', '0', '0', '0', '1', 'f'};
+    EXPECT_EQ(fnParseDatiPersonali(bytes, sizeof bytes, nullptr), 37);  // length only
+}
+
+TEST(ParseDatiPersonali, ShortAndTruncatedRecordsGiveEmptyOrShortenedFields) {
+    // Nothing at all, or less than the header: every slot empty.
+    for (size_t available : {0, 3, 7}) {
+        const Parsed p = parse(ROSSI, available);
+        for (const auto& slot : p.dati->slots) EXPECT_STREQ(slot, "") << available;
+    }
+    // Cut inside the surname (field 4): "ROS", and nothing after it.
+    const size_t surname = ROSSI.find("ROSSI");
+    const Parsed cut = parse(ROSSI, surname + 3);
+    EXPECT_STREQ(cut.dati->slots[SLOT_MUNICIPALITY], "Q512");
+    EXPECT_STREQ(cut.dati->slots[SLOT_SURNAME], "ROS");
+    EXPECT_STREQ(cut.dati->slots[SLOT_NAME], "");
+    EXPECT_EQ(cut.dati->continued, 0);
+}
+
+TEST(ParseDatiPersonali, MalformedLengthsNeverReadPastTheRecord) {
+    // Lengths that promise far more than there is, and digits that are no digits.
+    const std::string malformed[] = {"000010FFQ512", "0000zzzzQ512", "000010FF" + std::string(40, 'F'),
+                                     std::string(300, 'F'), "FFFFFF", std::string(12, '\0')};
+    for (const std::string& text : malformed) {
+        const Parsed p = parse(text);
+        for (const auto& slot : p.dati->slots) EXPECT_LT(std::strlen(slot), size_t{256});
+    }
+    const Parsed promised = parse("000010FFQ512");
+    EXPECT_STREQ(promised.dati->slots[SLOT_MUNICIPALITY], "Q512");
+}
+
+TEST(ParseDatiPersonali, MunicipalityCodeIsCarriedAsWritten) {
+    EXPECT_STREQ(parse(record({"q512"})).dati->slots[SLOT_MUNICIPALITY], "q512");
+    EXPECT_STREQ(parse(record({"Q5120"})).dati->slots[SLOT_MUNICIPALITY], "Q5120");
+}
+
+}  // namespace
