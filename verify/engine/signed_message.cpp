@@ -1,0 +1,173 @@
+#include "signed_message.h"
+
+namespace oids {
+const std::vector<uint8_t> SIGNED_DATA = ber::oidFromText("1.2.840.113549.1.7.2");
+const std::vector<uint8_t> DATA = ber::oidFromText("1.2.840.113549.1.7.1");
+const std::vector<uint8_t> MESSAGE_DIGEST = ber::oidFromText("1.2.840.113549.1.9.4");
+const std::vector<uint8_t> UNSTRUCTURED_NAME = ber::oidFromText("1.2.840.113549.1.9.2");
+const std::vector<uint8_t> SUBJECT_ALT_NAME = ber::oidFromText("2.5.29.8");
+const std::vector<uint8_t> SHA1 = ber::oidFromText("1.3.14.3.2.26");
+const std::vector<uint8_t> SHA256 = ber::oidFromText("2.16.840.1.101.3.4.2.1");
+const std::vector<uint8_t> SHA384 = ber::oidFromText("2.16.840.1.101.3.4.2.2");
+const std::vector<uint8_t> SHA512 = ber::oidFromText("2.16.840.1.101.3.4.2.3");
+const std::vector<uint8_t> RSA_ENCRYPTION = ber::oidFromText("1.2.840.113549.1.1.1");
+const std::vector<uint8_t> SHA1_RSA = ber::oidFromText("1.2.840.113549.1.1.5");
+const std::vector<uint8_t> SHA256_RSA = ber::oidFromText("1.2.840.113549.1.1.11");
+const std::vector<uint8_t> SHA384_RSA = ber::oidFromText("1.2.840.113549.1.1.12");
+const std::vector<uint8_t> SHA512_RSA = ber::oidFromText("1.2.840.113549.1.1.13");
+}  // namespace oids
+
+namespace {
+
+using ber::Element;
+using ber::Reader;
+
+// AlgorithmIdentifier: SEQUENCE { OBJECT IDENTIFIER, parameters OPTIONAL }.
+bool readAlgorithm(Reader& reader, Element* oid) {
+    Element algorithm;
+    if (!reader.next(ber::SEQUENCE, &algorithm)) return false;
+    Reader inside(algorithm);
+    return inside.next(ber::OID, oid);
+}
+
+// SET OF Attribute, each SEQUENCE { OBJECT IDENTIFIER, SET OF value }.
+bool readAttributes(const Element& set, std::vector<Attribute>* attributes) {
+    Reader reader(set);
+    Element attribute;
+    while (reader.next(&attribute)) {
+        if (attribute.tag != ber::SEQUENCE) return false;
+        Reader inside(attribute);
+        Attribute a;
+        Element values;
+        if (!inside.next(ber::OID, &a.type) || !inside.next(ber::SET, &values)) return false;
+        Reader valueReader(values);
+        Element value;
+        while (valueReader.next(&value)) a.values.push_back(value);
+        if (valueReader.failed()) return false;
+        attributes->push_back(std::move(a));
+    }
+    return !reader.failed();
+}
+
+bool readSignerInfo(const Element& element, SignerInfo* signer) {
+    if (element.tag != ber::SEQUENCE) return false;
+    Reader reader(element);
+    Element e;
+    if (!reader.next(ber::INTEGER, &e) || !ber::smallInteger(e, &signer->version)) return false;
+
+    // issuerAndSerialNumber, or a subject key identifier [0] (version 3).
+    if (!reader.next(&e)) return false;
+    if (e.tag == ber::SEQUENCE) {
+        Reader ias(e);
+        Element issuer, serial;
+        if (!ias.next(ber::SEQUENCE, &issuer) || !ias.next(ber::INTEGER, &serial)) return false;
+        signer->issuer = issuer.whole;
+        signer->serial = serial.content;
+    } else if (e.tag == 0x80) {
+        signer->subjectKeyId = e.content;
+    } else {
+        return false;
+    }
+
+    if (!readAlgorithm(reader, &signer->digestAlgorithm)) return false;
+    if (reader.nextIf(ber::CONTEXT_0, &e)) {
+        signer->hasSignedAttributes = true;
+        signer->signedAttributesElement = e;
+        if (!readAttributes(e, &signer->signedAttributes)) return false;
+    }
+    if (!readAlgorithm(reader, &signer->signatureAlgorithm)) return false;
+    if (!reader.next(ber::OCTET_STRING, &e)) return false;
+    signer->signature = e.content;
+    if (reader.nextIf(ber::CONTEXT_1, &e) && !readAttributes(e, &signer->unsignedAttributes)) return false;
+    return !reader.failed();
+}
+
+}  // namespace
+
+DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
+    Element contentInfo, e;
+    if (!ber::read(data, &contentInfo) || contentInfo.tag != ber::SEQUENCE) return DecodeResult::Malformed;
+    Reader top(contentInfo);
+    if (!top.next(ber::OID, &e) || !ber::isOid(e, oids::SIGNED_DATA)) return DecodeResult::Malformed;
+    Element explicitContent, signedData;
+    if (!top.next(ber::CONTEXT_0, &explicitContent)) return DecodeResult::Malformed;
+    Reader wrapper(explicitContent);
+    if (!wrapper.next(ber::SEQUENCE, &signedData)) return DecodeResult::Malformed;
+
+    SignedMessage m;
+    Reader sd(signedData);
+    Element version, digestAlgorithms, encapsulated;
+    if (!sd.next(ber::INTEGER, &version) || !sd.next(ber::SET, &digestAlgorithms) ||
+        !sd.next(ber::SEQUENCE, &encapsulated)) {
+        return DecodeResult::Malformed;
+    }
+
+    // encapContentInfo: SEQUENCE { contentType, [0] EXPLICIT OCTET STRING OPTIONAL }
+    Reader encap(encapsulated);
+    if (!encap.next(ber::OID, &m.contentType)) return DecodeResult::Malformed;
+    Element eContent, octets;
+    if (!encap.nextIf(ber::CONTEXT_0, &eContent)) {
+        return encap.failed() ? DecodeResult::Malformed : DecodeResult::NoContent;
+    }
+    Reader inner(eContent);
+    if (!inner.next(&octets) || !ber::octetStringPieces(octets, &m.content)) return DecodeResult::Malformed;
+    for (const ber::Span& piece : m.content) m.contentLength += piece.size;
+
+    if (sd.nextIf(ber::CONTEXT_0, &e)) {  // certificates [0] IMPLICIT
+        Reader certificates(e);
+        Element certificate;
+        while (certificates.next(&certificate)) m.certificates.push_back(certificate.whole);
+        if (certificates.failed()) return DecodeResult::Malformed;
+    }
+    sd.nextIf(ber::CONTEXT_1, &e);  // crls [1] IMPLICIT: not read
+    Element signerInfos;
+    if (!sd.next(ber::SET, &signerInfos)) return DecodeResult::Malformed;
+    Reader signers(signerInfos);
+    Element signerElement;
+    while (signers.next(&signerElement)) {
+        if (m.signers.size() == MAX_SIGNERS) return DecodeResult::TooManySigners;
+        SignerInfo signer;
+        if (!readSignerInfo(signerElement, &signer)) return DecodeResult::Malformed;
+        m.signers.push_back(std::move(signer));
+    }
+    if (signers.failed() || sd.failed() || m.signers.empty()) return DecodeResult::Malformed;
+    *message = std::move(m);
+    return DecodeResult::Ok;
+}
+
+const Attribute* findAttribute(const std::vector<Attribute>& attributes,
+                               const std::vector<uint8_t>& type) {
+    for (const Attribute& a : attributes) {
+        if (ber::isOid(a.type, type)) return &a;
+    }
+    return nullptr;
+}
+
+bool certificateIssuerAndSerial(ber::Span certificate, ber::Span* issuer, ber::Span* serial) {
+    // Certificate: SEQUENCE { tbsCertificate SEQUENCE { [0] version OPTIONAL,
+    // serialNumber, signature, issuer, ... }, ... }
+    Element cert, tbs, e, serialNumber, issuerName;
+    if (!ber::read(certificate, &cert) || cert.tag != ber::SEQUENCE) return false;
+    Reader outer(cert);
+    if (!outer.next(ber::SEQUENCE, &tbs)) return false;
+    Reader fields(tbs);
+    fields.nextIf(ber::CONTEXT_0, &e);
+    if (!fields.next(ber::INTEGER, &serialNumber) || !fields.next(ber::SEQUENCE, &e) ||
+        !fields.next(ber::SEQUENCE, &issuerName)) {
+        return false;
+    }
+    *issuer = issuerName.whole;
+    *serial = serialNumber.content;
+    return true;
+}
+
+CertificateChoice findSignerCertificate(const SignedMessage& message, const SignerInfo& signer) {
+    for (size_t i = 0; i < message.certificates.size(); ++i) {
+        ber::Span issuer, serial;
+        if (certificateIssuerAndSerial(message.certificates[i], &issuer, &serial) &&
+            issuer == signer.issuer && serial == signer.serial && !signer.serial.empty()) {
+            return {static_cast<int>(i), true};
+        }
+    }
+    return {static_cast<int>(message.certificates.size()) - 1, false};
+}

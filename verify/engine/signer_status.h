@@ -1,0 +1,11 @@
+// The state of one signer of a SignedFile, as bits of one 32-bit word.
+#pragma once
+
+#include <cstdint>
+
+using SignerStatus = uint32_t;
+
+constexpr SignerStatus SIGNATURE_INVALID = 0x1;  // the signature did not verify
+constexpr SignerStatus NOT_YET_VALID = 0x2;      // before the certificate's start of validity
+constexpr SignerStatus EXPIRED = 0x4;            // at or after its end of validity
+constexpr SignerStatus CA_NOT_ACCEPTED = 0x10000;  // not issued by an accepted authority
