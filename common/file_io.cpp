@@ -52,18 +52,26 @@ ReadResult readFileContent(const char* path, FileContent* content) {
 }
 
 DWORD writeFileContent(const char* path, const uint8_t* data, uint32_t size) {
+    const BytePiece whole{data, size};
+    return writeFilePieces(path, &whole, 1);
+}
+
+DWORD writeFilePieces(const char* path, const BytePiece* pieces, size_t count) {
     FileHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return GetLastError();
-    uint32_t done = 0;
-    while (done < size) {
-        const DWORD piece = size - done < IO_PIECE ? size - done : IO_PIECE;
-        DWORD written = 0;
-        if (!WriteFile(file.get(), data + done, piece, &written, nullptr) || written != piece) {
-            const DWORD error = GetLastError();
-            return error != 0 ? error : ERROR_WRITE_FAULT;
+    for (size_t p = 0; p < count; ++p) {
+        for (size_t done = 0; done < pieces[p].size;) {
+            const size_t left = pieces[p].size - done;
+            const DWORD piece = left < IO_PIECE ? static_cast<DWORD>(left) : IO_PIECE;
+            DWORD written = 0;
+            if (!WriteFile(file.get(), pieces[p].data + done, piece, &written, nullptr) ||
+                written != piece) {
+                const DWORD error = GetLastError();
+                return error != 0 ? error : ERROR_WRITE_FAULT;
+            }
+            done += written;
         }
-        done += written;
     }
     return 0;
 }

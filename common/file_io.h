@@ -23,3 +23,10 @@ bool canOpenForReading(const char* path);
 // Creates (or truncates) the file and writes the bytes. Returns 0, or the
 // platform's last-error value when it cannot be created or written whole.
 DWORD writeFileContent(const char* path, const uint8_t* data, uint32_t size);
+
+// The same for content that lies in several pieces, written in order.
+struct BytePiece {
+    const uint8_t* data;
+    size_t size;
+};
+DWORD writeFilePieces(const char* path, const BytePiece* pieces, size_t count);

@@ -1,0 +1,32 @@
+// The certification authorities whose signers the verification program
+// accepts: seven DER certificates, delivered with the program (its "CER"
+// resources 140 to 146), filled in by the program at start-up.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstdint>
+
+constexpr int ACCEPTED_CA_COUNT = 7;
+constexpr int FIRST_ACCEPTED_CA_ID = 140;
+
+class AcceptedCaTable {
+public:
+    struct Entry {
+        const uint8_t* bytes = nullptr;  // owned elsewhere (the program's resources)
+        uint32_t length = 0;
+    };
+
+    // Entry `index` (0 to 6, for the ids 140 to 146); an empty one is skipped.
+    void set(int index, const uint8_t* bytes, uint32_t length);
+    const Entry& entry(int index) const { return entries_[index]; }
+
+    // True when an accepted authority issued `certificate`: its subject is the
+    // certificate's issuer and its key verifies the certificate's signature. A
+    // name alone is not enough: anybody can write any issuer name.
+    bool issued(PCCERT_CONTEXT certificate, HCRYPTPROV provider) const;
+
+private:
+    Entry entries_[ACCEPTED_CA_COUNT];
+};

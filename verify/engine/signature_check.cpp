@@ -1,0 +1,129 @@
+#include "signature_check.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// CryptHashData takes a 32-bit length: large pieces go in parts.
+constexpr size_t HASH_PIECE = 64u << 20;
+
+class Hash {
+public:
+    Hash(HCRYPTPROV provider, ALG_ID algorithm) {
+        if (!CryptCreateHash(provider, algorithm, 0, 0, &hash_)) hash_ = 0;
+    }
+    ~Hash() { if (hash_) CryptDestroyHash(hash_); }
+    Hash(const Hash&) = delete;
+    Hash& operator=(const Hash&) = delete;
+    HCRYPTHASH get() const { return hash_; }
+
+    bool add(ber::Span bytes) {
+        for (size_t done = 0; done < bytes.size;) {
+            const size_t piece = std::min(bytes.size - done, HASH_PIECE);
+            if (!CryptHashData(hash_, bytes.data + done, static_cast<DWORD>(piece), 0)) return false;
+            done += piece;
+        }
+        return true;
+    }
+    bool value(std::vector<uint8_t>* out) {
+        DWORD size = 0;
+        if (!CryptGetHashParam(hash_, HP_HASHVAL, nullptr, &size, 0)) return false;
+        out->resize(size);
+        return CryptGetHashParam(hash_, HP_HASHVAL, out->data(), &size, 0) != FALSE;
+    }
+
+private:
+    HCRYPTHASH hash_ = 0;
+};
+
+bool isRsaSignatureAlgorithm(const ber::Element& oid) {
+    return ber::isOid(oid, oids::RSA_ENCRYPTION) || ber::isOid(oid, oids::SHA1_RSA) ||
+           ber::isOid(oid, oids::SHA256_RSA) || ber::isOid(oid, oids::SHA384_RSA) ||
+           ber::isOid(oid, oids::SHA512_RSA);
+}
+
+}  // namespace
+
+ALG_ID hashAlgorithmOf(const ber::Element& oid) {
+    if (ber::isOid(oid, oids::SHA1) || ber::isOid(oid, oids::SHA1_RSA)) return CALG_SHA1;
+    if (ber::isOid(oid, oids::SHA256) || ber::isOid(oid, oids::SHA256_RSA)) return CALG_SHA_256;
+    if (ber::isOid(oid, oids::SHA384) || ber::isOid(oid, oids::SHA384_RSA)) return CALG_SHA_384;
+    if (ber::isOid(oid, oids::SHA512) || ber::isOid(oid, oids::SHA512_RSA)) return CALG_SHA_512;
+    return 0;
+}
+
+SignatureChecker::SignatureChecker(const SignedMessage& message) : message_(message) {
+    // The AES provider: the one that knows all four SHA digests.
+    if (!CryptAcquireContextA(&provider_, nullptr, MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES,
+                              CRYPT_VERIFYCONTEXT)) {
+        provider_ = 0;
+    }
+}
+
+SignatureChecker::~SignatureChecker() {
+    if (provider_) CryptReleaseContext(provider_, 0);
+}
+
+const std::vector<uint8_t>* SignatureChecker::contentDigest(ALG_ID algorithm) {
+    auto found = digests_.find(algorithm);
+    if (found != digests_.end()) return &found->second;
+    Hash hash(provider_, algorithm);
+    if (!hash.get()) return nullptr;
+    for (const ber::Span& piece : message_.content) {
+        if (!hash.add(piece)) return nullptr;
+    }
+    std::vector<uint8_t> digest;
+    if (!hash.value(&digest)) return nullptr;
+    return &(digests_[algorithm] = std::move(digest));
+}
+
+bool SignatureChecker::verify(const SignerInfo& signer) {
+    if (!ready()) return false;
+    const SignedMessage& message = message_;
+    const CertificateChoice choice = findSignerCertificate(message, signer);
+    if (!choice.matched) return false;
+    const ALG_ID algorithm = hashAlgorithmOf(signer.digestAlgorithm);
+    if (algorithm == 0 || !isRsaSignatureAlgorithm(signer.signatureAlgorithm)) return false;
+    const std::vector<uint8_t>* digest = contentDigest(algorithm);
+    if (digest == nullptr) return false;
+
+    // What the signature covers: the content's digest, or the signed
+    // attributes' DER (their [0] tag read as the SET OF that they are).
+    Hash signedHash(provider_, algorithm);
+    if (!signedHash.get()) return false;
+    if (signer.hasSignedAttributes) {
+        const Attribute* md = findAttribute(signer.signedAttributes, oids::MESSAGE_DIGEST);
+        if (md == nullptr || md->values.size() != 1 || md->values[0].tag != ber::OCTET_STRING ||
+            md->values[0].content != ber::Span{digest->data(), digest->size()}) {
+            return false;
+        }
+        const ber::Element& attributes = signer.signedAttributesElement;
+        if (attributes.indefinite) return false;  // DER is definite
+        const uint8_t setTag = ber::SET;
+        if (!signedHash.add({&setTag, 1}) ||
+            !signedHash.add({attributes.whole.data + 1, attributes.whole.size - 1})) {
+            return false;
+        }
+    } else if (!CryptSetHashParam(signedHash.get(), HP_HASHVAL, digest->data(), 0)) {
+        return false;
+    }
+
+    PCCERT_CONTEXT certificate = CertCreateCertificateContext(
+        X509_ASN_ENCODING, message.certificates[choice.index].data,
+        static_cast<DWORD>(message.certificates[choice.index].size));
+    if (certificate == nullptr) return false;
+    HCRYPTKEY key = 0;
+    const bool imported = CryptImportPublicKeyInfo(provider_, X509_ASN_ENCODING,
+                                                   &certificate->pCertInfo->SubjectPublicKeyInfo, &key);
+    CertFreeCertificateContext(certificate);
+    if (!imported) return false;
+
+    // CryptoAPI takes the signature least significant octet first.
+    std::vector<uint8_t> reversed(signer.signature.data, signer.signature.data + signer.signature.size);
+    std::reverse(reversed.begin(), reversed.end());
+    const bool valid = CryptVerifySignatureA(signedHash.get(), reversed.data(),
+                                             static_cast<DWORD>(reversed.size()), key, nullptr, 0) != FALSE;
+    CryptDestroyKey(key);
+    return valid;
+}

@@ -1,0 +1,102 @@
+#include "signed_file_loader.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <new>
+
+#include "base64_codec.h"
+#include "file_io.h"
+#include "signature_check.h"
+#include "signer_details.h"
+
+namespace {
+
+int32_t decodeError(DecodeResult result) {
+    switch (result) {
+    case DecodeResult::Ok: return 0;
+    case DecodeResult::NoContent: return static_cast<int32_t>(CRYPT_E_UNEXPECTED_MSG_TYPE);
+    case DecodeResult::TooManySigners: return static_cast<int32_t>(CRYPT_E_ASN1_LARGE);
+    case DecodeResult::Malformed: break;
+    }
+    return static_cast<int32_t>(CRYPT_E_ASN1_BADTAG);
+}
+
+// The load proper; certificates go into `handles`.
+int32_t loadInto(SignedFileRecord& record, const AcceptedCaTable& acceptedCas,
+                 PCCERT_CONTEXT handles[MAX_SIGNERS]) {
+    Base64Codec codec;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(record.signedPath.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return LOAD_ERR_UNREADABLE;
+    FindClose(search);
+    FileContent file;
+    if (readWholeFile(record.signedPath, &file) != 0) return LOAD_ERR_UNREADABLE;
+
+    // The DER form first; the base64 form is known only by the failure of it.
+    ber::Span message{file.data.get(), file.size};
+    std::vector<ber::Span> content;
+    if (verifyAndExtract(message, record.signerStatus, &content) != 0) {
+        codec.decode(file.data.get(), file.size);
+        message = {codec.outputBuffer(), codec.outputLength()};
+        if (verifyAndExtract(message, record.signerStatus, &content) != 0) return LOAD_ERR_UNDECODABLE;
+    }
+    int32_t result = readSignerDetails(message, acceptedCas, handles, record.signerNames,
+                                       record.expiryDates, record.signerStatus, &record.signerCount);
+    if (result == 0 && !record.contentPath.empty()) result = writeContentFile(record.contentPath, content);
+    return result;
+}
+
+}  // namespace
+
+int32_t loadSignedFile(SignedFileRecord& record, const AcceptedCaTable& acceptedCas) {
+    PCCERT_CONTEXT handles[MAX_SIGNERS] = {};
+    int32_t result;
+    try {
+        result = loadInto(record, acceptedCas, handles);
+    } catch (const std::bad_alloc&) {
+        result = static_cast<int32_t>(E_OUTOFMEMORY);
+    }
+    for (size_t i = 0; i < MAX_SIGNERS; ++i) {
+        if (handles[i] == nullptr) continue;
+        record.signerCerts[i].assign(handles[i]->pbCertEncoded,
+                                     handles[i]->pbCertEncoded + handles[i]->cbCertEncoded);
+        CertFreeCertificateContext(handles[i]);
+    }
+    if (result == 0) record.loaded = 1;
+    return result;
+}
+
+int32_t readWholeFile(const std::string& path, FileContent* bytes) {
+    SetLastError(0);
+    const ReadResult read = readFileContent(path.c_str(), bytes);
+    if (read != ReadResult::Ok || bytes->size == 0) {
+        const DWORD error = GetLastError();
+        return static_cast<int32_t>(error != 0 ? error : ERROR_HANDLE_EOF);
+    }
+    return 0;
+}
+
+int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS],
+                         std::vector<ber::Span>* content) {
+    SignedMessage message;
+    const DecodeResult decoded = decodeSignedMessage(data, &message);
+    if (decoded != DecodeResult::Ok) return decodeError(decoded);
+    SignatureChecker checker(message);
+    if (!checker.ready()) return static_cast<int32_t>(NTE_PROV_TYPE_NOT_DEF);
+    // The first signer must verify for the file to be read at all.
+    if (!checker.verify(message.signers[0])) return static_cast<int32_t>(NTE_BAD_SIGNATURE);
+    statuses[0] = 0;
+    for (size_t i = 1; i < message.signers.size(); ++i) {
+        statuses[i] = checker.verify(message.signers[i]) ? 0 : SIGNATURE_INVALID;
+    }
+    *content = std::move(message.content);
+    return 0;
+}
+
+int32_t writeContentFile(const std::string& path, const std::vector<ber::Span>& content) {
+    std::vector<BytePiece> pieces;
+    pieces.reserve(content.size());
+    for (const ber::Span& piece : content) pieces.push_back({piece.data, piece.size});
+    return static_cast<int32_t>(writeFilePieces(path.c_str(), pieces.data(), pieces.size()));
+}

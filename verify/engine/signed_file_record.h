@@ -1,0 +1,30 @@
+// What the verification program knows of the SignedFile it was started on.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "signed_message.h"
+#include "signer_status.h"
+
+constexpr size_t SIGNER_TEXT_SIZE = 512;
+
+struct SignedFileRecord {
+    int32_t loaded = 0;          // 1 after a successful load
+    std::string contentPath;     // where the extracted content goes
+    std::string signedPath;      // the SignedFile, in long form
+    // Per signer, by the signer infos' order in the file:
+    char signerNames[MAX_SIGNERS][SIGNER_TEXT_SIZE];
+    char expiryDates[MAX_SIGNERS][SIGNER_TEXT_SIZE];  // dd/mm/yyyy
+    std::vector<uint8_t> signerCerts[MAX_SIGNERS];    // DER certificates
+    SignerStatus signerStatus[MAX_SIGNERS];
+    int32_t signerCount = 0;
+
+    SignedFileRecord() {
+        std::memset(signerNames, 0, sizeof signerNames);
+        std::memset(expiryDates, 0, sizeof expiryDates);
+        std::memset(signerStatus, 0, sizeof signerStatus);
+    }
+};

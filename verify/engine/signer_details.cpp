@@ -1,0 +1,116 @@
+#include "signer_details.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "signer_display.h"
+
+namespace {
+
+class Provider {
+public:
+    Provider() {
+        if (!CryptAcquireContextA(&handle_, nullptr, MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES,
+                                  CRYPT_VERIFYCONTEXT)) {
+            handle_ = 0;
+        }
+    }
+    ~Provider() { if (handle_) CryptReleaseContext(handle_, 0); }
+    HCRYPTPROV get() const { return handle_; }
+private:
+    HCRYPTPROV handle_ = 0;
+};
+
+int32_t lastError() {
+    const DWORD e = GetLastError();
+    return e != 0 ? static_cast<int32_t>(e) : static_cast<int32_t>(CRYPT_E_ASN1_BADTAG);
+}
+
+void copyText(char* slot, const std::string& text) {
+    std::snprintf(slot, SIGNER_TEXT_SIZE, "%s", text.c_str());
+}
+
+// The name that the signed file gives the signer: from the personal-data
+// attributes, later ones replacing earlier ones.
+void nameFromSignedFile(const SignerInfo& signer, char* slot) {
+    for (const Attribute& a : signer.unsignedAttributes) {
+        if (ber::isOid(a.type, oids::UNSTRUCTURED_NAME) && !a.values.empty()) {
+            personalDataName(a.values[0].whole, slot, SIGNER_TEXT_SIZE);
+        }
+    }
+    for (const Attribute& a : signer.signedAttributes) {
+        if (ber::isOid(a.type, oids::SUBJECT_ALT_NAME) && !a.values.empty()) {
+            personalDataName(a.values[0].whole, slot, SIGNER_TEXT_SIZE);
+        }
+    }
+}
+
+SignerStatus validityBits(const CERT_INFO* info) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    if (CompareFileTime(&now, &info->NotBefore) <= 0) return NOT_YET_VALID;
+    if (CompareFileTime(&now, &info->NotAfter) >= 0) return EXPIRED;
+    return 0;
+}
+
+std::string expiryDate(const CERT_INFO* info) {
+    SYSTEMTIME end;
+    if (!FileTimeToSystemTime(&info->NotAfter, &end)) return "";
+    return expiryDateText(end.wDay, end.wMonth, end.wYear);
+}
+
+}  // namespace
+
+std::string subjectCommonName(PCCERT_CONTEXT certificate) {
+    CERT_NAME_INFO* name = nullptr;
+    DWORD size = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_NAME, certificate->pCertInfo->Subject.pbData,
+                             certificate->pCertInfo->Subject.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr,
+                             &name, &size)) {
+        return "";
+    }
+    std::string result;
+    for (DWORD i = 0; i < name->cRDN; ++i) {
+        const CERT_RDN& rdn = name->rgRDN[i];
+        if (rdn.cRDNAttr == 0 || std::strcmp(rdn.rgRDNAttr[0].pszObjId, szOID_COMMON_NAME) != 0) continue;
+        char text[SIGNER_TEXT_SIZE];
+        CertRDNValueToStrA(rdn.rgRDNAttr[0].dwValueType, &rdn.rgRDNAttr[0].Value, text, sizeof text);
+        result = text;
+        break;
+    }
+    LocalFree(name);
+    return result;
+}
+
+int32_t readSignerDetails(ber::Span data, const AcceptedCaTable& acceptedCas,
+                          PCCERT_CONTEXT handles[MAX_SIGNERS],
+                          char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
+                          char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
+                          SignerStatus statuses[MAX_SIGNERS], int32_t* count) {
+    Provider provider;
+    if (!provider.get()) return lastError();
+    SignedMessage message;
+    if (decodeSignedMessage(data, &message) != DecodeResult::Ok) return CRYPT_E_ASN1_BADTAG;
+    *count = static_cast<int32_t>(message.signers.size());
+
+    for (size_t g = 0; g < message.signers.size(); ++g) {
+        const SignerInfo& signer = message.signers[g];
+        const CertificateChoice choice = findSignerCertificate(message, signer);
+        if (choice.index < 0) continue;  // no certificate at all: no name, no date
+        const ber::Span& der = message.certificates[choice.index];
+        PCCERT_CONTEXT certificate =
+            CertCreateCertificateContext(X509_ASN_ENCODING, der.data, static_cast<DWORD>(der.size));
+        if (certificate == nullptr) return lastError();
+        handles[g] = certificate;
+
+        if (choice.matched) nameFromSignedFile(signer, names[g]);
+        if (std::strlen(names[g]) < 5) {
+            const std::string commonName = subjectCommonName(certificate);
+            if (!commonName.empty()) copyText(names[g], commonName);
+        }
+        statuses[g] |= validityBits(certificate->pCertInfo);
+        copyText(dates[g], expiryDate(certificate->pCertInfo));
+        if (!acceptedCas.issued(certificate, provider.get())) statuses[g] |= CA_NOT_ACCEPTED;
+    }
+    return 0;
+}
