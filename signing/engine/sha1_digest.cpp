@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "hash_data.h"
 #include "result_codes.h"
 
 namespace {
@@ -41,7 +42,7 @@ int32_t fnSha1Digest(const uint8_t* data, uint32_t length, uint8_t** digestOut,
     DigestResources r;
     if (!acquireProvider(&r.provider)) return DIGEST_ERR_PROVIDER;
     if (!CryptCreateHash(r.provider, CALG_SHA1, 0, 0, &r.hash)) return DIGEST_ERR_HASH;
-    if (!CryptHashData(r.hash, data, length, 0)) return DIGEST_ERR_READ;
+    if (!hashData(r.hash, data, length)) return DIGEST_ERR_READ;
 
     DWORD hashSize = 0;
     DWORD sizeLength = sizeof hashSize;

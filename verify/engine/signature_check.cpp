@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+#include "hash_data.h"
 
-// CryptHashData takes a 32-bit length: large pieces go in parts.
-constexpr size_t HASH_PIECE = 64u << 20;
+namespace {
 
 class Hash {
 public:
@@ -18,14 +17,7 @@ public:
     Hash& operator=(const Hash&) = delete;
     HCRYPTHASH get() const { return hash_; }
 
-    bool add(ber::Span bytes) {
-        for (size_t done = 0; done < bytes.size;) {
-            const size_t piece = std::min(bytes.size - done, HASH_PIECE);
-            if (!CryptHashData(hash_, bytes.data + done, static_cast<DWORD>(piece), 0)) return false;
-            done += piece;
-        }
-        return true;
-    }
+    bool add(ber::Span bytes) { return hashData(hash_, bytes.data, bytes.size); }
     bool value(std::vector<uint8_t>* out) {
         DWORD size = 0;
         if (!CryptGetHashParam(hash_, HP_HASHVAL, nullptr, &size, 0)) return false;

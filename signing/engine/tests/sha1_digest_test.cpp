@@ -35,6 +35,14 @@ TEST(Sha1Digest, GivesTheStandardDigests) {
     EXPECT_EQ(sha1Hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
 }
 
+// 512 MiB in one go: the platform's SHA-1 must not be fed it in one call.
+// The same bytes as 1 MiB blocks of 'a' give the digest of
+// `head -c 536870912 /dev/zero | tr '\0' a | sha1sum`.
+TEST(Sha1Digest, GivesTheRightDigestOfHalfAGibibyte) {
+    const std::string big(512u << 20, 'a');
+    EXPECT_EQ(sha1Hex(big), "0ea59bfe8787939816796610c73deb1c625e03ed");
+}
+
 TEST(Sha1Digest, RefusesNullPointersAndEmptyInputHandingNothingOver) {
     const uint8_t data[] = {1, 2, 3};
     uint8_t* digest = reinterpret_cast<uint8_t*>(0x1);
