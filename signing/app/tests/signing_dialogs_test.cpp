@@ -129,6 +129,36 @@ TEST(ProgressWindow, ListsTheSignedFilesAndFillsTheBar) {
     EXPECT_EQ(progress.handle(), nullptr);
 }
 
+TEST(ProgressWindow, IsCentredOnTheScreen) {
+    CProgressDlg progress;
+    ASSERT_TRUE(progress.createModeless(nullptr));
+    progress.show();
+    progress.centre();
+    RECT box, area;
+    GetWindowRect(progress.handle(), &box);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    EXPECT_NEAR((box.left + box.right) / 2, (area.left + area.right) / 2, 1);
+    EXPECT_NEAR((box.top + box.bottom) / 2, (area.top + area.bottom) / 2, 1);
+}
+
+TEST(WaitCursor, ShowsTheBusyCursorUntilTheLastEnd) {
+    HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
+    SetCursor(arrow);
+    beginWaitCursor();
+    EXPECT_EQ(GetCursor(), wait);
+    beginWaitCursor();  // nested, as a dialog inside a long operation
+    SetCursor(arrow);   // a dialog showed its own cursor
+    restoreWaitCursor();
+    EXPECT_EQ(GetCursor(), wait);
+    endWaitCursor();
+    EXPECT_EQ(GetCursor(), wait);  // still one begun
+    endWaitCursor();
+    EXPECT_EQ(GetCursor(), arrow);
+    endWaitCursor();  // one end too many changes nothing
+    EXPECT_EQ(GetCursor(), arrow);
+}
+
 TEST(ProgressWindow, CannotBeClosedByTheUser) {
     CProgressDlg progress;
     ASSERT_TRUE(progress.createModeless(nullptr));

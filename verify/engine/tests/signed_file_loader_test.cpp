@@ -103,6 +103,22 @@ TEST_F(SignedFileLoad, EngineFileDecodesInTheFirstAttemptAndItsTextFormInTheSeco
     EXPECT_NE(verifyAndExtract({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, statuses, &pieces), 0);
 }
 
+TEST_F(SignedFileLoad, EngineFileAsBase64TextLoadsTheSame) {
+    const Bytes data(1234, 'b');
+    const Bytes file = buildSignedFile(loadTestCard("cie140"), data, RECORD_BYTES);
+    // The platform's encoder: CR LF after every 64 characters.
+    DWORD length = 0;
+    CryptBinaryToStringA(file.data(), static_cast<DWORD>(file.size()), CRYPT_STRING_BASE64, nullptr, &length);
+    std::string text(length, '\0');
+    ASSERT_TRUE(CryptBinaryToStringA(file.data(), static_cast<DWORD>(file.size()), CRYPT_STRING_BASE64,
+                                     &text[0], &length));
+    text.resize(length);
+    ASSERT_NE(text.find("\r\n"), std::string::npos);
+    ASSERT_EQ(load(Bytes(text.begin(), text.end())), 0);
+    EXPECT_EQ(content(), data);
+    EXPECT_STREQ(record_->signerNames[0], "ROSSI/MARIO/RSSMRA70A01L736S");
+}
+
 TEST_F(SignedFileLoad, EngineFileWithAnEmptyRecordIsNamedByTheCommonName) {
     ASSERT_EQ(load(buildSignedFile(loadTestCard("card144"), Bytes(10, 'x'), {})), 0);
     EXPECT_STREQ(record_->signerNames[0], "Anna Neri");  // "//" is too short
