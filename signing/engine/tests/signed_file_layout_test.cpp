@@ -20,17 +20,8 @@ using oracle::expectedSignedFile;
 using oracle::hex;
 using oracle::Inputs;
 using oracle::len;
+using oracle::pattern;
 using oracle::tlv;
-
-Bytes pattern(size_t size, uint8_t seed) {
-    Bytes out(size);
-    uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : out) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(x >> 24);
-    }
-    return out;
-}
 
 // A stand-in certificate block: the encoder carries it without looking inside.
 Inputs sampleInputs(size_t contentSize, size_t personalDataSize) {

@@ -71,6 +71,17 @@ inline Bytes expectedSignedFile(const Inputs& in) {
     return tlv(0x30, cat({hex("06 09 2A 86 48 86 F7 0D 01 07 02"), tlv(0xA0, signedData)}));
 }
 
+// Bytes that look random and are the same at every run, for test contents.
+inline Bytes pattern(size_t size, uint32_t seed) {
+    Bytes out(size);
+    uint32_t x = seed * 2654435761u + 7;
+    for (auto& b : out) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(x >> 23);
+    }
+    return out;
+}
+
 // One element of a DER encoding found at `offset`: where its content starts
 // and how long it is. Definite lengths only, as certificates use.
 struct Element {

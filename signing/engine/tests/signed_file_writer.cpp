@@ -15,20 +15,13 @@
 #include "cie_signer.h"
 #include "message_box_recorder.h"
 #include "pkcs11_signer.h"
+#include "signed_file_oracle.h"
 #include "simulated_card.h"
 #include "test_card_key.h"
 
 namespace {
 
-Bytes pattern(size_t size, uint32_t seed) {
-    Bytes out(size);
-    uint32_t x = seed * 2654435761u + 7;
-    for (auto& b : out) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(x >> 23);
-    }
-    return out;
-}
+using oracle::pattern;
 
 // A personal-data record of the card's format, padded to `size` characters.
 Bytes record(size_t size) {

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "file_io.h"
 #include "pkcs7_encoder.h"
 #include "test_card_key.h"
 
@@ -19,19 +20,6 @@ namespace {
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The whole file in one block, as the signing engine holds it.
-uint8_t* readContent(const char* path, uint32_t* size) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    *size = GetFileSize(file, nullptr);
-    auto* data = static_cast<uint8_t*>(std::malloc(*size ? *size : 1));
-    DWORD got = 0;
-    const bool ok = data && ReadFile(file, data, *size, &got, nullptr) && got == *size;
-    CloseHandle(file);
-    if (!ok) { std::free(data); return nullptr; }
-    return data;
 }
 
 }  // namespace
@@ -44,9 +32,10 @@ int main(int argc, char** argv) {
     try {
         const TestCard card = loadTestCard(argv[3]);
         const auto start = std::chrono::steady_clock::now();
-        uint32_t size = 0;
-        uint8_t* content = readContent(argv[1], &size);
-        if (!content) throw std::runtime_error("cannot read the content");
+        FileContent file;
+        if (readFileContent(argv[1], &file) != ReadResult::Ok) throw std::runtime_error("cannot read the content");
+        const uint8_t* content = file.data.get();
+        const uint32_t size = file.size;
         const double readTime = secondsSince(start);
 
         auto step = std::chrono::steady_clock::now();
@@ -66,13 +55,7 @@ int main(int argc, char** argv) {
         const double encodeTime = secondsSince(step);
 
         step = std::chrono::steady_clock::now();
-        HANDLE file = CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        if (file == INVALID_HANDLE_VALUE || !WriteFile(file, out, length, &written, nullptr) ||
-            written != length) {
-            throw std::runtime_error("cannot write the SignedFile");
-        }
-        CloseHandle(file);
+        if (writeFileContent(argv[2], out, length) != 0) throw std::runtime_error("cannot write the SignedFile");
         const double writeTime = secondsSince(step);
         const double total = secondsSince(start);
 
@@ -86,7 +69,6 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(memory.PeakWorkingSetSize),
                     static_cast<unsigned long long>(memory.PeakPagefileUsage));
         std::free(out);
-        std::free(content);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "test_key_signer: %s\n", e.what());
         return 1;
