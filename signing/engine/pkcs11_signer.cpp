@@ -144,8 +144,8 @@ int32_t signWithModule(ModuleRun& run, const char* inputPath, const char* output
     run.sessionOpen = true;
     run.slot = slots[0];
 
-    std::vector<CK_UTF8CHAR> pinText(pin, pin + std::strlen(pin));
-    if (f.C_Login(session, CKU_USER, pinText.data(), static_cast<CK_ULONG>(pinText.size())) != CKR_OK) {
+    auto* pinText = reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(pin));
+    if (f.C_Login(session, CKU_USER, pinText, static_cast<CK_ULONG>(std::strlen(pin))) != CKR_OK) {
         return fail("PIN ERRATO", SIGN_ERR_PIN);
     }
 
