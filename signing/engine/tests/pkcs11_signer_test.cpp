@@ -115,40 +115,39 @@ TEST_F(ModuleBackEnd, InitializeFailureLeavesNothingToFinalize) {
     EXPECT_EQ(card_.calls(), (Calls{"load", "C_Initialize", "unload"}));
 }
 
-TEST_F(ModuleBackEnd, SlotListFailureShowsTheModulesValue) {
-    card_.insertVariant("card144", "fail = C_GetSlotList");
+// Failures after C_Initialize and before any session: the message, then the
+// module finalised and unloaded, and no session opened.
+struct SlotFailure {
+    const char* name;
+    const char* profile;
+    const char* extraProfileLines;
+    const char* message;
+};
+
+void PrintTo(const SlotFailure& failure, std::ostream* out) { *out << failure.name; }
+
+class ModuleBackEndSlotFailure : public ModuleBackEnd,
+                                 public testing::WithParamInterface<SlotFailure> {};
+
+TEST_P(ModuleBackEndSlotFailure, ShowsItsMessageAndFinalizesWithoutASession) {
+    card_.insertVariant(GetParam().profile, GetParam().extraProfileLines);
     EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("C_GetSlotList return error 48");
+    expectOneBox(GetParam().message);
     EXPECT_EQ(closing(), (Calls{"C_Finalize", "unload"}));
 }
 
-TEST_F(ModuleBackEnd, ElevenCardsOverflowTheSlotList) {
-    card_.insert("eleven-cards");
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("C_GetSlotList return error 336");  // CKR_BUFFER_TOO_SMALL
-    EXPECT_EQ(closing(), (Calls{"C_Finalize", "unload"}));
-}
-
-TEST_F(ModuleBackEnd, NoCardInTheReader) {
-    card_.insert("no-card");
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("Inserire Una carta nel lettore");
-    EXPECT_EQ(closing(), (Calls{"C_Finalize", "unload"}));
-}
-
-TEST_F(ModuleBackEnd, TwoCardsAreAmbiguous) {
-    card_.insert("two-cards");
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("Attenzione, presenti: 2 carte in altrettanti lettori; ambiguo");
-    EXPECT_EQ(closing(), (Calls{"C_Finalize", "unload"}));
-}
-
-TEST_F(ModuleBackEnd, TenCardsAreAmbiguous) {
-    card_.insert("ten-cards");
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("Attenzione, presenti: 10 carte in altrettanti lettori; ambiguo");
-    EXPECT_EQ(closing(), (Calls{"C_Finalize", "unload"}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    EachCase, ModuleBackEndSlotFailure,
+    testing::Values(
+        SlotFailure{"SlotListFails", "card144", "fail = C_GetSlotList", "C_GetSlotList return error 48"},
+        // More than ten cards: CKR_BUFFER_TOO_SMALL, shown in decimal.
+        SlotFailure{"ElevenCardsOverflowTheSlotList", "eleven-cards", "", "C_GetSlotList return error 336"},
+        SlotFailure{"NoCardInTheReader", "no-card", "", "Inserire Una carta nel lettore"},
+        SlotFailure{"TwoCardsAreAmbiguous", "two-cards", "",
+                    "Attenzione, presenti: 2 carte in altrettanti lettori; ambiguo"},
+        SlotFailure{"TenCardsAreAmbiguous", "ten-cards", "",
+                    "Attenzione, presenti: 10 carte in altrettanti lettori; ambiguo"}),
+    [](const testing::TestParamInfo<SlotFailure>& info) { return std::string(info.param.name); });
 
 TEST_F(ModuleBackEnd, SessionThatCannotBeOpened) {
     card_.insertVariant("card144", "fail = C_OpenSession");
