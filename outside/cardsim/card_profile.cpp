@@ -41,6 +41,15 @@ bool parseYesNo(const std::string& value, bool* out) {
     return false;
 }
 
+// "A, B, C" into the set.
+void addNames(const std::string& list, std::set<std::string>* names) {
+    std::istringstream in(list);
+    std::string name;
+    while (std::getline(in, name, ',')) {
+        if (!trim(name).empty()) names->insert(trim(name));
+    }
+}
+
 }  // namespace
 
 bool parseHex(const std::string& text, Bytes* out) {
@@ -116,11 +125,11 @@ bool loadCardProfile(const std::string& path, CardProfile* profile, std::string*
         } else if (key == "other_id") {
             ok = parseHex(value, &p.otherId);
         } else if (key == "fail") {
-            std::istringstream names(value);
-            std::string name;
-            while (std::getline(names, name, ',')) {
-                if (!trim(name).empty()) p.failing.insert(trim(name));
-            }
+            addNames(value, &p.failing);
+        } else if (key == "overstate") {
+            addNames(value, &p.overstating);
+        } else if (key == "reread_certificate") {
+            ok = readFile(resolve(folder, value), &p.rereadCertificate);
         } else {
             ok = false;
         }

@@ -19,6 +19,13 @@
 //                                before the first key
 //   fail = NAME, NAME            functions that fail (C_OpenSession, CIE_Sign, ...;
 //                                DllMain makes the module fail to load)
+//   overstate = NAME, NAME       functions that fill the caller's buffer and then
+//                                report a length beyond it (CIE_Sign,
+//                                CIE_ReadCCarta, C_Sign, C_GetAttributeValue):
+//                                a faulty middleware or module
+//   reread_certificate = FILE    what CIE_ReadCCarta returns from its second call
+//                                on one connection: a card that changes between
+//                                two reads
 //
 // File names are absolute or relative to the profile's folder.
 #pragma once
@@ -48,9 +55,15 @@ struct CardProfile {
     Bytes otherKey;
     Bytes otherId{0x02};
     std::set<std::string> failing;
+    std::set<std::string> overstating;
+    Bytes rereadCertificate;
 
     bool fails(const std::string& function) const { return failing.count(function) != 0; }
+    bool overstates(const std::string& function) const { return overstating.count(function) != 0; }
 };
+
+// How much beyond the caller's buffer an overstated length reaches.
+constexpr uint32_t OVERSTATED_BY = 64;
 
 // Reads a profile; false with a message in *error when it cannot be read.
 bool loadCardProfile(const std::string& path, CardProfile* profile, std::string* error);

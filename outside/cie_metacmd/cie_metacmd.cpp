@@ -22,6 +22,7 @@ constexpr DWORD CARD_FAILURE = 0x6F00;
 struct Connection {
     bool open = false;
     CardProfile card;
+    int certificateReads = 0;
 };
 Connection g_connection;
 int g_openConnections = 0;
@@ -34,12 +35,14 @@ DWORD refusal(const char* function) {
     return 0;
 }
 
-// Copies a value into a caller's buffer of *length bytes.
-DWORD deliver(const uint8_t* value, size_t size, BYTE* buffer, DWORD* length) {
+// Copies a value into a caller's buffer of *length bytes. A function that the
+// profile makes overstate then reports a length beyond that buffer.
+DWORD deliver(const char* function, const uint8_t* value, size_t size, BYTE* buffer, DWORD* length) {
     if (buffer == nullptr || length == nullptr) return SCARD_E_INVALID_PARAMETER;
     if (*length < size) return SCARD_E_INSUFFICIENT_BUFFER;
     if (size > 0) std::memcpy(buffer, value, size);
-    *length = static_cast<DWORD>(size);
+    const bool lie = g_connection.card.overstates(function);
+    *length = lie ? *length + cardsim::OVERSTATED_BY : static_cast<DWORD>(size);
     return 0;
 }
 
@@ -63,6 +66,7 @@ extern "C" DWORD WINAPI CIE_Connect(void*) {
     }
     if (result == 0) {
         g_connection.open = true;
+        g_connection.certificateReads = 0;
         g_connection.card = std::move(card);
         ++g_openConnections;
     }
@@ -103,8 +107,8 @@ extern "C" DWORD WINAPI CIE_ReadDatiPersonaliRaw(BYTE* record, DWORD* recordLeng
     DWORD result = refusal("CIE_ReadDatiPersonaliRaw");
     if (result == 0) {
         const std::string& value = g_connection.card.personalData;
-        result = deliver(reinterpret_cast<const uint8_t*>(value.data()), value.size(), record,
-                         recordLength);
+        result = deliver("CIE_ReadDatiPersonaliRaw", reinterpret_cast<const uint8_t*>(value.data()),
+                         value.size(), record, recordLength);
     }
     logCall("CIE_ReadDatiPersonaliRaw = 0x%08lX", result);
     return result;
@@ -135,7 +139,7 @@ extern "C" DWORD WINAPI CIE_Sign(const BYTE* data, BYTE dataLength, BYTE* signat
         } else if (!cardsim::signPkcs1(key, data, dataLength, &made)) {
             result = SCARD_E_INVALID_PARAMETER;
         } else {
-            result = deliver(made.data(), made.size(), signature, signatureLength);
+            result = deliver("CIE_Sign", made.data(), made.size(), signature, signatureLength);
         }
     }
     logCall("CIE_Sign(%u bytes) = 0x%08lX", static_cast<unsigned>(dataLength), result);
@@ -145,8 +149,10 @@ extern "C" DWORD WINAPI CIE_Sign(const BYTE* data, BYTE dataLength, BYTE* signat
 extern "C" DWORD WINAPI CIE_ReadCCarta(BYTE* certificate, DWORD* certificateLength) {
     DWORD result = refusal("CIE_ReadCCarta");
     if (result == 0) {
-        const cardsim::Bytes& value = g_connection.card.certificate;
-        result = deliver(value.data(), value.size(), certificate, certificateLength);
+        const CardProfile& card = g_connection.card;
+        const bool reread = g_connection.certificateReads++ > 0 && !card.rereadCertificate.empty();
+        const cardsim::Bytes& value = reread ? card.rereadCertificate : card.certificate;
+        result = deliver("CIE_ReadCCarta", value.data(), value.size(), certificate, certificateLength);
     }
     logCall("CIE_ReadCCarta = 0x%08lX", result);
     return result;

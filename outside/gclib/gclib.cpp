@@ -287,7 +287,8 @@ CK_RV C_GetAttributeValue(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object, CK_
     const gclib::TokenObject* o = rv == CKR_OK ? objectOf(object) : nullptr;
     if (rv == CKR_OK && o == nullptr) rv = CKR_OBJECT_HANDLE_INVALID;
     if (rv == CKR_OK && count > 0 && tmpl == nullptr) rv = CKR_ARGUMENTS_BAD;
-    for (CK_ULONG i = 0; rv != CKR_OBJECT_HANDLE_INVALID && o != nullptr && i < count; ++i) {
+    const bool answerable = rv != CKR_OBJECT_HANDLE_INVALID && rv != CKR_ARGUMENTS_BAD;
+    for (CK_ULONG i = 0; answerable && o != nullptr && i < count; ++i) {
         // Every attribute is answered; the worst problem is the result.
         auto it = o->values.find(tmpl[i].type);
         if (it == o->values.end()) {
@@ -300,7 +301,8 @@ CK_RV C_GetAttributeValue(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object, CK_
             if (rv == CKR_OK) rv = CKR_BUFFER_TOO_SMALL;
         } else {
             if (!it->second.empty()) std::memcpy(tmpl[i].pValue, it->second.data(), it->second.size());
-            tmpl[i].ulValueLen = it->second.size();
+            const bool lie = g_module.card.overstates("C_GetAttributeValue");
+            tmpl[i].ulValueLen = lie ? tmpl[i].ulValueLen + cardsim::OVERSTATED_BY : it->second.size();
         }
     }
     return logged(rv, "C_GetAttributeValue(object=%lu, %lu attributes)", object, count);
@@ -338,7 +340,8 @@ CK_RV C_Sign(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length, CK_BYT
             rv = CKR_DATA_LEN_RANGE;
         } else {
             std::memcpy(signature, made.data(), made.size());
-            *signatureLength = static_cast<CK_ULONG>(made.size());
+            const bool lie = g_module.card.overstates("C_Sign");
+            *signatureLength = lie ? *signatureLength + cardsim::OVERSTATED_BY : made.size();
         }
         // Any other outcome than asking for the length ends the operation.
         if (signature != nullptr && rv != CKR_BUFFER_TOO_SMALL) s->signingKey = nullptr;
