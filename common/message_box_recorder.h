@@ -27,6 +27,7 @@ public:
     void answerNextWith(int button) { answers_.push_back(button); }
 
     const std::vector<Box>& boxes() const { return boxes_; }
+    void clear() { boxes_.clear(); }
 
 private:
     static int record(void* context, HWND owner, const char* text, const char* caption,

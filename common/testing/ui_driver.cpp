@@ -95,7 +95,10 @@ bool saveScreenshot(HWND window, const std::string& name) {
     file.bfOffBits = sizeof file + sizeof info.bmiHeader;
     file.bfSize = file.bfOffBits + imageSize;
     bool saved = false;
-    CreateDirectoryA(QUILL_SCREENSHOT_DIR, nullptr);
+    // build/screenshots/<build>: the parent first.
+    const std::string folder = QUILL_SCREENSHOT_DIR;
+    CreateDirectoryA(folder.substr(0, folder.find_last_of('/')).c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
     const std::string path = std::string(QUILL_SCREENSHOT_DIR) + "/" + name + ".bmp";
     if (copied) {
         if (FILE* out = std::fopen(path.c_str(), "wb")) {

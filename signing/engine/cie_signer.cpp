@@ -34,11 +34,14 @@ int32_t signOnCard(const char* pin, uint8_t pinLength, const uint8_t* content,
     DWORD signatureLength = SIGNATURE_CAPACITY;
     code = CIE_Sign(digestInfo, digestInfoLength, signature, &signatureLength);
     if (code != 0) return static_cast<int32_t>(code);
+    // A length beyond the buffer would carry stray memory into the SignedFile.
+    if (signatureLength > SIGNATURE_CAPACITY) return SIGN_ERR_CARD_LENGTH;
 
     std::unique_ptr<uint8_t[]> certificate(new uint8_t[CERTIFICATE_CAPACITY]);
     DWORD certificateLength = CERTIFICATE_CAPACITY;
     code = CIE_ReadCCarta(certificate.get(), &certificateLength);
     if (code != 0) return static_cast<int32_t>(code);
+    if (certificateLength > CERTIFICATE_CAPACITY) return SIGN_ERR_CARD_LENGTH;
 
     auto encode = [&](uint8_t* out, uint32_t* length) {
         return fnBuildPkcs7(content, contentLength, signature, signatureLength, certificate.get(),

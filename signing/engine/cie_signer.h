@@ -12,7 +12,8 @@
 // its capacity on entry, and a buffer too small gets nothing and
 // SIGN_ERR_BUFFER_SMALL with the needed length. Every call runs the whole
 // sequence on the card. Results: 0, the middleware's own code (0x6300 for a
-// refused PIN), SIGN_ERR_DIGEST, SIGN_ERR_BUFFER_SMALL, the encoder's code,
+// refused PIN), SIGN_ERR_DIGEST, SIGN_ERR_BUFFER_SMALL, SIGN_ERR_CARD_LENGTH
+// (the middleware reported more than its buffer holds), the encoder's code,
 // SIGN_ERR_EXCEPTION, or SIGN_ERR_GENERIC for a missing length pointer.
 int32_t fnSignBufferCie(const char* pin, uint8_t pinLength, const uint8_t* content,
                         uint32_t contentLength, const uint8_t* personalData,

@@ -165,7 +165,10 @@ int32_t signWithModule(ModuleRun& run, const char* inputPath, const char* output
         {CKA_VALUE, certificate.data(), CERTIFICATE_CAPACITY},
         {CKA_ID, id.data(), ID_CAPACITY},
     };
-    if (f.C_GetAttributeValue(session, certificateObject, certificateValues, 2) != CKR_OK) {
+    // Lengths beyond the buffers would carry stray memory into the SignedFile.
+    if (f.C_GetAttributeValue(session, certificateObject, certificateValues, 2) != CKR_OK ||
+        certificateValues[0].ulValueLen > CERTIFICATE_CAPACITY ||
+        certificateValues[1].ulValueLen > ID_CAPACITY) {
         return fail("Errore sulla lettura del certificato", SIGN_ERR_GENERIC);
     }
     certificate.resize(certificateValues[0].ulValueLen);
@@ -195,7 +198,8 @@ int32_t signWithModule(ModuleRun& run, const char* inputPath, const char* output
     if (f.C_SignInit(session, &mechanism, key) != CKR_OK) return fail("errore in signinit", SIGN_ERR_GENERIC);
     uint8_t signature[SIGNATURE_CAPACITY];
     CK_ULONG signatureLength = SIGNATURE_CAPACITY;
-    if (f.C_Sign(session, digestInfo, digestInfoLength, signature, &signatureLength) != CKR_OK) {
+    if (f.C_Sign(session, digestInfo, digestInfoLength, signature, &signatureLength) != CKR_OK ||
+        signatureLength > SIGNATURE_CAPACITY) {
         return fail("errore sulla c_sign", SIGN_ERR_GENERIC);
     }
 

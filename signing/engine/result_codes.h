@@ -8,6 +8,8 @@ constexpr int32_t SIGN_ERR_GENERIC = -1;          // module back-end: every othe
 constexpr int32_t SIGN_ERR_PIN = 0x6300;          // the card refused the PIN
 constexpr int32_t SIGN_ERR_DIGEST = 0x2001;       // middleware back-end: the digest failed
 constexpr int32_t SIGN_ERR_BUFFER_SMALL = 0x1001; // middleware back-end: caller's buffer too small
+constexpr int32_t SIGN_ERR_CARD_LENGTH = 0x2002;  // middleware back-end: the middleware reported a
+                                                  // signature or certificate longer than its buffer
 constexpr int32_t SIGN_ERR_EXCEPTION = static_cast<int32_t>(0x80000000u);
 
 // The SignedFile encoder.

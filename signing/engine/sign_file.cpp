@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "Cie_MetaCmd.h"
 #include "cie_signer.h"
@@ -72,7 +74,10 @@ void logOtherCard(const uint8_t* atr, uint8_t length) {
 int32_t signWithCie(CieConnection& connection, const char* inputPath, const char* outputPath,
                     int batchIndex) {
     FileContent content;
-    if (readFileContent(inputPath, &content) != ReadResult::Ok) return SIGN_ERR_GENERIC;
+    const ReadResult read = readFileContent(inputPath, &content);
+    if (read == ReadResult::NotOpenable) return SIGN_ERR_GENERIC;
+    // A file that cannot be held in memory fails as exhausted memory does.
+    if (read == ReadResult::TooLarge) throw std::bad_alloc();
 
     // A read that fails leaves the buffer zero: every field is then empty.
     std::unique_ptr<uint8_t[]> record(new uint8_t[RECORD_CAPACITY]());
@@ -99,7 +104,11 @@ int32_t signWithCie(CieConnection& connection, const char* inputPath, const char
         error("Errore durante le operazioni di firma");
         return result;
     }
-    std::unique_ptr<uint8_t[]> signedFile(new uint8_t[length + SIGNED_FILE_SLACK]);
+    // The room is worked out in 64 bits: in 32 bits it wraps for a SignedFile
+    // within the slack of 4 GiB, and the second pass would write past a small block.
+    const uint64_t room = uint64_t{length} + SIGNED_FILE_SLACK;
+    if (room > SIZE_MAX) throw std::bad_alloc();
+    std::unique_ptr<uint8_t[]> signedFile(new uint8_t[static_cast<size_t>(room)]);
     result = fnSignBufferCie(pin.text, pin.length, content.data.get(), content.size, record.get(),
                              fullLength, signedFile.get(), &length);
     content = FileContent();

@@ -27,9 +27,12 @@ void typePinAndPress(HWND prompt, const std::string& pin, int button) {
     ui::click(prompt, button);
 }
 
-TEST(PinPrompt, OkStoresThePinAndItsLength) {
+TEST(PinPrompt, IsASystemModalMaskedFieldAndOkStoresThePinAndItsLength) {
     bool screenshot = false;
+    LONG style = 0, editStyle = 0;
     const int result = promptDrivenBy([&](HWND prompt) {
+        style = GetWindowLongA(prompt, GWL_STYLE);
+        editStyle = GetWindowLongA(GetDlgItem(prompt, IDC_PIN_EDIT), GWL_STYLE);
         ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), "12345678");
         Sleep(300);  // painted
         screenshot = ui::saveScreenshot(prompt, "pin-prompt");
@@ -39,21 +42,18 @@ TEST(PinPrompt, OkStoresThePinAndItsLength) {
     EXPECT_STREQ(pinSlot().text, "12345678");
     EXPECT_EQ(pinSlot().length, 8);
     EXPECT_TRUE(screenshot);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & DS_SYSMODAL);
+    EXPECT_TRUE(editStyle & ES_PASSWORD);
 }
 
-TEST(PinPrompt, KeepsTheFirstNineOfTwelveCharacters) {
-    EXPECT_EQ(promptDrivenBy([](HWND p) { typePinAndPress(p, "123456789ABC", IDC_PIN_OK); }), 0);
-    EXPECT_STREQ(pinSlot().text, "123456789");
-    EXPECT_EQ(pinSlot().length, 9);
-}
-
-TEST(PinPrompt, ReturnConfirmsLikeOk) {
+TEST(PinPrompt, ReturnConfirmsAndKeepsTheFirstNineOfTwelveCharacters) {
     EXPECT_EQ(promptDrivenBy([](HWND p) {
-        ui::type(GetDlgItem(p, IDC_PIN_EDIT), "2468");
+        ui::type(GetDlgItem(p, IDC_PIN_EDIT), "123456789ABC");
         ui::pressKey(p, VK_RETURN);
     }), 0);
-    EXPECT_STREQ(pinSlot().text, "2468");
-    EXPECT_EQ(pinSlot().length, 4);
+    EXPECT_STREQ(pinSlot().text, "123456789");
+    EXPECT_EQ(pinSlot().length, 9);
 }
 
 TEST(PinPrompt, EmptyPinIsAccepted) {
@@ -77,18 +77,6 @@ TEST(PinPrompt, EscapeAndTheCloseBoxLeaveItOpenAndCancelEndsIt) {
     EXPECT_TRUE(openAfterClose);
     EXPECT_EQ(result, PIN_PROMPT_CANCELLED);
     EXPECT_STREQ(pinSlot().text, "1111");  // a cancelled prompt leaves the slot alone
-}
-
-TEST(PinPrompt, IsSystemModalWithASystemMenuAndAMaskedField) {
-    LONG style = 0, editStyle = 0;
-    promptDrivenBy([&](HWND p) {
-        style = GetWindowLongA(p, GWL_STYLE);
-        editStyle = GetWindowLongA(GetDlgItem(p, IDC_PIN_EDIT), GWL_STYLE);
-        ui::click(p, IDC_PIN_CANCEL);
-    });
-    EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_TRUE(style & DS_SYSMODAL);
-    EXPECT_TRUE(editStyle & ES_PASSWORD);
 }
 
 TEST(PinPrompt, PromptThatCannotBeCreatedGivesMinusOne) {
@@ -127,36 +115,6 @@ TEST(ProgressWindow, ListsTheSignedFilesAndFillsTheBar) {
     EXPECT_TRUE(ui::saveScreenshot(progress.handle(), "progress"));
     progress.destroy();
     EXPECT_EQ(progress.handle(), nullptr);
-}
-
-TEST(ProgressWindow, IsCentredOnTheScreen) {
-    CProgressDlg progress;
-    ASSERT_TRUE(progress.createModeless(nullptr));
-    progress.show();
-    progress.centre();
-    RECT box, area;
-    GetWindowRect(progress.handle(), &box);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    EXPECT_NEAR((box.left + box.right) / 2, (area.left + area.right) / 2, 1);
-    EXPECT_NEAR((box.top + box.bottom) / 2, (area.top + area.bottom) / 2, 1);
-}
-
-TEST(WaitCursor, ShowsTheBusyCursorUntilTheLastEnd) {
-    HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
-    HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
-    SetCursor(arrow);
-    beginWaitCursor();
-    EXPECT_EQ(GetCursor(), wait);
-    beginWaitCursor();  // nested, as a dialog inside a long operation
-    SetCursor(arrow);   // a dialog showed its own cursor
-    restoreWaitCursor();
-    EXPECT_EQ(GetCursor(), wait);
-    endWaitCursor();
-    EXPECT_EQ(GetCursor(), wait);  // still one begun
-    endWaitCursor();
-    EXPECT_EQ(GetCursor(), arrow);
-    endWaitCursor();  // one end too many changes nothing
-    EXPECT_EQ(GetCursor(), arrow);
 }
 
 TEST(ProgressWindow, CannotBeClosedByTheUser) {

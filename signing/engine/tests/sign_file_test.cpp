@@ -70,14 +70,6 @@ protected:
         return GetFileAttributesA(outputs_[index].c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
-    void expectBox(const std::string& text, const std::string& caption, UINT style) {
-        ASSERT_EQ(boxes_.boxes().size(), 1u);
-        EXPECT_EQ(boxes_.boxes()[0].text, text);
-        EXPECT_EQ(boxes_.boxes()[0].caption, caption);
-        EXPECT_EQ(boxes_.boxes()[0].style, style);
-        EXPECT_EQ(boxes_.boxes()[0].owner, GetDesktopWindow());
-    }
-
     std::string log() const {
         try {
             const Bytes bytes = readWholeFile(SIGNING_LOG_PATH);
@@ -113,41 +105,90 @@ TEST_F(SignFile, BatchOnACieOfTheMunicipalityAsksThePinOnce) {
     EXPECT_EQ(log(), "");  // a CIE is not logged
 }
 
-class SignFileRefusedCie : public SignFile, public testing::WithParamInterface<const char*> {};
-
-TEST_P(SignFileRefusedCie, IsRefusedBeforeThePinIsAsked) {
-    card_.insert(GetParam());
-    PinAnswerer answerer("12345678");
-    EXPECT_EQ(sign(0), SIGN_ERR_GENERIC);
-    expectBox("La smartCard non \xE8 una CIE emessa dal Comune Corretto", "",
-              MB_ICONEXCLAMATION | MB_OK);
-    EXPECT_EQ(answerer.prompts(), 0);
-    EXPECT_EQ(card_.count("CIE_VerifyPIN"), 0);
-    EXPECT_EQ(connects(), 1);
-    EXPECT_FALSE(signedFileExists(0));
+// A file larger than 4 GiB, made sparse: it takes no room on the disk.
+void makeSparseFile(const std::string& path, LONGLONG size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
 }
 
-// Lower-case code, a fifth character, another municipality, no record at all.
-INSTANTIATE_TEST_SUITE_P(OtherMunicipalities, SignFileRefusedCie,
-                         testing::Values("cie-lowercase", "cie-q5120", "cie-milano", "cie-no-record"));
-
-TEST_F(SignFile, RefusedPinIsReportedAndTheConnectionClosed) {
-    card_.insert("cie140");
-    PinAnswerer answerer("00000000");
-    EXPECT_EQ(sign(0), SIGN_ERR_PIN);
-    expectBox("Errore durante le operazioni di firma", "Errore", MB_ICONERROR | MB_OK);
-    EXPECT_EQ(card_.count("CIE_Sign"), 0);
-    EXPECT_FALSE(signedFileExists(0));
-    EXPECT_EQ(connects(), 1);
-}
-
-TEST_F(SignFile, CancelledPromptSignsNothing) {
-    card_.insert("cie140");
-    PinAnswerer answerer("", /*cancel=*/true);
-    EXPECT_EQ(sign(0), PIN_PROMPT_CANCELLED);
-    EXPECT_TRUE(boxes_.boxes().empty());
-    EXPECT_EQ(card_.count("CIE_VerifyPIN"), 0);
-    EXPECT_FALSE(signedFileExists(0));
+// Every way fnSignFile ends without a SignedFile: its result, its one box (or
+// none), and whether the PIN was asked for. Every connection is closed
+// (TearDown).
+TEST_F(SignFile, EachFailureGivesItsResultAndBoxAndWritesNothing) {
+    enum Setup { NONE, MISSING_INPUT, HUGE_INPUT, NO_OUTPUT_FOLDER };
+    const std::string refused = "La smartCard non \xE8 una CIE emessa dal Comune Corretto";
+    const UINT warning = MB_ICONEXCLAMATION | MB_OK, error = MB_ICONERROR | MB_OK;
+    const char* CANCEL = nullptr;
+    const struct {
+        const char* profile; const char* lines; Setup setup; const char* pin; int prompts;
+        int32_t result; const char* box; const char* caption; UINT style;
+    } rows[] = {
+        // CIEs of other municipalities: lower-case code, a fifth character,
+        // another code, no record at all.
+        {"cie-lowercase", "", NONE, "12345678", 0, -1, refused.c_str(), "", warning},
+        {"cie-q5120", "", NONE, "12345678", 0, -1, refused.c_str(), "", warning},
+        {"cie-milano", "", NONE, "12345678", 0, -1, refused.c_str(), "", warning},
+        {"cie-no-record", "", NONE, "12345678", 0, -1, refused.c_str(), "", warning},
+        {"cie140", "", NONE, "00000000", 1, SIGN_ERR_PIN, "Errore durante le operazioni di firma", "Errore", error},
+        {"cie140", "overstate = CIE_Sign", NONE, "12345678", 1, SIGN_ERR_CARD_LENGTH,
+         "Errore durante le operazioni di firma", "Errore", error},
+        // The card hands out a longer certificate on the second pass.
+        {"cie140", "reread_certificate = ../pki/cards/card144-4096.der", NONE, "12345678", 1,
+         SIGN_ERR_BUFFER_SMALL, "errore durante le operazioni di firma", "Errore", error},
+        {"cie140", "", NONE, CANCEL, 1, PIN_PROMPT_CANCELLED, nullptr, nullptr, 0},
+        {"card144", "", NONE, CANCEL, 1, PIN_PROMPT_CANCELLED, nullptr, nullptr, 0},
+        {"card144", "", NONE, "9999", 1, SIGN_ERR_PIN, "PIN ERRATO", "SIGN ERROR", warning},
+        {"no-reader", "", NONE, "12345678", 0, static_cast<int32_t>(SCARD_E_NO_READERS_AVAILABLE),
+         "Errore sulla connessione con il lettore di smartcard", "", warning},
+        {"cie140", "fail = CIE_Read_ATR", NONE, "12345678", 0, 0x6F00, "Errore sulla Lettura ATR", "", warning},
+        {"cie140", "", MISSING_INPUT, "12345678", 0, -1, nullptr, nullptr, 0},
+        {"cie140", "", NO_OUTPUT_FOLDER, "12345678", 1, -1, nullptr, nullptr, 0},
+        // Content that cannot be held in memory fails as exhausted memory.
+        {"cie140", "", HUGE_INPUT, "12345678", 0, -1, "In fnSignFile catch. \n", "Error",
+         error | MB_SETFOREGROUND},
+    };
+    const std::string input = inputs_[0], output = outputs_[0];
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.profile) + " " + row.lines + " " + std::to_string(row.setup));
+        card_.insertVariant(row.profile, row.lines);
+        boxes_.clear();
+        inputs_[0] = row.setup == MISSING_INPUT ? card_.scratch() + "\\absent.odt" : input;
+        outputs_[0] = row.setup == NO_OUTPUT_FOLDER ? card_.scratch() + "\\no such folder\\x.p7m" : output;
+        if (row.setup == HUGE_INPUT) {
+            inputs_[0] = card_.scratch() + "\\huge.bin";
+            makeSparseFile(inputs_[0], (LONGLONG{1} << 32) + 1);
+        }
+        const int loadsBefore = card_.count("load");
+        int32_t result;
+        int prompts;
+        {
+            PinAnswerer answerer(row.pin ? row.pin : "", row.pin == CANCEL);
+            result = sign(0);
+            prompts = answerer.prompts();
+        }
+        EXPECT_EQ(result, row.result);
+        EXPECT_EQ(prompts, row.prompts);
+        EXPECT_FALSE(signedFileExists(0));
+        if (row.box == nullptr) {
+            EXPECT_TRUE(boxes_.boxes().empty());
+        } else {
+            ASSERT_EQ(boxes_.boxes().size(), 1u);
+            const MessageBoxRecorder::Box& box = boxes_.boxes()[0];
+            EXPECT_EQ(box.text, row.box);
+            EXPECT_EQ(box.caption, row.caption);
+            EXPECT_EQ(box.style, row.style);
+            EXPECT_EQ(box.owner, row.setup == HUGE_INPUT ? nullptr : GetDesktopWindow());
+        }
+        if (row.pin == CANCEL) {
+            EXPECT_EQ(card_.count("load"), loadsBefore) << "the module is not loaded";
+        }
+        if (row.setup == HUGE_INPUT) DeleteFileA(inputs_[0].c_str());
+    }
+    EXPECT_EQ(card_.count("CIE_Connect"), 14) << "no connection for the missing input";
 }
 
 TEST_F(SignFile, OtherCardIsLoggedAndSignedThroughItsModule) {
@@ -168,42 +209,6 @@ TEST_F(SignFile, OtherCardIsLoggedAndSignedThroughItsModule) {
     const auto load = std::find(calls.begin(), calls.end(), "load");
     EXPECT_LT(disconnect, load);
     EXPECT_EQ(card_.count("CIE_ReadDatiPersonaliRaw"), 0);
-}
-
-TEST_F(SignFile, OtherCardWithAWrongPinGetsTheModulesMessage) {
-    card_.insert("card144");
-    PinAnswerer answerer("9999");
-    EXPECT_EQ(sign(0), SIGN_ERR_PIN);
-    expectBox("PIN ERRATO", "SIGN ERROR", MB_ICONEXCLAMATION | MB_OK);
-}
-
-TEST_F(SignFile, InputThatCannotBeOpenedFailsSilentlyBeforeTheCard) {
-    card_.insert("cie140");
-    inputs_[0] = card_.scratch() + "\\absent.odt";
-    EXPECT_EQ(sign(0), SIGN_ERR_GENERIC);
-    EXPECT_TRUE(boxes_.boxes().empty());
-    EXPECT_EQ(card_.count("CIE_Connect"), 0);
-}
-
-TEST_F(SignFile, NoReaderIsAConnectionError) {
-    card_.insert("no-reader");
-    EXPECT_EQ(sign(0), static_cast<int32_t>(SCARD_E_NO_READERS_AVAILABLE));
-    expectBox("Errore sulla connessione con il lettore di smartcard", "", MB_ICONEXCLAMATION | MB_OK);
-}
-
-TEST_F(SignFile, AtrThatCannotBeReadIsReported) {
-    card_.insertVariant("cie140", "fail = CIE_Read_ATR");
-    EXPECT_EQ(sign(0), 0x6F00);
-    expectBox("Errore sulla Lettura ATR", "", MB_ICONEXCLAMATION | MB_OK);
-    EXPECT_EQ(connects(), 1);
-}
-
-TEST_F(SignFile, OutputThatCannotBeCreatedFailsSilently) {
-    card_.insert("cie140");
-    PinAnswerer answerer("12345678");
-    outputs_[0] = card_.scratch() + "\\no such folder\\file0.p7m";
-    EXPECT_EQ(sign(0), SIGN_ERR_GENERIC);
-    EXPECT_TRUE(boxes_.boxes().empty());
 }
 
 TEST(CieAtr, MatchesTheReferenceOverTheReturnedLengthOnly) {

@@ -8,15 +8,15 @@
 #include <sstream>
 
 #include "signed_file_loader.h"
-#include "signed_file_oracle.h"
+#include "der_builder.h"
 #include "signer_display.h"
 #include "test_card_key.h"
 
 namespace {
 
-using oracle::cat;
-using oracle::hex;
-using oracle::tlv;
+using der_builder::cat;
+using der_builder::hex;
+using der_builder::tlv;
 
 const std::string RECORD =
     "00007604Q5120801012020080101203005ROSSI05MARIO080101197001M0317510RSSMRA70A01L736S03ITA07VALDORA02IT0012VIA ROMA 1 VALDORA00";
@@ -184,7 +184,7 @@ TEST_F(SignedFileLoad, ExpiryDatesAreTheCertificatesEnd) {
 // The SignerInfo as the signing engine writes it, signed with the card's key.
 Bytes engineSignerInfo(const TestCard& card, const Bytes& data, const Bytes& record, bool breakIt = false) {
     Bytes issuer, serial;
-    oracle::issuerAndSerialOf(card.certificate, &issuer, &serial);
+    der_builder::issuerAndSerialOf(card.certificate, &issuer, &serial);
     Bytes signature = signContent(card, data.data(), static_cast<uint32_t>(data.size()));
     if (breakIt) signature.back() ^= 1;
     return tlv(0x30, cat({hex("02 01 01"), tlv(0x30, cat({issuer, tlv(0x02, serial)})),

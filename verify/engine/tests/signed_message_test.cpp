@@ -7,16 +7,16 @@
 #include <iterator>
 
 #include "signed_file_layout.h"
-#include "signed_file_oracle.h"
+#include "der_builder.h"
 #include "signed_message.h"
 #include "signer_display.h"
 
 namespace {
 
-using oracle::Bytes;
-using oracle::cat;
-using oracle::hex;
-using oracle::tlv;
+using der_builder::Bytes;
+using der_builder::cat;
+using der_builder::hex;
+using der_builder::tlv;
 
 Bytes readFile(const std::string& relative) {
     std::ifstream in(std::string(QUILL_TESTDATA_DIR) + "/" + relative, std::ios::binary);

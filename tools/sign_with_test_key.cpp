@@ -1,8 +1,8 @@
 // Signs one file as the signing engine does (SHA-1, DigestInfo, the card's RSA
 // signature, the SignedFile encoder), with a test card's key in place of the
 // card, and reports the time of each step and the process's peak memory.
-// scripts/bench and scripts/demo run it:
-//   test_key_signer <content> <out.p7m> <card name>
+// scripts/bench and scripts/check-signed-files run it:
+//   sign_with_test_key <content> <out.p7m> <card name> [personal-data record file]
 #include <windows.h>
 #include <psapi.h>
 
@@ -25,12 +25,13 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: test_key_signer <content> <out.p7m> <card>\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: sign_with_test_key <content> <out.p7m> <card> [record]\n");
         return 2;
     }
     try {
         const TestCard card = loadTestCard(argv[3]);
+        const Bytes record = argc == 5 ? readWholeFile(argv[4]) : Bytes{};
         const auto start = std::chrono::steady_clock::now();
         FileContent file;
         if (readFileContent(argv[1], &file) != ReadResult::Ok) throw std::runtime_error("cannot read the content");
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
         auto encode = [&](uint8_t* out) {
             return fnBuildPkcs7(content, size, signature.data(), static_cast<uint32_t>(signature.size()),
                                 card.certificate.data(), static_cast<uint32_t>(card.certificate.size()),
-                                nullptr, 0, out, &length);
+                                record.data(), static_cast<uint32_t>(record.size()), out, &length);
         };
         if (encode(nullptr) != 0) throw std::runtime_error("encoder failed to measure");
         auto* out = static_cast<uint8_t*>(std::malloc(length));
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(memory.PeakPagefileUsage));
         std::free(out);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "test_key_signer: %s\n", e.what());
+        std::fprintf(stderr, "sign_with_test_key: %s\n", e.what());
         return 1;
     }
     return 0;

@@ -1,6 +1,6 @@
-// The SignedFile as the format describes it, built element by element with
-// small DER helpers of the tests' own (not the encoder's), so that tests can
-// compare whole files against the description.
+// Small DER helpers of the tests' own (not the engines'), for building the
+// files and elements that tests expect or feed in, and for reading the issuer
+// and serial number straight from a certificate's bytes.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace oracle {
+namespace der_builder {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -22,7 +22,7 @@ inline Bytes hex(const std::string& text) {
     return out;
 }
 
-// Length octets as the format's table gives them: short form up to 126.
+// Length octets as SignedFiles write them: short form up to 126.
 inline Bytes len(size_t n) {
     if (n <= 126) return {static_cast<uint8_t>(n)};
     if (n <= 0xFF) return {0x81, static_cast<uint8_t>(n)};
@@ -43,32 +43,6 @@ inline Bytes cat(std::initializer_list<Bytes> parts) {
 
 inline Bytes tlv(uint8_t tag, const Bytes& content) {
     return cat({Bytes{tag}, len(content.size()), content});
-}
-
-struct Inputs {
-    Bytes content, signature, certificate, issuer, serial, personalData;
-};
-
-// The SignedFile as the format lays it out, in file order.
-inline Bytes expectedSignedFile(const Inputs& in) {
-    const Bytes serialNumber = cat({Bytes{0x02, static_cast<uint8_t>(in.serial.size())}, in.serial});
-    const Bytes signerInfo = tlv(0x30, cat({
-        hex("02 01 01"),
-        tlv(0x30, cat({in.issuer, serialNumber})),
-        hex("30 09 06 05 2B 0E 03 02 1A 05 00"),
-        hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00"),
-        tlv(0x04, in.signature),
-        tlv(0xA1, tlv(0x30, cat({hex("06 09 2A 86 48 86 F7 0D 01 09 02"),
-                                 tlv(0x31, tlv(0x30, tlv(0x81, in.personalData)))}))),
-    }));
-    const Bytes signedData = tlv(0x30, cat({
-        hex("02 01 01"),
-        hex("31 0B 30 09 06 05 2B 0E 03 02 1A 05 00"),
-        tlv(0x30, cat({hex("06 09 2A 86 48 86 F7 0D 01 07 01"), tlv(0xA0, tlv(0x04, in.content))})),
-        tlv(0xA0, in.certificate),
-        tlv(0x31, signerInfo),
-    }));
-    return tlv(0x30, cat({hex("06 09 2A 86 48 86 F7 0D 01 07 02"), tlv(0xA0, signedData)}));
 }
 
 // Bytes that look random and are the same at every run, for test contents.
@@ -118,4 +92,4 @@ inline void issuerAndSerialOf(const Bytes& certificate, Bytes* issuer, Bytes* se
     issuer->assign(certificate.begin() + issuerStart, certificate.begin() + issuerName.end());
 }
 
-}  // namespace oracle
+}  // namespace der_builder

@@ -30,7 +30,9 @@ public:
     static void useIncompleteModule();
     static void useNoModule();
 
-    // Lines of the call log, and the calls' names alone ("C_Login", "load").
+    // Lines of the call log, and the calls' names alone ("C_Login", "load");
+    // clearLog starts it afresh.
+    void clearLog();
     std::vector<std::string> logLines() const;
     std::vector<std::string> calls() const;
     int count(const std::string& call) const;

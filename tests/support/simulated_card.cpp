@@ -69,6 +69,8 @@ void SimulatedCard::useFullModule() { SetDllDirectoryA(QUILL_GCLIB_DIR); }
 void SimulatedCard::useIncompleteModule() { SetDllDirectoryA(QUILL_GCLIB_INCOMPLETE_DIR); }
 void SimulatedCard::useNoModule() { SetDllDirectoryA(nullptr); }
 
+void SimulatedCard::clearLog() { DeleteFileA(logPath_.c_str()); }
+
 std::vector<std::string> SimulatedCard::logLines() const {
     std::vector<std::string> lines;
     std::ifstream in(logPath_);
