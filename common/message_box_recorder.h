@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,14 @@ public:
         std::string text;     // bytes as passed, in the ANSI code page
         std::string caption;  // an absent caption is recorded as empty
         UINT style;
+        bool operator==(const Box& o) const {
+            return owner == o.owner && text == o.text && caption == o.caption && style == o.style;
+        }
+        // How test frameworks print a box that differs.
+        friend std::ostream& operator<<(std::ostream& out, const Box& b) {
+            return out << "{owner " << b.owner << ", \"" << b.text << "\", \"" << b.caption
+                       << "\", style 0x" << std::hex << b.style << std::dec << "}";
+        }
     };
 
     MessageBoxRecorder() { setMessageBoxHandler(&MessageBoxRecorder::record, this); }

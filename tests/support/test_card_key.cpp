@@ -32,6 +32,16 @@ void writeWholeFile(const std::string& path, const Bytes& bytes) {
     }
 }
 
+void makeSparseFile(const std::string& path, uint64_t size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool made = file != INVALID_HANDLE_VALUE && SetFilePointerEx(file, end, nullptr, FILE_BEGIN) &&
+                      SetEndOfFile(file);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (!made) throw std::runtime_error("cannot make " + path);
+}
+
 std::string testDataPath(const std::string& relative) {
     return std::string(QUILL_TESTDATA_DIR) + "/" + relative;
 }

@@ -11,6 +11,8 @@ using Bytes = std::vector<uint8_t>;
 // A whole file; throws std::runtime_error when it cannot be read.
 Bytes readWholeFile(const std::string& path);
 void writeWholeFile(const std::string& path, const Bytes& bytes);
+// A file of `size` bytes that takes no room on the disk: its content is a hole.
+void makeSparseFile(const std::string& path, uint64_t size);
 
 // A file of the test data folder, by its path relative to it ("pki/ca/140.der").
 std::string testDataPath(const std::string& relative);

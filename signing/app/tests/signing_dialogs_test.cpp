@@ -22,11 +22,6 @@ int promptDrivenBy(std::function<void(HWND)> drive) {
     return showPinPrompt();
 }
 
-void typePinAndPress(HWND prompt, const std::string& pin, int button) {
-    ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), pin);
-    ui::click(prompt, button);
-}
-
 TEST(PinPrompt, IsASystemModalMaskedFieldAndOkStoresThePinAndItsLength) {
     bool screenshot = false;
     LONG style = 0, editStyle = 0;
@@ -47,36 +42,28 @@ TEST(PinPrompt, IsASystemModalMaskedFieldAndOkStoresThePinAndItsLength) {
     EXPECT_TRUE(editStyle & ES_PASSWORD);
 }
 
-TEST(PinPrompt, ReturnConfirmsAndKeepsTheFirstNineOfTwelveCharacters) {
-    EXPECT_EQ(promptDrivenBy([](HWND p) {
-        ui::type(GetDlgItem(p, IDC_PIN_EDIT), "123456789ABC");
-        ui::pressKey(p, VK_RETURN);
-    }), 0);
-    EXPECT_STREQ(pinSlot().text, "123456789");
-    EXPECT_EQ(pinSlot().length, 9);
-}
-
-TEST(PinPrompt, EmptyPinIsAccepted) {
-    EXPECT_EQ(promptDrivenBy([](HWND p) { ui::click(p, IDC_PIN_OK); }), 0);
-    EXPECT_STREQ(pinSlot().text, "");
-    EXPECT_EQ(pinSlot().length, 0);
-}
-
-TEST(PinPrompt, EscapeAndTheCloseBoxLeaveItOpenAndCancelEndsIt) {
-    EXPECT_EQ(promptDrivenBy([](HWND p) { typePinAndPress(p, "1111", IDC_PIN_OK); }), 0);
-    bool openAfterEscape = false, openAfterClose = false;
-    const int result = promptDrivenBy([&](HWND p) {
-        ui::type(GetDlgItem(p, IDC_PIN_EDIT), "9999");
-        ui::pressKey(p, VK_ESCAPE);
-        openAfterEscape = !ui::waitUntilGone(p, 500);
-        ui::pressCloseBox(p);
-        openAfterClose = !ui::waitUntilGone(p, 500);
-        ui::click(p, IDC_PIN_CANCEL);
-    });
-    EXPECT_TRUE(openAfterEscape);
-    EXPECT_TRUE(openAfterClose);
-    EXPECT_EQ(result, PIN_PROMPT_CANCELLED);
-    EXPECT_STREQ(pinSlot().text, "1111");  // a cancelled prompt leaves the slot alone
+// What a person types and presses, and what the slot then holds: Return
+// confirms like OK, nine of twelve characters are kept, an empty PIN counts;
+// Escape and the close box leave the prompt open, and Cancel leaves the slot
+// as it was.
+TEST(PinPrompt, KeepsWhatWasConfirmedAndNothingOnCancel) {
+    const struct { const char* typed; bool cancel; const char* slot; } rows[] = {
+        {"123456789ABC", false, "123456789"}, {"", false, ""}, {"2468", false, "2468"}, {"9999", true, "2468"}};
+    for (const auto& row : rows) {
+        bool openAfterEscape = false, openAfterClose = false;
+        const int result = promptDrivenBy([&](HWND p) {
+            ui::type(GetDlgItem(p, IDC_PIN_EDIT), row.typed);
+            ui::pressKey(p, VK_ESCAPE);
+            openAfterEscape = !ui::waitUntilGone(p, 300);
+            ui::pressCloseBox(p);
+            openAfterClose = !ui::waitUntilGone(p, 300);
+            if (row.cancel) ui::click(p, IDC_PIN_CANCEL); else ui::pressKey(p, VK_RETURN);
+        });
+        EXPECT_TRUE(openAfterEscape && openAfterClose) << row.typed;
+        EXPECT_EQ(result, row.cancel ? PIN_PROMPT_CANCELLED : 0) << row.typed;
+        EXPECT_STREQ(pinSlot().text, row.slot);
+        EXPECT_EQ(pinSlot().length, std::strlen(row.slot));
+    }
 }
 
 TEST(PinPrompt, PromptThatCannotBeCreatedGivesMinusOne) {
@@ -113,17 +100,11 @@ TEST(ProgressWindow, ListsTheSignedFilesAndFillsTheBar) {
     EXPECT_EQ(ui::text(progress.handle()), "Firma in corso...");
     ui::pumpMessages();
     EXPECT_TRUE(ui::saveScreenshot(progress.handle(), "progress"));
-    progress.destroy();
-    EXPECT_EQ(progress.handle(), nullptr);
-}
-
-TEST(ProgressWindow, CannotBeClosedByTheUser) {
-    CProgressDlg progress;
-    ASSERT_TRUE(progress.createModeless(nullptr));
-    progress.show();
     PostMessageA(progress.handle(), WM_COMMAND, IDCANCEL, 0);  // what Escape sends
     ui::pumpMessages(100);
-    EXPECT_TRUE(IsWindow(progress.handle()));
+    EXPECT_TRUE(IsWindow(progress.handle())) << "the user cannot close it";
+    progress.destroy();
+    EXPECT_EQ(progress.handle(), nullptr);
 }
 
 TEST(MailWaitWindow, ShowsItsMessage) {

@@ -10,8 +10,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Each row of the length table at both of its ends, the count agreeing with
-// the octets, and the allocated form handing over the same octets.
+// Each row of the length table at both ends: the octets, their count and the
+// allocated form.
 TEST(DerLength, FollowsTheLengthTableAtEveryBoundary) {
     const struct { uint32_t length; Bytes octets; } rows[] = {
         {0, {0x00}}, {126, {0x7E}}, {127, {0x81, 0x7F}}, {255, {0x81, 0xFF}},
@@ -40,9 +40,7 @@ TEST(DerWrap, PutsTagAndLengthBeforeTheContentAndRefusesMoreThan32Bits) {
     expected.resize(3 + 127, 0x5A);  // the content
     EXPECT_EQ(Bytes(block, block + blockLength), expected);
     std::free(block);
-
-    // Only the length is looked at before the refusal; no content is read.
-    block = nullptr;
+    block = nullptr;  // only the length is looked at before the refusal
     blockLength = 7;
     EXPECT_EQ(fnDerWrap(0x04, content.data(), 0xFFFFFFFFu, &block, &blockLength), PKCS7_ERR_MEMORY);
     EXPECT_EQ(block, nullptr);

@@ -124,24 +124,11 @@ TEST_F(ModuleBackEnd, EachFailureShowsItsMessageAndClosesDownInOrder) {
         } else {
             EXPECT_EQ(result, row.result);
         }
-        ASSERT_EQ(boxes_.boxes().size(), 1u);
-        const MessageBoxRecorder::Box& box = boxes_.boxes()[0];
-        EXPECT_EQ(box.text, row.message);
-        EXPECT_EQ(box.caption, "SIGN ERROR");
-        EXPECT_EQ(box.style, UINT{MB_ICONEXCLAMATION | MB_OK});
-        EXPECT_EQ(box.owner, GetDesktopWindow());
+        const MessageBoxRecorder::Box box{GetDesktopWindow(), row.message, "SIGN ERROR", MB_ICONEXCLAMATION | MB_OK};
+        EXPECT_EQ(boxes_.boxes(), std::vector<MessageBoxRecorder::Box>{box});
         EXPECT_EQ(GetFileAttributesA(output_.c_str()), INVALID_FILE_ATTRIBUTES) << "no SignedFile";
         EXPECT_EQ(lifecycle(), row.calls);
     }
-}
-
-TEST_F(ModuleBackEnd, AfterARefusedPinTheNextCallStartsAfresh) {
-    card_.insert("card144");
-    EXPECT_EQ(sign("9999"), SIGN_ERR_PIN);
-    card_.clearLog();
-    EXPECT_EQ(sign("1234"), 0);
-    EXPECT_EQ(lifecycle(), (Calls{"load", "C_Initialize", "C_OpenSession", "C_CloseAllSessions",
-                                  "C_Finalize", "unload"}));
 }
 
 TEST_F(ModuleBackEnd, OfTwoSigningCertificatesTheFirstIsUsedWithTheKeyOfItsId) {
