@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
         };
         if (encode(nullptr) != 0) throw std::runtime_error("encoder failed to measure");
         auto* out = static_cast<uint8_t*>(std::malloc(length));
-        if (!out || encode(out) != 0) throw std::runtime_error("encoder failed");
+        if (!out) throw std::runtime_error("no memory for a SignedFile of " + std::to_string(length) + " bytes");
+        if (encode(out) != 0) throw std::runtime_error("encoder failed");
         const double encodeTime = secondsSince(step);
 
         step = std::chrono::steady_clock::now();
