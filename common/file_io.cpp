@@ -29,8 +29,8 @@ bool canOpenForReading(const char* path) {
 }
 
 ReadResult readFileContent(const char* path, FileContent* content) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return ReadResult::NotOpenable;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.get(), &size)) return ReadResult::NotOpenable;
@@ -52,26 +52,35 @@ ReadResult readFileContent(const char* path, FileContent* content) {
 }
 
 DWORD writeFileContent(const char* path, const uint8_t* data, uint32_t size) {
-    const BytePiece whole{data, size};
-    return writeFilePieces(path, &whole, 1);
+    FileWriter writer(path);
+    writer.write(data, size);
+    return writer.finish();
 }
 
-DWORD writeFilePieces(const char* path, const BytePiece* pieces, size_t count) {
-    FileHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return GetLastError();
-    for (size_t p = 0; p < count; ++p) {
-        for (size_t done = 0; done < pieces[p].size;) {
-            const size_t left = pieces[p].size - done;
-            const DWORD piece = left < IO_PIECE ? static_cast<DWORD>(left) : IO_PIECE;
-            DWORD written = 0;
-            if (!WriteFile(file.get(), pieces[p].data + done, piece, &written, nullptr) ||
-                written != piece) {
-                const DWORD error = GetLastError();
-                return error != 0 ? error : ERROR_WRITE_FAULT;
-            }
-            done += written;
+FileWriter::FileWriter(const char* path)
+    : file_(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    if (file_ == INVALID_HANDLE_VALUE) error_ = GetLastError() != 0 ? GetLastError() : ERROR_OPEN_FAILED;
+}
+
+FileWriter::~FileWriter() { finish(); }
+
+bool FileWriter::write(const uint8_t* data, size_t size) {
+    for (size_t done = 0; error_ == 0 && done < size;) {
+        const size_t left = size - done;
+        const DWORD piece = left < IO_PIECE ? static_cast<DWORD>(left) : IO_PIECE;
+        DWORD written = 0;
+        if (!WriteFile(file_, data + done, piece, &written, nullptr) || written != piece) {
+            error_ = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
         }
+        done += written;
     }
-    return 0;
+    return error_ == 0;
+}
+
+DWORD FileWriter::finish() {
+    if (file_ != INVALID_HANDLE_VALUE) {
+        if (!CloseHandle(file_) && error_ == 0) error_ = GetLastError();
+        file_ = INVALID_HANDLE_VALUE;
+    }
+    return error_;
 }

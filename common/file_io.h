@@ -13,7 +13,8 @@ struct FileContent {
 
 enum class ReadResult { Ok, NotOpenable, TooLarge };
 
-// Reads a file whole into memory. Files of 4 GiB and more are TooLarge; a
+// Reads a file whole into memory, sharing it with programs that hold it open
+// for reading or writing (as the C runtime's "rb" does). Files of 4 GiB and more are TooLarge; a
 // block that cannot be had throws std::bad_alloc.
 ReadResult readFileContent(const char* path, FileContent* content);
 
@@ -24,9 +25,21 @@ bool canOpenForReading(const char* path);
 // platform's last-error value when it cannot be created or written whole.
 DWORD writeFileContent(const char* path, const uint8_t* data, uint32_t size);
 
-// The same for content that lies in several pieces, written in order.
-struct BytePiece {
-    const uint8_t* data;
-    size_t size;
+// Writes a new file (created or truncated) from blocks handed in order.
+class FileWriter {
+public:
+    explicit FileWriter(const char* path);
+    ~FileWriter();
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
+    // Appends the bytes; false once anything has failed.
+    bool write(const uint8_t* data, size_t size);
+    // Closes the file. Returns 0, or the platform's last-error value of the
+    // first failure (creating or writing).
+    DWORD finish();
+
+private:
+    HANDLE file_;
+    DWORD error_ = 0;
 };
-DWORD writeFilePieces(const char* path, const BytePiece* pieces, size_t count);

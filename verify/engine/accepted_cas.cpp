@@ -5,7 +5,7 @@ void AcceptedCaTable::set(int index, const uint8_t* bytes, uint32_t length) {
     entries_[index] = {bytes, length};
 }
 
-bool AcceptedCaTable::issued(PCCERT_CONTEXT certificate, HCRYPTPROV provider) const {
+bool AcceptedCaTable::issued(PCCERT_CONTEXT certificate) const {
     for (const Entry& e : entries_) {
         if (e.bytes == nullptr || e.length == 0) continue;
         PCCERT_CONTEXT ca = CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
@@ -14,7 +14,7 @@ bool AcceptedCaTable::issued(PCCERT_CONTEXT certificate, HCRYPTPROV provider) co
         const bool named = CertCompareCertificateName(X509_ASN_ENCODING, &ca->pCertInfo->Subject,
                                                       &certificate->pCertInfo->Issuer) != FALSE;
         const bool signedByIt =
-            named && CryptVerifyCertificateSignature(provider, X509_ASN_ENCODING,
+            named && CryptVerifyCertificateSignature(0, X509_ASN_ENCODING,
                                                      certificate->pbCertEncoded,
                                                      certificate->cbCertEncoded,
                                                      &ca->pCertInfo->SubjectPublicKeyInfo) != FALSE;

@@ -24,8 +24,9 @@ public:
 
     // True when an accepted authority issued `certificate`: its subject is the
     // certificate's issuer and its key verifies the certificate's signature. A
-    // name alone is not enough: anybody can write any issuer name.
-    bool issued(PCCERT_CONTEXT certificate, HCRYPTPROV provider) const;
+    // name alone is not enough: anybody can write any issuer name. The
+    // platform picks the provider for the certificate's own algorithms.
+    bool issued(PCCERT_CONTEXT certificate) const;
 
 private:
     Entry entries_[ACCEPTED_CA_COUNT];

@@ -78,3 +78,10 @@ void Base64Codec::decode(const uint8_t* text, size_t length) {
         output_.length += last;
     }
 }
+
+bool Base64Codec::mayDecodeToSequence(const uint8_t* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (!isSkipped(text[i])) return (text[i] & 0x7F) == 'M';
+    }
+    return false;
+}

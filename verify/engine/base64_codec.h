@@ -34,6 +34,12 @@ public:
     // True for the characters that decoding skips: BEL to CR (7 to 13), space.
     static bool isSkipped(uint8_t c) { return (c >= 7 && c <= 13) || c == ' '; }
 
+    // False when decoding `text` cannot give a DER SEQUENCE, the start of any
+    // signed message: only an "M" (or "M" with the high bit set) as the first
+    // character that is not skipped gives a first byte of 0x30. A binary file
+    // that is not a signed message thus need not be decoded a second time.
+    static bool mayDecodeToSequence(const uint8_t* text, size_t length);
+
 private:
     Buffer work_;    // the text without its skipped characters
     Buffer output_;  // the decoded bytes

@@ -62,16 +62,13 @@ bool readAt(Span in, Element* out, int depth) {
     return true;
 }
 
-bool collectPieces(const Element& element, std::vector<Span>* pieces, int depth) {
+bool visitPieces(const Element& element, const std::function<bool(Span)>& visit, int depth) {
     if ((element.tag & ~CONSTRUCTED) != OCTET_STRING || depth > MAX_DEPTH) return false;
-    if (!element.constructed()) {
-        if (element.content.size > 0) pieces->push_back(element.content);
-        return true;
-    }
+    if (!element.constructed()) return element.content.size == 0 || visit(element.content);
     Reader reader(element);
     Element piece;
     while (reader.next(&piece)) {
-        if (!collectPieces(piece, pieces, depth + 1)) return false;
+        if (!visitPieces(piece, visit, depth + 1)) return false;
     }
     return !reader.failed();
 }
@@ -112,8 +109,8 @@ bool Reader::nextIf(uint8_t tag, Element* out) {
     return next(out);
 }
 
-bool octetStringPieces(const Element& element, std::vector<Span>* pieces) {
-    return collectPieces(element, pieces, 0);
+bool forEachOctetStringPiece(const Element& element, const std::function<bool(Span)>& visit) {
+    return visitPieces(element, visit, 0);
 }
 
 bool smallInteger(const Element& element, int* value) {

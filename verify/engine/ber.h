@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace ber {
@@ -66,9 +67,11 @@ private:
     bool failed_ = false;
 };
 
-// The value of an OCTET STRING, primitive or constructed, as the pieces in
-// which it lies in the encoding. False when a piece is not an OCTET STRING.
-bool octetStringPieces(const Element& element, std::vector<Span>* pieces);
+// Hands `visit` the value of an OCTET STRING, primitive or constructed, as the
+// non-empty pieces in which it lies in the encoding, in order. False when a
+// piece is not an OCTET STRING or `visit` returns false; the pieces are never
+// gathered, so a value of a million pieces costs no memory.
+bool forEachOctetStringPiece(const Element& element, const std::function<bool(Span)>& visit);
 
 // A small INTEGER's value (versions); false when it does not fit.
 bool smallInteger(const Element& element, int* value);

@@ -45,25 +45,35 @@ ALG_ID hashAlgorithmOf(const ber::Element& oid) {
     return 0;
 }
 
-SignatureChecker::SignatureChecker(const SignedMessage& message) : message_(message) {
-    // The AES provider: the one that knows all four SHA digests.
-    if (!CryptAcquireContextA(&provider_, nullptr, MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES,
-                              CRYPT_VERIFYCONTEXT)) {
-        provider_ = 0;
+CryptProvider& CryptProvider::operator=(CryptProvider&& other) noexcept {
+    if (this != &other) {
+        if (handle_) CryptReleaseContext(handle_, 0);
+        handle_ = other.handle_;
+        other.handle_ = 0;
     }
+    return *this;
 }
 
-SignatureChecker::~SignatureChecker() {
-    if (provider_) CryptReleaseContext(provider_, 0);
+CryptProvider acquireProviderFor(const SignedMessage& message) {
+    bool sha2 = false;
+    for (const SignerInfo& signer : message.signers) {
+        const ALG_ID algorithm = hashAlgorithmOf(signer.digestAlgorithm);
+        sha2 = sha2 || (algorithm != 0 && algorithm != CALG_SHA1);
+    }
+    const DWORD first = sha2 ? PROV_RSA_AES : PROV_RSA_FULL, second = sha2 ? PROV_RSA_FULL : PROV_RSA_AES;
+    for (DWORD type : {first, second}) {
+        HCRYPTPROV handle = 0;
+        if (CryptAcquireContextA(&handle, nullptr, nullptr, type, CRYPT_VERIFYCONTEXT)) return CryptProvider(handle);
+    }
+    return CryptProvider();
 }
 
 const std::vector<uint8_t>* SignatureChecker::contentDigest(ALG_ID algorithm) {
     auto found = digests_.find(algorithm);
     if (found != digests_.end()) return &found->second;
     Hash hash(provider_, algorithm);
-    if (!hash.get()) return nullptr;
-    for (const ber::Span& piece : message_.content) {
-        if (!hash.add(piece)) return nullptr;
+    if (!hash.get() || !forEachContentBlock(message_, [&hash](ber::Span block) { return hash.add(block); })) {
+        return nullptr;
     }
     std::vector<uint8_t> digest;
     if (!hash.value(&digest)) return nullptr;
@@ -71,7 +81,7 @@ const std::vector<uint8_t>* SignatureChecker::contentDigest(ALG_ID algorithm) {
 }
 
 bool SignatureChecker::verify(const SignerInfo& signer) {
-    if (!ready()) return false;
+    if (provider_ == 0) return false;
     const SignedMessage& message = message_;
     const CertificateChoice choice = findSignerCertificate(message, signer);
     if (!choice.matched) return false;
@@ -90,6 +100,11 @@ bool SignatureChecker::verify(const SignerInfo& signer) {
             md->values[0].content != ber::Span{digest->data(), digest->size()}) {
             return false;
         }
+        const Attribute* type = findAttribute(signer.signedAttributes, oids::CONTENT_TYPE);
+        if (type == nullptr || type->values.size() != 1 || type->values[0].tag != ber::OID ||
+            type->values[0].content != message.contentType.content) {
+            return false;
+        }
         const ber::Element& attributes = signer.signedAttributesElement;
         if (attributes.indefinite) return false;  // DER is definite
         const uint8_t setTag = ber::SET;
@@ -101,9 +116,8 @@ bool SignatureChecker::verify(const SignerInfo& signer) {
         return false;
     }
 
-    PCCERT_CONTEXT certificate = CertCreateCertificateContext(
-        X509_ASN_ENCODING, message.certificates[choice.index].data,
-        static_cast<DWORD>(message.certificates[choice.index].size));
+    const ber::Span& der = message.certificates[choice.index].der;
+    PCCERT_CONTEXT certificate = CertCreateCertificateContext(X509_ASN_ENCODING, der.data, static_cast<DWORD>(der.size));
     if (certificate == nullptr) return false;
     HCRYPTKEY key = 0;
     const bool imported = CryptImportPublicKeyInfo(provider_, X509_ASN_ENCODING,

@@ -10,22 +10,38 @@
 
 #include "signed_message.h"
 
-// Checks the signers of one message.
+// A CryptoAPI provider handle, released when this goes away.
+class CryptProvider {
+public:
+    CryptProvider() = default;
+    explicit CryptProvider(HCRYPTPROV handle) : handle_(handle) {}
+    ~CryptProvider() { if (handle_) CryptReleaseContext(handle_, 0); }
+    CryptProvider(CryptProvider&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
+    CryptProvider& operator=(CryptProvider&& other) noexcept;
+    CryptProvider(const CryptProvider&) = delete;
+    CryptProvider& operator=(const CryptProvider&) = delete;
+    HCRYPTPROV get() const { return handle_; }
+private:
+    HCRYPTPROV handle_ = 0;
+};
+
+// The one provider that checks a message: the default provider of the full
+// RSA type when every signer uses SHA-1, else the default of the AES type,
+// which also knows the SHA-2 digests; each type is tried after the other, so
+// that a platform without one of them still checks what the other knows.
+// Empty when neither can be had.
+CryptProvider acquireProviderFor(const SignedMessage& message);
+
+// Checks the signers of one message with `provider`.
 class SignatureChecker {
 public:
-    explicit SignatureChecker(const SignedMessage& message);
-    ~SignatureChecker();
-    SignatureChecker(const SignatureChecker&) = delete;
-    SignatureChecker& operator=(const SignatureChecker&) = delete;
-
-    // The provider could be had; without it nothing verifies.
-    bool ready() const { return provider_ != 0; }
-    HCRYPTPROV provider() const { return provider_; }
+    SignatureChecker(const SignedMessage& message, HCRYPTPROV provider)
+        : message_(message), provider_(provider) {}
 
     // True when the signer's signature verifies against its certificate in
     // the message (found by issuer and serial number). Signed attributes, when
-    // present, must carry the content's digest, and the signature then covers
-    // them; otherwise it covers the content's digest. SHA-1, SHA-256, SHA-384
+    // present, must carry the content's digest and its type (one value each),
+    // and the signature then covers them; otherwise it covers the content's digest. SHA-1, SHA-256, SHA-384
     // and SHA-512 with RSA PKCS#1 v1.5.
     bool verify(const SignerInfo& signer);
 
@@ -34,7 +50,7 @@ private:
     const std::vector<uint8_t>* contentDigest(ALG_ID algorithm);
 
     const SignedMessage& message_;
-    HCRYPTPROV provider_ = 0;
+    HCRYPTPROV provider_;
     std::map<ALG_ID, std::vector<uint8_t>> digests_;
 };
 

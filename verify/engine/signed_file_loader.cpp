@@ -16,7 +16,7 @@ int32_t decodeError(DecodeResult result) {
     switch (result) {
     case DecodeResult::Ok: return 0;
     case DecodeResult::NoContent: return static_cast<int32_t>(CRYPT_E_UNEXPECTED_MSG_TYPE);
-    case DecodeResult::TooManySigners: return static_cast<int32_t>(CRYPT_E_ASN1_LARGE);
+    case DecodeResult::OverLimit: return static_cast<int32_t>(CRYPT_E_ASN1_LARGE);
     case DecodeResult::Malformed: break;
     }
     return static_cast<int32_t>(CRYPT_E_ASN1_BADTAG);
@@ -25,6 +25,8 @@ int32_t decodeError(DecodeResult result) {
 // The load proper; certificates go into `handles`.
 int32_t loadInto(SignedFileRecord& record, const AcceptedCaTable& acceptedCas,
                  PCCERT_CONTEXT handles[MAX_SIGNERS]) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
     Base64Codec codec;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(record.signedPath.c_str(), &found);
@@ -34,16 +36,20 @@ int32_t loadInto(SignedFileRecord& record, const AcceptedCaTable& acceptedCas,
     if (readWholeFile(record.signedPath, &file) != 0) return LOAD_ERR_UNREADABLE;
 
     // The DER form first; the base64 form is known only by the failure of it.
-    ber::Span message{file.data.get(), file.size};
-    std::vector<ber::Span> content;
-    if (verifyAndExtract(message, record.signerStatus, &content) != 0) {
+    SignedMessage message;
+    int32_t result = verifyAndExtract({file.data.get(), file.size}, record.signerStatus, &message);
+    if (result != 0 && result != LOAD_ERR_NO_PROVIDER) {
+        if (!Base64Codec::mayDecodeToSequence(file.data.get(), file.size)) return LOAD_ERR_UNDECODABLE;
         codec.decode(file.data.get(), file.size);
-        message = {codec.outputBuffer(), codec.outputLength()};
-        if (verifyAndExtract(message, record.signerStatus, &content) != 0) return LOAD_ERR_UNDECODABLE;
+        result = verifyAndExtract({codec.outputBuffer(), codec.outputLength()}, record.signerStatus, &message);
     }
-    int32_t result = readSignerDetails(message, acceptedCas, handles, record.signerNames,
-                                       record.expiryDates, record.signerStatus, &record.signerCount);
-    if (result == 0 && !record.contentPath.empty()) result = writeContentFile(record.contentPath, content);
+    if (result == LOAD_ERR_NO_PROVIDER) return result;
+    if (result != 0) return LOAD_ERR_UNDECODABLE;
+
+    record.signerCount = static_cast<int32_t>(message.signers.size());
+    result = readSignerDetails(message, acceptedCas, now, handles, record.signerNames, record.expiryDates,
+                               record.signerStatus);
+    if (result == 0 && !record.contentPath.empty()) result = writeContentFile(record.contentPath, message);
     return result;
 }
 
@@ -77,26 +83,25 @@ int32_t readWholeFile(const std::string& path, FileContent* bytes) {
     return 0;
 }
 
-int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS],
-                         std::vector<ber::Span>* content) {
-    SignedMessage message;
-    const DecodeResult decoded = decodeSignedMessage(data, &message);
-    if (decoded != DecodeResult::Ok) return decodeError(decoded);
-    SignatureChecker checker(message);
-    if (!checker.ready()) return static_cast<int32_t>(NTE_PROV_TYPE_NOT_DEF);
+int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], SignedMessage* message) {
+    SignedMessage decoded;
+    const DecodeResult result = decodeSignedMessage(data, &decoded);
+    if (result != DecodeResult::Ok) return decodeError(result);
+    const CryptProvider provider = acquireProviderFor(decoded);
+    if (provider.get() == 0) return LOAD_ERR_NO_PROVIDER;
+    SignatureChecker checker(decoded, provider.get());
     // The first signer must verify for the file to be read at all.
-    if (!checker.verify(message.signers[0])) return static_cast<int32_t>(NTE_BAD_SIGNATURE);
+    if (!checker.verify(decoded.signers[0])) return static_cast<int32_t>(NTE_BAD_SIGNATURE);
     statuses[0] = 0;
-    for (size_t i = 1; i < message.signers.size(); ++i) {
-        statuses[i] = checker.verify(message.signers[i]) ? 0 : SIGNATURE_INVALID;
+    for (size_t i = 1; i < decoded.signers.size(); ++i) {
+        statuses[i] = checker.verify(decoded.signers[i]) ? 0 : SIGNATURE_INVALID;
     }
-    *content = std::move(message.content);
+    *message = std::move(decoded);
     return 0;
 }
 
-int32_t writeContentFile(const std::string& path, const std::vector<ber::Span>& content) {
-    std::vector<BytePiece> pieces;
-    pieces.reserve(content.size());
-    for (const ber::Span& piece : content) pieces.push_back({piece.data, piece.size});
-    return static_cast<int32_t>(writeFilePieces(path.c_str(), pieces.data(), pieces.size()));
+int32_t writeContentFile(const std::string& path, const SignedMessage& message) {
+    FileWriter writer(path.c_str());
+    forEachContentBlock(message, [&writer](ber::Span block) { return writer.write(block.data, block.size); });
+    return static_cast<int32_t>(writer.finish());
 }

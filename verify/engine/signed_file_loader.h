@@ -4,33 +4,40 @@
 // and each signer's details fill the record.
 #pragma once
 
+#include <windows.h>
+#include <wincrypt.h>
+
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "accepted_cas.h"
 #include "ber.h"
 #include "file_io.h"
 #include "signed_file_record.h"
+#include "signed_message.h"
 
 // Results of the load besides 0 and the platform's error codes.
 constexpr int32_t LOAD_ERR_UNREADABLE = -2;  // the file is missing or cannot be read
 constexpr int32_t LOAD_ERR_UNDECODABLE = -1; // neither form decodes and verifies
+// No CryptoAPI provider that checks signatures could be had.
+constexpr int32_t LOAD_ERR_NO_PROVIDER = static_cast<int32_t>(NTE_PROV_TYPE_NOT_DEF);
 
 // Loads record.signedPath and writes its content to record.contentPath (none
 // when empty). Returns 0 and sets record.loaded, or a failure code. Files with
-// more than 100 signers are refused.
+// more signers, certificates or content pieces than a file may hold are refused.
+// Certificates reach record.signerCerts only when every signer's details
+// were read.
 int32_t loadSignedFile(SignedFileRecord& record, const AcceptedCaTable& acceptedCas);
 
-// The file whole; 0, or the platform's last error (an empty file is a failure).
+// The file whole, shared with programs that hold it open for writing; 0, or
+// the platform's last error (an empty file is a failure).
 int32_t readWholeFile(const std::string& path, FileContent* bytes);
 
 // Decodes the message in `data` and checks every signer: statuses[i] becomes
-// 0 or SIGNATURE_INVALID. Returns 0 with the content (pieces of `data`), or a
-// non-zero code when the data is no signed message with embedded content or
-// the first signer's signature does not verify.
-int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS],
-                         std::vector<ber::Span>* content);
+// 0 or SIGNATURE_INVALID. Returns 0 with the message (whose parts are views
+// into `data`), or a non-zero code when the data is no signed message with
+// embedded content or the first signer's signature does not verify.
+int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], SignedMessage* message);
 
-// Writes the content's pieces into `path`; 0 when written whole.
-int32_t writeContentFile(const std::string& path, const std::vector<ber::Span>& content);
+// Writes the message's content into `path`; 0 when written whole.
+int32_t writeContentFile(const std::string& path, const SignedMessage& message);

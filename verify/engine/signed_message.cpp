@@ -1,8 +1,11 @@
 #include "signed_message.h"
 
+#include <cstring>
+
 namespace oids {
 const std::vector<uint8_t> SIGNED_DATA = ber::oidFromText("1.2.840.113549.1.7.2");
 const std::vector<uint8_t> DATA = ber::oidFromText("1.2.840.113549.1.7.1");
+const std::vector<uint8_t> CONTENT_TYPE = ber::oidFromText("1.2.840.113549.1.9.3");
 const std::vector<uint8_t> MESSAGE_DIGEST = ber::oidFromText("1.2.840.113549.1.9.4");
 const std::vector<uint8_t> UNSTRUCTURED_NAME = ber::oidFromText("1.2.840.113549.1.9.2");
 const std::vector<uint8_t> SUBJECT_ALT_NAME = ber::oidFromText("2.5.29.8");
@@ -109,14 +112,27 @@ DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
     if (!encap.nextIf(ber::CONTEXT_0, &eContent)) {
         return encap.failed() ? DecodeResult::Malformed : DecodeResult::NoContent;
     }
+    // The content is only walked here, to check its pieces and count them.
     Reader inner(eContent);
-    if (!inner.next(&octets) || !ber::octetStringPieces(octets, &m.content)) return DecodeResult::Malformed;
-    for (const ber::Span& piece : m.content) m.contentLength += piece.size;
+    size_t pieces = 0;
+    auto count = [&m, &pieces](ber::Span piece) {
+        m.contentLength += piece.size;
+        return ++pieces <= MAX_CONTENT_PIECES;
+    };
+    if (!inner.next(&m.contentOctets)) return DecodeResult::Malformed;
+    if (!ber::forEachOctetStringPiece(m.contentOctets, count)) {
+        return pieces > MAX_CONTENT_PIECES ? DecodeResult::OverLimit : DecodeResult::Malformed;
+    }
 
     if (sd.nextIf(ber::CONTEXT_0, &e)) {  // certificates [0] IMPLICIT
         Reader certificates(e);
         Element certificate;
-        while (certificates.next(&certificate)) m.certificates.push_back(certificate.whole);
+        while (certificates.next(&certificate)) {
+            if (m.certificates.size() == MAX_CERTIFICATES) return DecodeResult::OverLimit;
+            MessageCertificate c;
+            if (!readCertificateNames(certificate.whole, &c)) c = MessageCertificate{certificate.whole, {}, {}, {}};
+            m.certificates.push_back(c);
+        }
         if (certificates.failed()) return DecodeResult::Malformed;
     }
     sd.nextIf(ber::CONTEXT_1, &e);  // crls [1] IMPLICIT: not read
@@ -125,7 +141,7 @@ DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
     Reader signers(signerInfos);
     Element signerElement;
     while (signers.next(&signerElement)) {
-        if (m.signers.size() == MAX_SIGNERS) return DecodeResult::TooManySigners;
+        if (m.signers.size() == MAX_SIGNERS) return DecodeResult::OverLimit;
         SignerInfo signer;
         if (!readSignerInfo(signerElement, &signer)) return DecodeResult::Malformed;
         m.signers.push_back(std::move(signer));
@@ -143,30 +159,47 @@ const Attribute* findAttribute(const std::vector<Attribute>& attributes,
     return nullptr;
 }
 
-bool certificateIssuerAndSerial(ber::Span certificate, ber::Span* issuer, ber::Span* serial) {
+bool forEachContentBlock(const SignedMessage& message, const std::function<bool(ber::Span)>& visit) {
+    constexpr size_t BLOCK = 64 * 1024;
+    std::vector<uint8_t> gathered;
+    auto flush = [&]() {
+        const bool ok = gathered.empty() || visit({gathered.data(), gathered.size()});
+        gathered.clear();
+        return ok;
+    };
+    const bool walked = ber::forEachOctetStringPiece(message.contentOctets, [&](ber::Span piece) {
+        if (piece.size >= BLOCK) return flush() && visit(piece);
+        if (gathered.size() + piece.size > BLOCK && !flush()) return false;
+        if (gathered.capacity() == 0) gathered.reserve(BLOCK);
+        gathered.insert(gathered.end(), piece.data, piece.data + piece.size);
+        return true;
+    });
+    return walked && flush();
+}
+
+bool readCertificateNames(ber::Span certificate, MessageCertificate* out) {
     // Certificate: SEQUENCE { tbsCertificate SEQUENCE { [0] version OPTIONAL,
-    // serialNumber, signature, issuer, ... }, ... }
-    Element cert, tbs, e, serialNumber, issuerName;
+    // serialNumber, signature, issuer, validity, subject, ... }, ... }
+    Element cert, tbs, e, serialNumber, issuerName, subjectName;
     if (!ber::read(certificate, &cert) || cert.tag != ber::SEQUENCE) return false;
     Reader outer(cert);
     if (!outer.next(ber::SEQUENCE, &tbs)) return false;
     Reader fields(tbs);
     fields.nextIf(ber::CONTEXT_0, &e);
     if (!fields.next(ber::INTEGER, &serialNumber) || !fields.next(ber::SEQUENCE, &e) ||
-        !fields.next(ber::SEQUENCE, &issuerName)) {
+        !fields.next(ber::SEQUENCE, &issuerName) || !fields.next(ber::SEQUENCE, &e) ||
+        !fields.next(ber::SEQUENCE, &subjectName)) {
         return false;
     }
-    *issuer = issuerName.whole;
-    *serial = serialNumber.content;
+    *out = MessageCertificate{cert.whole, issuerName.whole, serialNumber.content, subjectName.whole};
     return true;
 }
 
 CertificateChoice findSignerCertificate(const SignedMessage& message, const SignerInfo& signer) {
-    for (size_t i = 0; i < message.certificates.size(); ++i) {
-        ber::Span issuer, serial;
-        if (certificateIssuerAndSerial(message.certificates[i], &issuer, &serial) &&
-            issuer == signer.issuer && serial == signer.serial && !signer.serial.empty()) {
-            return {static_cast<int>(i), true};
+    if (!signer.serial.empty()) {
+        for (size_t i = 0; i < message.certificates.size(); ++i) {
+            const MessageCertificate& c = message.certificates[i];
+            if (c.serial == signer.serial && c.issuer == signer.issuer) return {static_cast<int>(i), true};
         }
     }
     return {static_cast<int>(message.certificates.size()) - 1, false};

@@ -3,12 +3,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "ber.h"
 
-// The most signers a file may have; a file with more is refused.
+// The most a file may hold; a file with more is refused. Real files carry
+// one signer or a few, a short chain of certificates, and content in one
+// piece or in pieces of a kilobyte or more: the limits only stop files made
+// to exhaust time or memory.
 constexpr size_t MAX_SIGNERS = 100;
+constexpr size_t MAX_CERTIFICATES = 10000;
+constexpr size_t MAX_CONTENT_PIECES = size_t{1} << 24;
 
 struct Attribute {
     ber::Element type;                 // OBJECT IDENTIFIER
@@ -29,19 +35,28 @@ struct SignerInfo {
     ber::Span signature;         // encryptedDigest
 };
 
+// A certificate of the message, with the names read once when the message is
+// decoded; they stay empty when the bytes are no certificate.
+struct MessageCertificate {
+    ber::Span der;      // the whole certificate
+    ber::Span issuer;   // the issuer Name, whole
+    ber::Span serial;   // the serial number's INTEGER content octets
+    ber::Span subject;  // the subject Name, whole
+};
+
 struct SignedMessage {
-    ber::Element contentType;          // of the encapsulated content
-    std::vector<ber::Span> content;    // the content, in the pieces of the encoding
+    ber::Element contentType;      // of the encapsulated content
+    ber::Element contentOctets;    // the OCTET STRING holding the content
     uint64_t contentLength = 0;
-    std::vector<ber::Span> certificates;  // each whole, in message order
-    std::vector<SignerInfo> signers;      // in message order
+    std::vector<MessageCertificate> certificates;  // in message order
+    std::vector<SignerInfo> signers;               // in message order
 };
 
 enum class DecodeResult {
     Ok,
-    Malformed,      // not a PKCS #7 ContentInfo of type signedData
-    NoContent,      // a signed message without embedded content (detached)
-    TooManySigners  // more than MAX_SIGNERS
+    Malformed,  // not a PKCS #7 ContentInfo of type signedData
+    NoContent,  // a signed message without embedded content (detached)
+    OverLimit   // more signers, certificates or content pieces than a file may hold
 };
 
 // Decodes a ContentInfo of type signedData at the start of `data`; bytes
@@ -52,9 +67,14 @@ DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message);
 const Attribute* findAttribute(const std::vector<Attribute>& attributes,
                                const std::vector<uint8_t>& type);
 
-// The issuer Name (whole) and serial number (content octets) of a DER
-// certificate; false when it is not one.
-bool certificateIssuerAndSerial(ber::Span certificate, ber::Span* issuer, ber::Span* serial);
+// Hands `visit` the content in order, in blocks: small pieces are gathered
+// into blocks of up to 64 KiB, so that content in many tiny pieces costs few
+// calls. False when `visit` returns false.
+bool forEachContentBlock(const SignedMessage& message, const std::function<bool(ber::Span)>& visit);
+
+// The issuer, serial number and subject of a DER certificate, read from its
+// bytes into `out` (whose der becomes the certificate); false when it is not one.
+bool readCertificateNames(ber::Span certificate, MessageCertificate* out);
 
 // The message's certificate for a signer: the one with the signer's issuer
 // and serial number. When none has both, `matched` is false and the index is
@@ -67,7 +87,7 @@ CertificateChoice findSignerCertificate(const SignedMessage& message, const Sign
 
 // Object identifiers of the algorithms and attributes read here.
 namespace oids {
-extern const std::vector<uint8_t> SIGNED_DATA, DATA, MESSAGE_DIGEST, UNSTRUCTURED_NAME,
+extern const std::vector<uint8_t> SIGNED_DATA, DATA, CONTENT_TYPE, MESSAGE_DIGEST, UNSTRUCTURED_NAME,
     SUBJECT_ALT_NAME, SHA1, SHA256, SHA384, SHA512, RSA_ENCRYPTION, SHA1_RSA, SHA256_RSA,
     SHA384_RSA, SHA512_RSA;
 }

@@ -7,20 +7,6 @@
 
 namespace {
 
-class Provider {
-public:
-    Provider() {
-        if (!CryptAcquireContextA(&handle_, nullptr, MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES,
-                                  CRYPT_VERIFYCONTEXT)) {
-            handle_ = 0;
-        }
-    }
-    ~Provider() { if (handle_) CryptReleaseContext(handle_, 0); }
-    HCRYPTPROV get() const { return handle_; }
-private:
-    HCRYPTPROV handle_ = 0;
-};
-
 int32_t lastError() {
     const DWORD e = GetLastError();
     return e != 0 ? static_cast<int32_t>(e) : static_cast<int32_t>(CRYPT_E_ASN1_BADTAG);
@@ -31,11 +17,15 @@ void copyText(char* slot, const std::string& text) {
 }
 
 // The name that the signed file gives the signer: from the personal-data
-// attributes, later ones replacing earlier ones.
-void nameFromSignedFile(const SignerInfo& signer, char* slot) {
+// attributes, later ones replacing earlier ones. The unsigned attribute counts
+// only when it names the certificate's own subject; the signed one is covered
+// by the signature.
+void nameFromSignedFile(const SignerInfo& signer, const MessageCertificate& certificate, char* slot) {
     for (const Attribute& a : signer.unsignedAttributes) {
-        if (ber::isOid(a.type, oids::UNSTRUCTURED_NAME) && !a.values.empty()) {
-            personalDataName(a.values[0].whole, slot, SIGNER_TEXT_SIZE);
+        PersonalDataName name;
+        if (ber::isOid(a.type, oids::UNSTRUCTURED_NAME) && !a.values.empty() &&
+            readPersonalDataName(a.values[0].whole, &name) && isSubjectsOwnName(name, certificate.subject)) {
+            copyText(slot, name.joined());
         }
     }
     for (const Attribute& a : signer.signedAttributes) {
@@ -43,14 +33,6 @@ void nameFromSignedFile(const SignerInfo& signer, char* slot) {
             personalDataName(a.values[0].whole, slot, SIGNER_TEXT_SIZE);
         }
     }
-}
-
-SignerStatus validityBits(const CERT_INFO* info) {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    if (CompareFileTime(&now, &info->NotBefore) <= 0) return NOT_YET_VALID;
-    if (CompareFileTime(&now, &info->NotAfter) >= 0) return EXPIRED;
-    return 0;
 }
 
 std::string expiryDate(const CERT_INFO* info) {
@@ -82,35 +64,43 @@ std::string subjectCommonName(PCCERT_CONTEXT certificate) {
     return result;
 }
 
-int32_t readSignerDetails(ber::Span data, const AcceptedCaTable& acceptedCas,
+SignerStatus validityStatus(const CERT_INFO& certificate, const FILETIME& now) {
+    if (CompareFileTime(&now, &certificate.NotBefore) <= 0) return NOT_YET_VALID;
+    if (CompareFileTime(&now, &certificate.NotAfter) >= 0) return EXPIRED;
+    return 0;
+}
+
+int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& acceptedCas,
+                          const FILETIME& now,
                           PCCERT_CONTEXT handles[MAX_SIGNERS],
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
-                          SignerStatus statuses[MAX_SIGNERS], int32_t* count) {
-    Provider provider;
-    if (!provider.get()) return lastError();
-    SignedMessage message;
-    if (decodeSignedMessage(data, &message) != DecodeResult::Ok) return CRYPT_E_ASN1_BADTAG;
-    *count = static_cast<int32_t>(message.signers.size());
-
+                          SignerStatus statuses[MAX_SIGNERS]) {
     for (size_t g = 0; g < message.signers.size(); ++g) {
         const SignerInfo& signer = message.signers[g];
         const CertificateChoice choice = findSignerCertificate(message, signer);
         if (choice.index < 0) continue;  // no certificate at all: no name, no date
-        const ber::Span& der = message.certificates[choice.index];
+        const MessageCertificate& chosen = message.certificates[choice.index];
         PCCERT_CONTEXT certificate =
-            CertCreateCertificateContext(X509_ASN_ENCODING, der.data, static_cast<DWORD>(der.size));
-        if (certificate == nullptr) return lastError();
+            CertCreateCertificateContext(X509_ASN_ENCODING, chosen.der.data, static_cast<DWORD>(chosen.der.size));
+        if (certificate == nullptr) {
+            const int32_t error = lastError();
+            for (size_t i = 0; i < g; ++i) {
+                if (handles[i]) CertFreeCertificateContext(handles[i]);
+                handles[i] = nullptr;
+            }
+            return error;
+        }
         handles[g] = certificate;
 
-        if (choice.matched) nameFromSignedFile(signer, names[g]);
+        if (choice.matched) nameFromSignedFile(signer, chosen, names[g]);
         if (std::strlen(names[g]) < 5) {
             const std::string commonName = subjectCommonName(certificate);
             if (!commonName.empty()) copyText(names[g], commonName);
         }
-        statuses[g] |= validityBits(certificate->pCertInfo);
+        statuses[g] |= validityStatus(*certificate->pCertInfo, now);
         copyText(dates[g], expiryDate(certificate->pCertInfo));
-        if (!acceptedCas.issued(certificate, provider.get())) statuses[g] |= CA_NOT_ACCEPTED;
+        if (!acceptedCas.issued(certificate)) statuses[g] |= CA_NOT_ACCEPTED;
     }
     return 0;
 }

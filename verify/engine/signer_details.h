@@ -8,19 +8,24 @@
 #include <string>
 
 #include "accepted_cas.h"
-#include "ber.h"
 #include "signed_file_record.h"
+#include "signed_message.h"
 
-// Fills, for each signer of the message in `data`, its name and expiry date,
-// adds NOT_YET_VALID, EXPIRED and CA_NOT_ACCEPTED to its status, and puts its
-// certificate into handles[g] (the caller releases them). *count receives the
-// signer count as soon as it is known. Returns 0, or the platform's error
-// code when the message or a certificate cannot be read.
-int32_t readSignerDetails(ber::Span data, const AcceptedCaTable& acceptedCas,
+// Fills, for each signer of the decoded message, its name and expiry date,
+// adds NOT_YET_VALID, EXPIRED and CA_NOT_ACCEPTED (as of `now`) to its status,
+// and puts its certificate into handles[g]. Returns 0 and hands the handles to
+// the caller, or the platform's error code when a certificate cannot be read;
+// then no handle is left set.
+int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& acceptedCas,
+                          const FILETIME& now,
                           PCCERT_CONTEXT handles[MAX_SIGNERS],
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
-                          SignerStatus statuses[MAX_SIGNERS], int32_t* count);
+                          SignerStatus statuses[MAX_SIGNERS]);
+
+// NOT_YET_VALID when `now` is not later than the start of validity, EXPIRED
+// when it is at or after the end, else 0.
+SignerStatus validityStatus(const CERT_INFO& certificate, const FILETIME& now);
 
 // The value of the subject's first common name, or an empty text.
 std::string subjectCommonName(PCCERT_CONTEXT certificate);

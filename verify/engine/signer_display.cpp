@@ -1,8 +1,10 @@
 #include "signer_display.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "personal_data.h"
 
@@ -42,7 +44,7 @@ std::string expiryDateText(int day, int month, int year) {
     return text;
 }
 
-bool personalDataName(ber::Span value, char* slot, size_t slotSize) {
+bool readPersonalDataName(ber::Span value, PersonalDataName* name) {
     // GeneralNames ::= SEQUENCE OF GeneralName; rfc822Name is [1] IA5String.
     ber::Element names, first;
     if (!ber::read(value, &names) || names.tag != ber::SEQUENCE) return false;
@@ -54,7 +56,70 @@ bool personalDataName(ber::Span value, char* slot, size_t slotSize) {
     auto dati = std::make_unique<DatiPersonali>();
     std::memset(dati.get(), 0, sizeof(DatiPersonali));
     fnParseDatiPersonali(first.content.data, static_cast<uint32_t>(length), dati.get());
-    std::snprintf(slot, slotSize, "%s/%s/%s", dati->slots[SLOT_SURNAME], dati->slots[SLOT_NAME],
-                  dati->slots[SLOT_FISCAL_CODE]);
+    *name = {dati->slots[SLOT_SURNAME], dati->slots[SLOT_NAME], dati->slots[SLOT_FISCAL_CODE]};
     return true;
+}
+
+bool personalDataName(ber::Span value, char* slot, size_t slotSize) {
+    PersonalDataName name;
+    if (!readPersonalDataName(value, &name)) return false;
+    std::snprintf(slot, slotSize, "%s", name.joined().c_str());
+    return true;
+}
+
+namespace {
+
+const std::vector<uint8_t> SURNAME = ber::oidFromText("2.5.4.4");
+const std::vector<uint8_t> GIVEN_NAME = ber::oidFromText("2.5.4.42");
+const std::vector<uint8_t> SERIAL_NUMBER = ber::oidFromText("2.5.4.5");
+const std::vector<uint8_t> COMMON_NAME = ber::oidFromText("2.5.4.3");
+
+// The value of the first attribute of `type` in a Name (SEQUENCE OF SET OF
+// SEQUENCE { type, value }), as its bytes; false when there is none.
+bool nameAttribute(ber::Span name, const std::vector<uint8_t>& type, std::string* value) {
+    ber::Element sequence, rdn, attribute, oid, text;
+    if (!ber::read(name, &sequence) || sequence.tag != ber::SEQUENCE) return false;
+    ber::Reader rdns(sequence);
+    while (rdns.next(ber::SET, &rdn)) {
+        ber::Reader attributes(rdn);
+        while (attributes.next(ber::SEQUENCE, &attribute)) {
+            ber::Reader inside(attribute);
+            if (inside.next(ber::OID, &oid) && ber::isOid(oid, type) && inside.next(&text)) {
+                value->assign(reinterpret_cast<const char*>(text.content.data), text.content.size);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool holdsFiscalCode(ber::Span subject, const std::string& code) {
+    if (code.empty()) return false;
+    std::string serialNumber, commonName;
+    if (nameAttribute(subject, SERIAL_NUMBER, &serialNumber)) {
+        for (const char* prefix : {"", "IT:", "TINIT-"}) {
+            if (sameIgnoringCase(serialNumber, prefix + code)) return true;
+        }
+    }
+    return nameAttribute(subject, COMMON_NAME, &commonName) && sameIgnoringCase(commonName.substr(0, code.size()), code) &&
+           (commonName.size() == code.size() || commonName[code.size()] == '/');
+}
+
+}  // namespace
+
+bool isSubjectsOwnName(const PersonalDataName& name, ber::Span subject) {
+    std::string surname, givenName;
+    return nameAttribute(subject, SURNAME, &surname) && sameIgnoringCase(surname, name.surname) &&
+           nameAttribute(subject, GIVEN_NAME, &givenName) && sameIgnoringCase(givenName, name.givenName) &&
+           holdsFiscalCode(subject, name.fiscalCode);
 }

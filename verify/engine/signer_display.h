@@ -26,9 +26,25 @@ std::string summaryLine(bool loaded, int signerCount);
 // "dd/mm/yyyy".
 std::string expiryDateText(int day, int month, int year);
 
+// The three fields of a card's personal-data record that name a signer.
+struct PersonalDataName {
+    std::string surname, givenName, fiscalCode;
+    std::string joined() const { return surname + "/" + givenName + "/" + fiscalCode; }
+};
+
 // The name of a personal-data attribute value (an X.509 GeneralNames whose
-// first entry is an rfc822Name holding the card's record): the record's
-// surname, name and fiscal code joined by "/", written into `slot` of
-// `slotSize` bytes (cut to fit). False, and the slot unchanged, when the
-// value is not of that kind.
+// first entry is an rfc822Name holding the card's record, of which the first
+// 255 characters count). False when the value is not of that kind.
+bool readPersonalDataName(ber::Span value, PersonalDataName* name);
+
+// The same name joined by "/" and written into `slot` of `slotSize` bytes
+// (cut to fit); false, and the slot unchanged, when the value is not of that kind.
 bool personalDataName(ber::Span value, char* slot, size_t slotSize);
+
+// True when the name is the one of the certificate whose subject Name is
+// `subject`: its surname and given-name attributes equal the name's, without
+// regard to case, and its fiscal code is the subject's, either in the
+// serialNumber attribute (bare, or after "IT:" or "TINIT-") or at the start
+// of the common name, followed by its end or "/". A record that nothing
+// signed names somebody only when it agrees with a certificate that was.
+bool isSubjectsOwnName(const PersonalDataName& name, ber::Span subject);

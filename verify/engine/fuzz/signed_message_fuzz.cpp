@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as a SignedFile. Decoding must stay inside the
 // bytes; a decoded message must be self-consistent, and looking up each
-// signer's certificate and personal-data name must not fail.
+// signer's certificate and checking its personal-data name must not fail.
 #include <cstdint>
 #include <cstdlib>
 
@@ -12,17 +12,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (decodeSignedMessage({data, size}, &message) != DecodeResult::Ok) return 0;
     if (message.signers.empty() || message.signers.size() > MAX_SIGNERS) std::abort();
     uint64_t length = 0;
-    for (const ber::Span& piece : message.content) {
-        if (piece.data < data || piece.data + piece.size > data + size) std::abort();
-        length += piece.size;
-    }
+    forEachContentBlock(message, [&length](ber::Span block) {
+        length += block.size;
+        return true;
+    });
     if (length != message.contentLength) std::abort();
     for (const SignerInfo& signer : message.signers) {
         const CertificateChoice choice = findSignerCertificate(message, signer);
         if (choice.index >= static_cast<int>(message.certificates.size())) std::abort();
+        PersonalDataName name;
         for (const Attribute& a : signer.unsignedAttributes) {
-            char name[512];
-            if (!a.values.empty()) personalDataName(a.values[0].whole, name, sizeof name);
+            if (!a.values.empty() && readPersonalDataName(a.values[0].whole, &name) && choice.index >= 0) {
+                isSubjectsOwnName(name, message.certificates[choice.index].subject);
+            }
         }
     }
     return 0;

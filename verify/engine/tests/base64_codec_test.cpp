@@ -12,36 +12,29 @@ std::string decode(const std::string& text) {
     return std::string(reinterpret_cast<const char*>(codec.outputBuffer()), codec.outputLength());
 }
 
-TEST(Base64Decode, DecodesGroupsOfFour) {
-    EXPECT_EQ(decode("TWFu"), "Man");
-    EXPECT_EQ(decode("SGVsbG8sIFdvcmxkIQ=="), std::string("Hello, World!\0\0", 15));
-}
-
-TEST(Base64Decode, PaddingLeavesTrailingZeroBytes) {
-    EXPECT_EQ(decode("TWE="), std::string("Ma\0", 3));
-    EXPECT_EQ(decode("TQ=="), std::string("M\0\0", 3));
-}
-
-TEST(Base64Decode, LastGroupWithoutPaddingGivesOneByteForEachCharacter) {
-    // "TWE" are three characters: three bytes are written, the length grows by three.
-    EXPECT_EQ(decode("TWE"), std::string("Ma\0", 3));
-    EXPECT_EQ(decode("TQ"), std::string("M\0", 2));
-    EXPECT_EQ(decode("TWFuT"), std::string("ManL", 4));
-}
-
-TEST(Base64Decode, SkipsLineBreaksAndSpacesAnywhere) {
-    EXPECT_EQ(decode("TW\r\nFu\tT W\x0b" "F\x0c" "u\a\b"), "ManMan");
-    EXPECT_EQ(decode("\r\n\r\n"), "");
-    EXPECT_EQ(decode(""), "");
-}
-
-TEST(Base64Decode, HighBitCharactersCountAsTheirAlphabetCharacter) {
-    std::string text = "TWFu";
+std::string highBit(std::string text) {
     for (char& c : text) c = static_cast<char>(c | 0x80);
-    EXPECT_EQ(decode(text), "Man");
+    return text;
 }
 
-TEST(Base64Decode, RefusesNothingAndGivesWrongBytesForWrongCharacters) {
+// Groups of four give three bytes, "=" counting as zero bits; a last group of
+// one to three characters gives as many bytes as it has characters; skipped
+// characters anywhere are ignored; nothing is refused.
+TEST(Base64Decode, FollowsTheDecodingRules) {
+    const struct { std::string text, bytes; } rows[] = {
+        {"TWFu", "Man"},
+        {"SGVsbG8sIFdvcmxkIQ==", std::string("Hello, World!\0\0", 15)},
+        {"TWE=", std::string("Ma\0", 3)},
+        {"TQ==", std::string("M\0\0", 3)},
+        {"TWE", std::string("Ma\0", 3)},
+        {"TQ", std::string("M\0", 2)},
+        {"TWFuT", "ManL"},
+        {"TW\r\nFu\tT W\x0b" "F\x0c" "u\a\b", "ManMan"},
+        {"\r\n\r\n", ""},
+        {"", ""},
+        {highBit("TWFu"), "Man"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(decode(row.text), row.bytes) << row.text;
     // Armour is decoded as data: 20 characters after the space is skipped.
     EXPECT_EQ(decode("-----BEGIN PKCS7-----").size(), 15u);
 }
@@ -53,6 +46,17 @@ TEST(Base64Decode, ReusesItsBuffersForANewText) {
     codec.decode(reinterpret_cast<const uint8_t*>(second.data()), second.size());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(codec.outputBuffer()), codec.outputLength()),
               std::string("M\0\0", 3));
+}
+
+// Only a first "M" (after skipped characters) can decode to a SEQUENCE.
+TEST(Base64Decode, OnlyTextStartingWithMCanHoldASignedMessage) {
+    for (const std::string& text : {std::string("MIIB"), std::string("\r\n MIIB"), highBit("MIIB")}) {
+        EXPECT_TRUE(Base64Codec::mayDecodeToSequence(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+        EXPECT_EQ(decode(text)[0], 0x30);
+    }
+    for (const std::string& text : {std::string("\x30\x82\x01", 3), std::string("NIIB"), std::string("\r\n")}) {
+        EXPECT_FALSE(Base64Codec::mayDecodeToSequence(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    }
 }
 
 TEST(Base64PrepareBuffer, GrowsInStepsOf4096StrictlyAboveTheNeedAndZeroes) {

@@ -59,15 +59,17 @@ TEST(BerRead, ConstructedOctetStringGivesItsPiecesInOrder) {
                           0x04, 0x00, 0x04, 0x01, 'd', 0x00, 0x00};
     ber::Element e;
     ASSERT_TRUE(ber::read(span(chunks), &e));
-    std::vector<ber::Span> pieces;
-    ASSERT_TRUE(ber::octetStringPieces(e, &pieces));
-    std::string joined;
-    for (const ber::Span& p : pieces) joined.append(reinterpret_cast<const char*>(p.data), p.size);
-    EXPECT_EQ(joined, "abcd");
+    std::vector<std::string> pieces;  // the empty one is not handed over
+    auto gather = [&pieces](ber::Span p) {
+        pieces.emplace_back(reinterpret_cast<const char*>(p.data), p.size);
+        return pieces.size() < 3;
+    };
+    EXPECT_FALSE(ber::forEachOctetStringPiece(e, gather)) << "the visitor stops the walk";
+    EXPECT_EQ(pieces, (std::vector<std::string>{"ab", "c", "d"}));
 
     const Bytes wrongPiece = {0x24, 0x03, 0x02, 0x01, 0x05};  // an INTEGER inside
     ASSERT_TRUE(ber::read(span(wrongPiece), &e));
-    EXPECT_FALSE(ber::octetStringPieces(e, &pieces));
+    EXPECT_FALSE(ber::forEachOctetStringPiece(e, [](ber::Span) { return true; }));
 }
 
 TEST(BerRead, RefusesTruncatedAndImpossibleEncodings) {

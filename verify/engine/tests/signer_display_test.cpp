@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "der_builder.h"
 #include "signer_display.h"
 
 namespace {
+
+using namespace der_builder;
 
 TEST(SignerDisplay, NameColumnNeedsMoreThanFiveCharacters) {
     EXPECT_EQ(signerNameText("ROSSI/MARIO/RSSMRA70A01L736S"), "ROSSI/MARIO/RSSMRA70A01L736S");
@@ -73,6 +76,41 @@ TEST(PersonalDataName, LongFieldsAreCutToTheSlot) {
     char wide[512];
     ASSERT_TRUE(personalDataName({value.data(), value.size()}, wide, sizeof wide));
     EXPECT_EQ(std::string(wide), surname + "/" + std::string(255 - 18 - 200 - 2, 'N') + "/");
+}
+
+// A subject Name of the given attributes (dotted-hex type, value), one per RDN.
+Bytes subjectOf(const std::vector<std::pair<std::string, std::string>>& attributes) {
+    Bytes rdns;
+    for (const auto& a : attributes) {
+        rdns = cat({rdns, tlv(0x31, tlv(0x30, cat({tlv(0x06, hex(a.first)), tlv(0x0C, Bytes(a.second.begin(), a.second.end()))})))});
+    }
+    return tlv(0x30, rdns);
+}
+
+// An identity card's subject, and what a personal-data record must hold to be its own.
+TEST(SubjectsOwnName, SurnameGivenNameAndFiscalCodeMustAllAgree) {
+    const std::string SN = "550404", GN = "55042A", SERIAL = "550405", CN = "550403";
+    const std::string code = "RSSMRA70A01L736S";
+    const Bytes cie = subjectOf({{SN, "ROSSI"}, {GN, "MARIO"}, {SERIAL, "IT:" + code}, {CN, code + "/7420050000000001.x="}});
+    const struct { Bytes subject; PersonalDataName name; bool own; } rows[] = {
+        {cie, {"ROSSI", "MARIO", code}, true},
+        {cie, {"Rossi", "mario", "rssmra70a01l736s"}, true},  // case does not count
+        {subjectOf({{SN, "ROSSI"}, {GN, "MARIO"}, {SERIAL, "TINIT-" + code}}), {"ROSSI", "MARIO", code}, true},
+        {subjectOf({{SN, "ROSSI"}, {GN, "MARIO"}, {SERIAL, code}}), {"ROSSI", "MARIO", code}, true},
+        {subjectOf({{SN, "ROSSI"}, {GN, "MARIO"}, {CN, code}}), {"ROSSI", "MARIO", code}, true},
+        {subjectOf({{SN, "ROSSI"}, {GN, "MARIO"}, {CN, code + "X"}}), {"ROSSI", "MARIO", code}, false},
+        {cie, {"BIANCHI", "MARIO", code}, false},
+        {cie, {"ROSSI", "LAURA", code}, false},
+        {cie, {"ROSSI", "MARIO", "BNCLRA82M41L736Z"}, false},
+        {cie, {"ROSSI", "MARIO", code.substr(0, 15)}, false},  // a code cut short is another code
+        {cie, {"ROSSI", "MARIO", ""}, false},
+        {subjectOf({{SN, "ROSSI"}, {SERIAL, code}}), {"ROSSI", "", code}, false},  // no given name
+        {subjectOf({{CN, "Anna Neri"}}), {"", "", ""}, false},
+        {hex("04 00"), {"ROSSI", "MARIO", code}, false},  // not a Name
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(isSubjectsOwnName(row.name, {row.subject.data(), row.subject.size()}), row.own) << row.name.joined();
+    }
 }
 
 }  // namespace

@@ -1,0 +1,94 @@
+// Loads one SignedFile as the verification program does and prints what its
+// signers list would show:
+//   load_signed_file <file.p7m> [content out] [--cas <folder>]
+// The first line is the load's result; then one line per signer with the name
+// column, the state column and the icon index; then the summary line (texts in
+// UTF-8). The accepted authorities are <folder>\140.der to 146.der, by default
+// those of the test PKI. The load's wall time and the process's peak memory go
+// to standard error, for scripts/bench.
+#include <windows.h>
+#include <psapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "signed_file_loader.h"
+#include "signer_display.h"
+#include "test_card_key.h"
+
+namespace {
+
+// A text of the program's code page, for a UTF-8 terminal.
+std::string utf8(const std::string& text) {
+    const int wide = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (wide <= 0) return text;
+    std::wstring w(wide, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &w[0], wide);
+    const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (narrow <= 0) return text;
+    std::string out(narrow, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &out[0], narrow, nullptr, nullptr);
+    out.resize(narrow - 1);
+    return out;
+}
+
+Bytes fileOrNothing(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string signedPath, contentPath, casFolder = testDataPath("pki/ca");
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--cas") == 0 && i + 1 < argc) {
+            casFolder = argv[++i];
+        } else if (signedPath.empty()) {
+            signedPath = argv[i];
+        } else if (contentPath.empty()) {
+            contentPath = argv[i];
+        } else {
+            signedPath.clear();
+            break;
+        }
+    }
+    if (signedPath.empty()) {
+        std::fprintf(stderr, "usage: load_signed_file <file.p7m> [content out] [--cas <folder>]\n");
+        return 2;
+    }
+    Bytes authorities[ACCEPTED_CA_COUNT];
+    AcceptedCaTable table;
+    for (int i = 0; i < ACCEPTED_CA_COUNT; ++i) {
+        authorities[i] = fileOrNothing(casFolder + "\\" + std::to_string(FIRST_ACCEPTED_CA_ID + i) + ".der");
+        table.set(i, authorities[i].data(), static_cast<uint32_t>(authorities[i].size()));
+    }
+    auto record = std::make_unique<SignedFileRecord>();
+    record->signedPath = signedPath;
+    record->contentPath = contentPath;
+
+    const auto start = std::chrono::steady_clock::now();
+    const int32_t result = loadSignedFile(*record, table);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    std::printf("result=%d (0x%08X)\n", result, static_cast<unsigned>(result));
+    if (record->loaded) {
+        for (int g = 0; g < record->signerCount; ++g) {
+            const SignerStatus status = record->signerStatus[g];
+            std::printf("%s | %s | %d\n", utf8(signerNameText(record->signerNames[g])).c_str(),
+                        utf8(statusText(status, record->expiryDates[g])).c_str(), statusIcon(status));
+        }
+    }
+    std::printf("%s\n", summaryLine(record->loaded != 0, record->signerCount).c_str());
+
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    std::fprintf(stderr, "load=%.3f peak_private_bytes=%llu\n", seconds,
+                 static_cast<unsigned long long>(memory.PeakPagefileUsage));
+    return result == 0 ? 0 : 1;
+}
