@@ -12,13 +12,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "signed_file_loader.h"
 #include "signer_display.h"
-#include "test_card_key.h"
+#include "test_pki_authorities.h"
 
 namespace {
 
@@ -34,11 +32,6 @@ std::string utf8(const std::string& text) {
     WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &out[0], narrow, nullptr, nullptr);
     out.resize(narrow - 1);
     return out;
-}
-
-Bytes fileOrNothing(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -61,18 +54,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: load_signed_file <file.p7m> [content out] [--cas <folder>]\n");
         return 2;
     }
-    Bytes authorities[ACCEPTED_CA_COUNT];
-    AcceptedCaTable table;
-    for (int i = 0; i < ACCEPTED_CA_COUNT; ++i) {
-        authorities[i] = fileOrNothing(casFolder + "\\" + std::to_string(FIRST_ACCEPTED_CA_ID + i) + ".der");
-        table.set(i, authorities[i].data(), static_cast<uint32_t>(authorities[i].size()));
-    }
+    const TestPkiAuthorities authorities(casFolder);
     auto record = std::make_unique<SignedFileRecord>();
     record->signedPath = signedPath;
     record->contentPath = contentPath;
 
     const auto start = std::chrono::steady_clock::now();
-    const int32_t result = loadSignedFile(*record, table);
+    const int32_t result = loadSignedFile(*record, authorities.table());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     std::printf("result=%d (0x%08X)\n", result, static_cast<unsigned>(result));

@@ -3,8 +3,10 @@
 // and serial number straight from a certificate's bytes.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,5 +93,19 @@ inline void issuerAndSerialOf(const Bytes& certificate, Bytes* issuer, Bytes* se
                    certificate.begin() + serialNumber.end());
     issuer->assign(certificate.begin() + issuerStart, certificate.begin() + issuerName.end());
 }
+
+// A copy of bytes in a heap block of exactly their size, so that
+// AddressSanitizer sees any read past their end.
+class ExactCopy {
+public:
+    explicit ExactCopy(const Bytes& b) : data_(new uint8_t[b.size()]), size_(b.size()) {
+        std::copy(b.begin(), b.end(), data_.get());
+    }
+    const uint8_t* data() const { return data_.get(); }
+    size_t size() const { return size_; }
+private:
+    std::unique_ptr<uint8_t[]> data_;
+    size_t size_;
+};
 
 }  // namespace der_builder

@@ -89,16 +89,22 @@ Bytes signDigestInfo(const TestCard& card, const Bytes& digestInfo) {
     return signature;
 }
 
-Bytes signContent(const TestCard& card, const uint8_t* content, uint32_t length) {
+Bytes sha1Digest(const uint8_t* data, uint32_t size) {
     uint8_t* digest = nullptr;
-    uint32_t digestLength = 0;
-    if (fnSha1Digest(content, length, &digest, &digestLength) != 0) {
+    uint32_t length = 0;
+    if (fnSha1Digest(data, size, &digest, &length) != 0) {
         throw std::runtime_error("digest failed");
     }
+    const Bytes out(digest, digest + length);
+    std::free(digest);
+    return out;
+}
+
+Bytes signContent(const TestCard& card, const uint8_t* content, uint32_t length) {
+    const Bytes digest = sha1Digest(content, length);
     uint8_t digestInfo[DIGEST_INFO_CAPACITY];
     uint8_t digestInfoLength = 0;
-    const int32_t made = fnMakeDigestInfo(digest, digestLength, digestInfo, &digestInfoLength);
-    std::free(digest);
+    const int32_t made = fnMakeDigestInfo(digest.data(), static_cast<uint32_t>(digest.size()), digestInfo, &digestInfoLength);
     if (made != 0) throw std::runtime_error("DigestInfo failed");
     return signDigestInfo(card, Bytes(digestInfo, digestInfo + digestInfoLength));
 }

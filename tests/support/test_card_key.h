@@ -29,6 +29,10 @@ TestCard loadTestCard(const std::string& name);
 // most significant octet first, as a card returns it.
 Bytes signDigestInfo(const TestCard& card, const Bytes& digestInfo);
 
+// The SHA-1 digest of the bytes, by the signing engine's digest.
+Bytes sha1Digest(const uint8_t* data, uint32_t length);
+inline Bytes sha1Digest(const Bytes& data) { return sha1Digest(data.data(), static_cast<uint32_t>(data.size())); }
+
 // The card's signature over the content: SHA-1, DigestInfo, RSA, with the
 // engine's own digest and DigestInfo.
 Bytes signContent(const TestCard& card, const uint8_t* content, uint32_t length);

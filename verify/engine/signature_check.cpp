@@ -45,15 +45,6 @@ ALG_ID hashAlgorithmOf(const ber::Element& oid) {
     return 0;
 }
 
-CryptProvider& CryptProvider::operator=(CryptProvider&& other) noexcept {
-    if (this != &other) {
-        if (handle_) CryptReleaseContext(handle_, 0);
-        handle_ = other.handle_;
-        other.handle_ = 0;
-    }
-    return *this;
-}
-
 CryptProvider acquireProviderFor(const SignedMessage& message) {
     bool sha2 = false;
     for (const SignerInfo& signer : message.signers) {

@@ -16,8 +16,6 @@ public:
     CryptProvider() = default;
     explicit CryptProvider(HCRYPTPROV handle) : handle_(handle) {}
     ~CryptProvider() { if (handle_) CryptReleaseContext(handle_, 0); }
-    CryptProvider(CryptProvider&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
-    CryptProvider& operator=(CryptProvider&& other) noexcept;
     CryptProvider(const CryptProvider&) = delete;
     CryptProvider& operator=(const CryptProvider&) = delete;
     HCRYPTPROV get() const { return handle_; }

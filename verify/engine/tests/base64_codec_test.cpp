@@ -39,15 +39,6 @@ TEST(Base64Decode, FollowsTheDecodingRules) {
     EXPECT_EQ(decode("-----BEGIN PKCS7-----").size(), 15u);
 }
 
-TEST(Base64Decode, ReusesItsBuffersForANewText) {
-    Base64Codec codec;
-    const std::string first = "TWFuTWFuTWFu", second = "TQ==";
-    codec.decode(reinterpret_cast<const uint8_t*>(first.data()), first.size());
-    codec.decode(reinterpret_cast<const uint8_t*>(second.data()), second.size());
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(codec.outputBuffer()), codec.outputLength()),
-              std::string("M\0\0", 3));
-}
-
 // Only a first "M" (after skipped characters) can decode to a SEQUENCE.
 TEST(Base64Decode, OnlyTextStartingWithMCanHoldASignedMessage) {
     for (const std::string& text : {std::string("MIIB"), std::string("\r\n MIIB"), highBit("MIIB")}) {
@@ -57,24 +48,6 @@ TEST(Base64Decode, OnlyTextStartingWithMCanHoldASignedMessage) {
     for (const std::string& text : {std::string("\x30\x82\x01", 3), std::string("NIIB"), std::string("\r\n")}) {
         EXPECT_FALSE(Base64Codec::mayDecodeToSequence(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     }
-}
-
-TEST(Base64PrepareBuffer, GrowsInStepsOf4096StrictlyAboveTheNeedAndZeroes) {
-    Base64Codec::Buffer buffer;
-    Base64Codec::prepareBuffer(buffer, 4096);
-    EXPECT_EQ(buffer.capacity, 8192u);
-    Base64Codec::prepareBuffer(buffer, 1);
-    EXPECT_EQ(buffer.capacity, 8192u);  // large enough: kept
-    buffer.data[100] = 7;
-    buffer.length = 5;
-    Base64Codec::prepareBuffer(buffer, 10);
-    EXPECT_EQ(buffer.data[100], 0);
-    EXPECT_EQ(buffer.length, 0u);
-    Base64Codec::prepareBuffer(buffer, 10000);
-    EXPECT_EQ(buffer.capacity, 12288u);
-    Base64Codec::Buffer empty;
-    Base64Codec::prepareBuffer(empty, 0);
-    EXPECT_EQ(empty.capacity, 0u);  // nothing needed, nothing allocated
 }
 
 }  // namespace

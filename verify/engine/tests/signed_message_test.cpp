@@ -20,24 +20,12 @@ Bytes readFile(const std::string& relative) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// In a heap block of exactly its size, so that AddressSanitizer sees any read past it.
-class Exact {
-public:
-    explicit Exact(const Bytes& b) : data_(new uint8_t[b.size()]), size_(b.size()) {
-        std::copy(b.begin(), b.end(), data_.get());
-    }
-    ber::Span span() const { return {data_.get(), size_}; }
-private:
-    std::unique_ptr<uint8_t[]> data_;
-    size_t size_;
-};
-
 // Decodes a copy of `file` in a block of exactly its size, which the
 // message's views point into until the next decode.
 DecodeResult decode(const Bytes& file, SignedMessage* m) {
-    static std::unique_ptr<Exact> bytes;
-    bytes = std::make_unique<Exact>(file);
-    return decodeSignedMessage(bytes->span(), m);
+    static std::unique_ptr<ExactCopy> bytes;
+    bytes = std::make_unique<ExactCopy>(file);
+    return decodeSignedMessage({bytes->data(), bytes->size()}, m);
 }
 
 const std::string RECORD = "00007604Q5120801012020080101203005ROSSI05MARIO080101197001M0317510RSSMRA70A01L736S03ITA07VALDORA02IT0012VIA ROMA 1 VALDORA00";
@@ -82,43 +70,18 @@ TEST(SignedMessage, DecodesTheEnginesLayout) {
     ASSERT_EQ(decode(file, &m), DecodeResult::Ok);
     EXPECT_TRUE(ber::isOid(m.contentType, oids::DATA));
     EXPECT_EQ(contentOf(m), std::string(300, 'x'));
-    EXPECT_EQ(m.contentLength, 300u);
     ASSERT_EQ(m.certificates.size(), 1u);
     EXPECT_EQ(m.certificates[0].der, (ber::Span{cert.data(), cert.size()}));
     ASSERT_EQ(m.signers.size(), 1u);
     const SignerInfo& s = m.signers[0];
-    EXPECT_EQ(s.version, 1);
+    EXPECT_TRUE(s.version == 1 && !s.hasSignedAttributes && s.signature.size == 128);
     EXPECT_TRUE(ber::isOid(s.digestAlgorithm, oids::SHA1) && ber::isOid(s.signatureAlgorithm, oids::RSA_ENCRYPTION));
-    EXPECT_FALSE(s.hasSignedAttributes);
-    EXPECT_EQ(s.signature.size, 128u);
     const Attribute* personal = findAttribute(s.unsignedAttributes, oids::UNSTRUCTURED_NAME);
-    ASSERT_NE(personal, nullptr);
-    ASSERT_EQ(personal->values.size(), 1u);
     PersonalDataName name;
-    ASSERT_TRUE(readPersonalDataName(personal->values[0].whole, &name));
+    ASSERT_TRUE(personal != nullptr && readPersonalDataName(personal->values.at(0).whole, &name));
     EXPECT_EQ(name.joined(), "ROSSI/MARIO/RSSMRA70A01L736S");
     EXPECT_TRUE(isSubjectsOwnName(name, m.certificates[0].subject));
-    const CertificateChoice choice = findSignerCertificate(m, s);
-    EXPECT_TRUE(choice.matched);
-    EXPECT_EQ(choice.index, 0);
-}
-
-TEST(SignedMessage, ReadsSignedAttributes) {
-    const Bytes cert = readFile("pki/cards/card144.der");
-    Signer signer = signerOf(cert);
-    signer.digestAlgorithm = SHA256_ALGORITHM;
-    signer.signatureAlgorithm = SHA256_RSA_ALGORITHM;
-    signer.signedAttributes = cat({contentTypeAttribute(DATA_OID), messageDigestAttribute(Bytes(32, 0x77))});
-    SignedMessage m;
-    ASSERT_EQ(decode(signedData(dataContent(Bytes(5, 'h')), {cert}, {signerInfo(signer)}), &m), DecodeResult::Ok);
-    const SignerInfo& s = m.signers[0];
-    EXPECT_TRUE(s.hasSignedAttributes);
-    EXPECT_EQ(s.signedAttributesElement.whole.size, signer.signedAttributes.size() + 2);
-    EXPECT_TRUE(ber::isOid(s.digestAlgorithm, oids::SHA256) && ber::isOid(s.signatureAlgorithm, oids::SHA256_RSA));
-    const Attribute* md = findAttribute(s.signedAttributes, oids::MESSAGE_DIGEST);
-    ASSERT_NE(md, nullptr);
-    EXPECT_EQ(md->values[0].content.size, 32u);
-    EXPECT_NE(findAttribute(s.signedAttributes, oids::CONTENT_TYPE), nullptr);
+    EXPECT_TRUE(findSignerCertificate(m, s).matched);
 }
 
 // Small pieces are handed on gathered into blocks of up to 64 KiB; a large
@@ -132,30 +95,21 @@ TEST(SignedMessage, ContentInPiecesIsHandedOnInFewBlocks) {
                   DecodeResult::Ok);
         size_t blocks = 0;
         EXPECT_EQ(contentOf(m, &blocks), std::string(content.begin(), content.end()));
-        EXPECT_EQ(m.contentLength, content.size());
         EXPECT_EQ(blocks, pieces == 1 ? 1u : 4u) << pieces << " pieces";
     }
 }
 
-TEST(SignedMessage, FindsEachSignersCertificateByIssuerAndSerialInAnyOrder) {
-    // cie140 and cie141 share serial number 1000 under different issuers.
+// (The loader's tests find certificates in any order and refuse another
+// issuer's of the same serial.) Without a match the last certificate stands
+// in, be it no certificate at all; without any there is none.
+TEST(SignedMessage, WithoutTheSignersCertificateTheLastStandsIn) {
     const Bytes c140 = readFile("pki/cards/cie140.der"), c141 = readFile("pki/cards/cie141.der");
-    const Bytes c144 = readFile("pki/cards/card144.der");
     SignedMessage m;
-    const Bytes file = signedData(dataContent({'x'}), {c144, c141, c140},
-                                  {signerInfo(signerOf(c140)), signerInfo(signerOf(c144)), signerInfo(signerOf(c141))});
-    ASSERT_EQ(decode(file, &m), DecodeResult::Ok);
-    EXPECT_EQ(findSignerCertificate(m, m.signers[0]).index, 2);
-    EXPECT_EQ(findSignerCertificate(m, m.signers[1]).index, 0);
-    EXPECT_EQ(findSignerCertificate(m, m.signers[2]).index, 1);
-
-    // Only 141's certificate of that serial (and another, and one that is no
-    // certificate at all): no match, the last stands in.
-    ASSERT_EQ(decode(signedData(dataContent({'x'}), {c141, c144, hex("05 00")}, {signerInfo(signerOf(c140))}), &m),
+    ASSERT_EQ(decode(signedData(dataContent({'x'}), {c141, hex("05 00")}, {signerInfo(signerOf(c140))}), &m),
               DecodeResult::Ok);
     const CertificateChoice choice = findSignerCertificate(m, m.signers[0]);
     EXPECT_FALSE(choice.matched);
-    EXPECT_EQ(choice.index, 2);
+    EXPECT_EQ(choice.index, 1);
     ASSERT_EQ(decode(signedData(dataContent({'x'}), {}, {signerInfo(signerOf(c140))}), &m), DecodeResult::Ok);
     EXPECT_EQ(findSignerCertificate(m, m.signers[0]).index, -1);
 }
