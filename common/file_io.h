@@ -33,6 +33,8 @@ public:
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
 
+    // The file could be created.
+    bool isOpen() const { return file_ != INVALID_HANDLE_VALUE; }
     // Appends the bytes; false once anything has failed.
     bool write(const uint8_t* data, size_t size);
     // Closes the file. Returns 0, or the platform's last-error value of the

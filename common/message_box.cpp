@@ -16,3 +16,15 @@ void setMessageBoxHandler(MessageBoxHandler handler, void* context) {
     g_handler = handler;
     g_handlerContext = context;
 }
+
+namespace {
+const char* g_programName = "Quillet";
+}  // namespace
+
+void setProgramName(const char* name) { g_programName = name; }
+
+const char* programName() { return g_programName; }
+
+int showProgramMessage(const char* text, UINT style) {
+    return showMessageBox(GetActiveWindow(), text, g_programName, style);
+}

@@ -15,3 +15,12 @@ int showMessageBox(HWND owner, const char* text, const char* caption, UINT style
 using MessageBoxHandler = int (*)(void* context, HWND owner, const char* text,
                                   const char* caption, UINT style);
 void setMessageBoxHandler(MessageBoxHandler handler, void* context);
+
+// The program's own name, the caption of its plain messages; set once at
+// start-up ("Quillet" until then).
+void setProgramName(const char* name);
+const char* programName();
+
+// A plain message of the program: the program's name as caption, owned by the
+// active window, with an OK button unless `style` says otherwise.
+int showProgramMessage(const char* text, UINT style = MB_OK);

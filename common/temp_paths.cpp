@@ -1,0 +1,57 @@
+#include "temp_paths.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "file_io.h"
+#include "message_box.h"
+
+bool longNameOf(const std::string& path, std::string* name) {
+    if (path.size() >= SEARCH_PATH_CAPACITY) return false;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    *name = found.cFileName;
+    return true;
+}
+
+int resolveLongPath(const char* dir, char* out, size_t outSize) {
+    std::string resolved;
+    const bool ok = resolveLongPathWith(dir, longNameOf, &resolved) && resolved.size() < outSize;
+    if (outSize > 0) std::snprintf(out, outSize, "%s", ok ? resolved.c_str() : "");
+    return ok ? 1 : 0;
+}
+
+bool tempPathFor(const char* path, char* out, size_t outSize) {
+    char reported[TEMP_DIR_CAPACITY];
+    const DWORD length = GetTempPathA(sizeof reported, reported);
+    char longDir[TEMP_DIR_CAPACITY];
+    if (length == 0 || length >= sizeof reported || !resolveLongPath(reported, longDir, sizeof longDir)) {
+        showProgramMessage("Attenzione! Si \xE8 verificato un errore nella scrittura sul disco\r\n\n"
+                           " L'applicazione verr\xE0 chiusa");
+        std::exit(0);
+    }
+    const std::string result = std::string(longDir) + "\\" + baseNameOf(path);
+    const bool fits = result.size() < outSize;
+    if (outSize > 0) std::snprintf(out, outSize, "%s", fits ? result.c_str() : "");
+    return fits;
+}
+
+int writeTempFile(const char* path, const uint8_t* data, size_t length) {
+    FileWriter writer(path);
+    if (!writer.isOpen()) {
+        char message[1100];
+        std::snprintf(message, sizeof message, "errore sull' apertura del file temporaneo\n %s", path);
+        showProgramMessage(message);
+        return 0;
+    }
+    const bool written = length > 0 && writer.write(data, length);
+    if (writer.finish() != 0 || !written) {
+        showProgramMessage("Errore sulla memorizzazione del file firmato");
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "path_rules.h"
+
+namespace {
+
+TEST(PathRules, BaseNamesAndSignedNames) {
+    EXPECT_EQ(baseNameOf("\\testoMail.txt"), "testoMail.txt");
+    EXPECT_EQ(baseNameOf("c:\\file_hex.txt"), "file_hex.txt");
+    EXPECT_EQ(baseNameOf("plain.doc"), "plain.doc");
+    EXPECT_EQ(baseNameOf("c:\\dir\\"), "");
+    for (const char* name : {"a.P7M", "x\\y.p7m", "c:\\d\\lettera.pdf.p7M"}) EXPECT_EQ(isSignedFileName(name), 1) << name;
+    for (const char* name : {".p7m", "a.p7m.txt", "p7m", "", "a.p7"}) EXPECT_EQ(isSignedFileName(name), 0) << name;
+}
+
+// A directory search over a few folders stored under their long names, found
+// by their short names too, as the platform's search does; it records what
+// it was asked.
+class FakeDisk {
+public:
+    FakeDisk() {
+        for (const char* path : {"C:\\Documents and Settings", "C:\\Documents and Settings\\Mario Rossi",
+                                 "C:\\Documents and Settings\\Mario Rossi\\Impostazioni locali",
+                                 "C:\\Documents and Settings\\Mario Rossi\\Impostazioni locali\\Temp",
+                                 "\\\\archivio\\comune\\Pratiche edilizie", "C:\\Temp"}) {
+            stored_[path] = baseNameOf(path);
+        }
+        stored_["C:\\DOCUME~1"] = "Documents and Settings";
+        stored_["C:\\Documents and Settings\\MARIOR~1"] = "Mario Rossi";
+        stored_["C:\\Documents and Settings\\Mario Rossi\\IMPOST~1"] = "Impostazioni locali";
+        stored_["\\\\archivio\\comune\\PRATIC~1"] = "Pratiche edilizie";
+        stored_["\\Temp"] = "Temp";
+    }
+    LongNameLookup lookup() {
+        return [this](const std::string& path, std::string* name) {
+            asked.push_back(path);
+            const auto found = stored_.find(path);
+            if (found == stored_.end()) return false;
+            *name = found->second;
+            return true;
+        };
+    }
+    std::vector<std::string> asked;
+
+private:
+    std::map<std::string, std::string> stored_;
+};
+
+TEST(ResolveLongPath, EveryComponentAsTheSearchSpellsIt) {
+    const struct { const char* dir; const char* longForm; } rows[] = {
+        {"C:\\DOCUME~1\\MARIOR~1\\IMPOST~1\\Temp\\", "C:\\Documents and Settings\\Mario Rossi\\Impostazioni locali\\Temp"},
+        {"C:\\DOCUME~1\\\\MARIOR~1", "C:\\Documents and Settings\\Mario Rossi"},  // an empty component is skipped
+        {"C:\\", "C:"},
+        {"\\\\archivio\\comune\\PRATIC~1\\", "\\\\archivio\\comune\\Pratiche edilizie"},
+        {"\\Temp", "\\Temp"},  // from the root of the current drive
+    };
+    for (const auto& row : rows) {
+        FakeDisk disk;
+        std::string out = "stale";
+        EXPECT_TRUE(resolveLongPathWith(row.dir, disk.lookup(), &out)) << row.dir;
+        EXPECT_EQ(out, row.longForm);
+    }
+}
+
+TEST(ResolveLongPath, RefusesWhatTheSearchCannotFindOrHold) {
+    const std::string deep = "C:\\Temp\\" + std::string(495, 'x');
+    for (const std::string& dir : {std::string("C:\\DOCUME~1\\NOSUCH~1\\"), std::string("\\\\archivio"),
+                                   std::string("\\\\archivio\\\\x"), std::string("\\\\"), std::string(""),
+                                   std::string("\\"), deep}) {
+        FakeDisk disk;
+        std::string out = "stale";
+        EXPECT_FALSE(resolveLongPathWith(dir, disk.lookup(), &out)) << dir;
+        EXPECT_EQ(out, "");
+        for (const std::string& asked : disk.asked) EXPECT_LT(asked.size(), SEARCH_PATH_CAPACITY);
+    }
+}
+
+}  // namespace
