@@ -21,29 +21,21 @@ using Box = MessageBoxRecorder::Box;
 
 const char ACCOUNT_KEY[] = "Software\\Microsoft\\Internet Account Manager\\Accounts\\Quill Prova";
 const char REPLY_TO[] = "SMTP Reply To Email Address";
-const char* const ABSENT = nullptr;
+const std::string ABSENT = "(absent)";
 
-std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A string value, or null when the value or its key is absent.
-std::unique_ptr<std::string> registryValue(HKEY root, const char* key, const char* name) {
+// A string value, or "(absent)" (as the stand-in's record writes it).
+std::string registryValue(HKEY root, const char* key, const char* name) {
     char value[4096];
     DWORD size = sizeof value;
-    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return nullptr;
-    return std::make_unique<std::string>(value);
+    return RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS ? value : "(absent)";
 }
 
-void setRegistryValue(HKEY root, const char* key, const char* name, const char* value) {
+// Sets a string value, or deletes it for "(absent)".
+void setRegistryValue(HKEY root, const char* key, const char* name, const std::string& value) {
     HKEY k;
     ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr), ERROR_SUCCESS) << key;
-    if (value) {
-        RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(strlen(value) + 1));
-    } else {
-        RegDeleteValueA(k, name);
-    }
+    if (value == ABSENT) RegDeleteValueA(k, name);
+    else RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
     RegCloseKey(k);
 }
 
@@ -74,17 +66,16 @@ protected:
         }
     }
     void TearDown() override {
-        setRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", nullptr,
-                         savedClient_ ? savedClient_->c_str() : nullptr);
+        setRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", nullptr, savedClient_);
         setRegistryValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Account Manager", "Default Mail Account",
-                         savedAccount_ ? savedAccount_->c_str() : nullptr);
+                         savedAccount_);
         SetEnvironmentVariableA("QUILL_MAPI_RESULT", nullptr);
         SetDllDirectoryA(nullptr);
     }
     static void useMailProgram(const std::string& folder) { SetDllDirectoryA(folder.c_str()); }
-    static void setClient(const char* name) { setRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", nullptr, name); }
-    static void setAccountReplyTo(const char* value) { setRegistryValue(HKEY_CURRENT_USER, ACCOUNT_KEY, REPLY_TO, value); }
-    static std::unique_ptr<std::string> accountReplyTo() { return registryValue(HKEY_CURRENT_USER, ACCOUNT_KEY, REPLY_TO); }
+    static void setClient(const std::string& name) { setRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", nullptr, name); }
+    static void setAccountReplyTo(const std::string& value) { setRegistryValue(HKEY_CURRENT_USER, ACCOUNT_KEY, REPLY_TO, value); }
+    static std::string accountReplyTo() { return registryValue(HKEY_CURRENT_USER, ACCOUNT_KEY, REPLY_TO); }
 
     // The records of the messages sent so far, oldest first.
     std::vector<Record> sent() const {
@@ -107,7 +98,7 @@ protected:
     SendWorkflow workflow_;
     MessageBoxRecorder boxes_;
     std::string outbox_;
-    std::unique_ptr<std::string> savedClient_, savedAccount_;
+    std::string savedClient_, savedAccount_;
 };
 
 TEST_F(MailDispatch, HandsTheMailProgramOneMessageToTheMunicipality) {
@@ -129,8 +120,7 @@ TEST_F(MailDispatch, HandsTheMailProgramOneMessageToTheMunicipality) {
                                             "0 0 0xFFFFFFFF \"" + set_.signedFiles[1] + "\" null null"};
     EXPECT_EQ(r.files, files);
     EXPECT_EQ(r.fields.at("account_reply_to"), "\"segreteria@studio-neri.it\"") << "an empty reply-to leaves the account alone";
-    ASSERT_TRUE(accountReplyTo());
-    EXPECT_EQ(*accountReplyTo(), "segreteria@studio-neri.it");
+    EXPECT_EQ(accountReplyTo(), "segreteria@studio-neri.it");
     EXPECT_TRUE(boxes_.boxes().empty());
 }
 
@@ -139,20 +129,13 @@ TEST_F(MailDispatch, HandsTheMailProgramOneMessageToTheMunicipality) {
 // absent or empty one is absent again.
 TEST_F(MailDispatch, ReplyToIsTheAccountsForTheSendOnly) {
     setClient("Outlook Express");
-    const char* before[] = {ABSENT, "", "segreteria@studio-neri.it"};
-    for (const char* former : before) {
+    for (const std::string& former : {ABSENT, std::string(), std::string("segreteria@studio-neri.it")}) {
         setAccountReplyTo(former);
         ASSERT_EQ(workflow_.sendMail(set_, "", "mario.rossi@example.it"), 0);
         const Record r = sent().back();
         EXPECT_EQ(r.fields.at("account_reply_to"), "\"mario.rossi@example.it\"");
         EXPECT_EQ(r.files.size(), 2u) << "no reply-to file";
-        const auto after = accountReplyTo();
-        if (former && *former) {
-            ASSERT_TRUE(after);
-            EXPECT_EQ(*after, former);
-        } else {
-            EXPECT_FALSE(after) << "absent again, was " << (former ? "empty" : "absent");
-        }
+        EXPECT_EQ(accountReplyTo(), former.empty() ? ABSENT : former) << "was \"" << former << '"';
     }
     EXPECT_TRUE(boxes_.boxes().empty());
 }
@@ -172,7 +155,7 @@ TEST_F(MailDispatch, ReplyToTravelsAsAFileWhenTheAccountCannotCarryIt) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.client + (" " + row.replyTo.substr(0, 20)));
         setClient(row.client);
-        setAccountReplyTo(row.former.c_str());
+        setAccountReplyTo(row.former);
         ASSERT_EQ(workflow_.sendMail(set_, "", row.replyTo), 0);
         const Record r = sent().back();
         EXPECT_EQ(r.fields.at("account_reply_to"), "\"" + row.former + "\"");
@@ -180,9 +163,9 @@ TEST_F(MailDispatch, ReplyToTravelsAsAFileWhenTheAccountCannotCarryIt) {
         ASSERT_TRUE(tempPathFor("\\replyto.txt", replyToFile, sizeof replyToFile));
         ASSERT_EQ(r.files.size(), 3u);
         EXPECT_EQ(r.files[2], "0 0 0xFFFFFFFF \"" + std::string(replyToFile) + "\" null null");
-        EXPECT_EQ(fileText(replyToFile), row.replyTo);
-        ASSERT_TRUE(accountReplyTo());
-        EXPECT_EQ(*accountReplyTo(), row.former);
+        std::ifstream in(replyToFile, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), row.replyTo);
+        EXPECT_EQ(accountReplyTo(), row.former);
         DeleteFileA(replyToFile);
     }
 }
@@ -207,8 +190,7 @@ TEST_F(MailDispatch, EachResultOfTheMailProgram) {
         std::vector<Box> expected;
         if (row.box) expected.push_back({nullptr, "Invio del Messaggio fallito...", "Error", MB_ICONEXCLAMATION | MB_OK});
         EXPECT_EQ(boxes_.boxes(), expected);
-        ASSERT_TRUE(accountReplyTo());
-        EXPECT_EQ(*accountReplyTo(), "segreteria@studio-neri.it");
+        EXPECT_EQ(accountReplyTo(), "segreteria@studio-neri.it");
     }
     EXPECT_EQ(sent().size(), 5u) << "only the library with its entry was called";
 }
