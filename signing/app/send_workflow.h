@@ -1,8 +1,9 @@
 // The sign-and-send run of the signing program: what it works on
-// (AttachmentSet) and its operations (SendWorkflow). This part holds the
-// mail dispatch: one message with every signed copy attached, handed to the
-// desktop mail program through Simple MAPI, with the typed reply-to made the
-// default Outlook Express account's for the time of the send.
+// (AttachmentSet) and its operations (SendWorkflow): every attached file
+// signed with the card into the temporary directory (send_workflow.cpp), then
+// one message with every signed copy attached, handed to the desktop mail
+// program through Simple MAPI, with the typed reply-to made the default
+// Outlook Express account's for the time of the send (mail_dispatch.cpp).
 #pragma once
 
 #include <windows.h>
@@ -25,8 +26,42 @@ constexpr char MAIL_SUBJECT[] = "Messaggio firmato tramite Quillet Valdora";
 // The size of the registry buffers: account key, saved and typed reply-to.
 constexpr size_t REGISTRY_TEXT_SIZE = 256;
 
+// What a run can hold: a signed copy's temporary path and the reply-to fit
+// 256-byte buffers, the message text a 32768-byte block.
+constexpr size_t MAX_SIGNED_PATH = 255;
+constexpr size_t MAX_REPLY_TO = 255;
+constexpr size_t MAX_MESSAGE_TEXT = 32767;
+
+// Results of signOneFile.
+constexpr int STEP_DONE = 0;   // signed, its SignedFile written
+constexpr int STEP_ABORT = 1;  // stop the run
+constexpr int STEP_RETRY = 2;  // the same file again
+
+// A refused PIN ends the run at the third refusal in a row: a real card
+// blocks after a few.
+constexpr int MAX_PIN_REFUSALS = 3;
+
 class SendWorkflow {
 public:
+    // The text of a clear refusal when the run cannot hold the message text,
+    // the reply-to or a signed copy's temporary path; empty when it can.
+    std::string checkLimits(const AttachmentSet& set, const std::string& messageText,
+                            const std::string& replyTo) const;
+
+    // Signs every entry of set.files in order into the temporary directory
+    // (set.signedFiles), showing the progress window, then sends the mail.
+    // 0 when everything was signed and the mail step succeeded, else 1.
+    int signAndSend(AttachmentSet& set, const std::string& messageText, const std::string& replyTo);
+    // One file, the `index`-th of the run: the reader checked first for the
+    // first file, then fnSignFile into the temporary directory.
+    int signOneFile(const std::string& sourcePath, int index);
+    // The message text's bytes into "testoMail.txt" of the temporary
+    // directory, whose path `outPath` (1024 bytes) receives.
+    void writeMessageTextFile(const std::string& text, char outPath[1024]);
+    // Deletes the run's temporary files and empties the lists; 0, or 1 when
+    // emptying them failed.
+    int deleteTempFiles(AttachmentSet& set);
+
     // Hands one message with set.signedFiles attached to the mail program.
     // Returns 0 when the send counts as done (sent, or cancelled or not
     // logged on by the user), 1 otherwise; shows its own messages.
@@ -48,4 +83,11 @@ public:
     int writeReplyToFile(const char* replyTo, char outPath[1024]);
     // Fills entry `count` as an attachment of `path` and counts it.
     void addFileDesc(MapiFileDesc* entries, char* path, ULONG& count);
+
+private:
+    int pinRefusals_ = 0;  // refused PINs in a row
 };
+
+// The temporary path of the signed copy of `sourcePath`: its base name, with
+// ".p7m" appended unless it already ends so; empty when it does not fit.
+std::string signedCopyPath(const std::string& sourcePath);

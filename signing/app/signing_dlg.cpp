@@ -1,0 +1,209 @@
+#include "signing_dlg.h"
+
+#include <windows.h>
+#include <commdlg.h>
+#include <cderr.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "message_box.h"
+#include "resource.h"
+
+namespace {
+
+constexpr DWORD FILE_BUFFER_CHARACTERS = 2000;
+constexpr int LIST_TEXT_CHARACTERS = 1000;
+
+// A list-box entry's text.
+std::string entryText(HWND list, int index) {
+    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR) return "";
+    std::vector<char> text(static_cast<size_t>(length) + 1);
+    SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    return std::string(text.data()).substr(0, LIST_TEXT_CHARACTERS);
+}
+
+}  // namespace
+
+CSigningDlg::CSigningDlg()
+    : Dialog(IDD_QUILLET_DIALOG),
+      icon_(static_cast<HICON>(LoadImageA(resourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
+                                          LR_DEFAULTSIZE | LR_SHARED))) {}
+
+void CSigningDlg::exchange(DataExchange& dx) {
+    dx.control(IDC_ATTACHMENTS, list_);
+    dx.text(IDC_MESSAGE_TEXT, messageText_);
+    dx.text(IDC_REPLY_TO, replyTo_);
+}
+
+bool CSigningDlg::onInit() {
+    Dialog::onInit();
+    if (HMENU menu = GetSystemMenu(handle(), FALSE)) {
+        char entry[128] = "";
+        LoadStringA(resourceInstance(), IDS_ABOUTBOX, entry, sizeof entry);
+        if (entry[0] != '\0') {
+            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, entry);
+        }
+    }
+    SendMessageA(handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    CoInitialize(nullptr);
+    initialExtent_ = static_cast<int>(SendMessageA(list_, LB_GETHORIZONTALEXTENT, 0, 0));
+    return true;
+}
+
+bool CSigningDlg::onCommand(int id, int) {
+    switch (id) {
+    case IDC_ATTACH: if (!running_) attach(); return true;
+    case IDC_REMOVE: if (!running_) remove(); return true;
+    case IDC_SIGN: if (!running_) signAndSendRun(); return true;
+    case IDC_EXIT: onOK(); return true;
+    default: return false;
+    }
+}
+
+// The window stays open while a run is under way.
+void CSigningDlg::onOK() {
+    if (!running_) Dialog::onOK();
+}
+
+void CSigningDlg::onCancel() {
+    if (!running_) Dialog::onCancel();
+}
+
+bool CSigningDlg::onSysCommand(WPARAM command) {
+    if ((command & 0xFFF0) != IDM_ABOUTBOX) return false;
+    CInfoDlg info;
+    info.runModal(handle());
+    return true;
+}
+
+INT_PTR CSigningDlg::onMessage(UINT message, WPARAM, LPARAM, bool* handled) {
+    if (message == WM_QUERYDRAGICON) {
+        *handled = true;
+        return reinterpret_cast<INT_PTR>(icon_);
+    }
+    if (message == WM_PAINT && IsIconic(handle())) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(handle(), &paint);
+        SendMessageA(handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        RECT client;
+        GetClientRect(handle(), &client);
+        const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+        const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+        DrawIcon(dc, x, y, icon_);
+        EndPaint(handle(), &paint);
+        *handled = true;
+    }
+    return 0;
+}
+
+void CSigningDlg::attach() {
+    std::vector<std::string> chosen;
+    chooseFiles(chosen);
+    for (const std::string& path : chosen) {
+        SendMessageA(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        set_.files.push_back(path);
+        updateExtent();
+    }
+}
+
+void CSigningDlg::updateExtent() {
+    HDC dc = GetDC(list_);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list_, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    const int count = static_cast<int>(SendMessageA(list_, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const std::string text = entryText(list_, i);
+        SIZE size{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    ReleaseDC(list_, dc);
+    if (SendMessageA(list_, LB_GETHORIZONTALEXTENT, 0, 0) < widest) {
+        SendMessageA(list_, LB_SETHORIZONTALEXTENT, widest - 25, 0);
+    }
+}
+
+void CSigningDlg::clearForm() {
+    messageText_.clear();
+    replyTo_.clear();
+    updateData(false);
+    SendMessageA(list_, LB_RESETCONTENT, 0, 0);
+    SendMessageA(list_, LB_SETHORIZONTALEXTENT, initialExtent_, 0);
+}
+
+void CSigningDlg::remove() {
+    if (set_.runPending) {  // an earlier run did not finish: start afresh
+        workflow_.deleteTempFiles(set_);
+        clearForm();
+        return;
+    }
+    const LRESULT count = SendMessageA(list_, LB_GETSELCOUNT, 0, 0);
+    if (count == LB_ERR || count <= 0) return;
+    std::vector<int> selected(static_cast<size_t>(count));
+    SendMessageA(list_, LB_GETSELITEMS, count, reinterpret_cast<LPARAM>(selected.data()));
+    for (size_t k = 0; k < selected.size(); ++k) {
+        const std::string text = entryText(list_, selected[k]);
+        SendMessageA(list_, LB_DELETESTRING, selected[k], 0);
+        for (size_t later = k + 1; later < selected.size(); ++later) --selected[later];
+        const auto found = std::find(set_.files.begin(), set_.files.end(), text);
+        if (found != set_.files.end()) set_.files.erase(found);
+    }
+    if (SendMessageA(list_, LB_GETCOUNT, 0, 0) == 0) SendMessageA(list_, LB_SETHORIZONTALEXTENT, initialExtent_, 0);
+}
+
+void CSigningDlg::signAndSendRun() {
+    updateData(true);
+    const std::string refusal = workflow_.checkLimits(set_, messageText_, replyTo_);
+    if (!refusal.empty()) {  // nothing is signed or sent, and the form stays as it is
+        showProgramMessage(refusal.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    running_ = true;
+    set_.runPending = 1;
+    beginWaitCursor();
+    if (!messageText_.empty()) {
+        char textFile[1024];
+        workflow_.writeMessageTextFile(messageText_, textFile);
+        set_.files.insert(set_.files.begin(), textFile);
+    }
+    if (!set_.files.empty()) workflow_.signAndSend(set_, messageText_, replyTo_);
+    workflow_.deleteTempFiles(set_);
+    clearForm();
+    endWaitCursor();
+    running_ = false;
+}
+
+CInfoDlg::CInfoDlg() : Dialog(IDD_ABOUTBOX) {}
+
+int chooseFiles(std::vector<std::string>& list) {
+    std::vector<char> buffer(FILE_BUFFER_CHARACTERS, '\0');
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.lpstrFilter = "All Files (*.*)\0*.*\0Pkcs7 (*.p7m)\0*.p7m\0";
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = FILE_BUFFER_CHARACTERS;
+    dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameA(&dialog)) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+            showMessageBox(nullptr, "Sono stati selezionati troppi file. Ripetere l'operazione in pi\xF9 riprese",
+                           "Errore", MB_ICONEXCLAMATION | MB_OK);
+        }
+        return 1;
+    }
+    // One file: its full path. Several: the folder, then each name, each
+    // ended by a NUL, the list by a second NUL.
+    const std::string first = buffer.data();
+    const char* name = buffer.data() + first.size() + 1;
+    if (*name == '\0') {
+        list.push_back(first);
+        return 0;
+    }
+    const std::string folder = first.back() == '\\' ? first : first + "\\";
+    for (; *name != '\0'; name += std::strlen(name) + 1) list.push_back(folder + name);
+    return 0;
+}

@@ -1,0 +1,63 @@
+// The signing program's one window: the attachment list, the message text,
+// the reply-to address, and the commands attach, remove, sign and send, exit;
+// and its information box.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "dialog.h"
+#include "send_workflow.h"
+
+// The system-menu entry of the information box.
+constexpr UINT IDM_ABOUTBOX = 16;
+
+class CSigningDlg : public Dialog {
+public:
+    CSigningDlg();
+
+    const AttachmentSet& attachments() const { return set_; }
+    AttachmentSet& attachments() { return set_; }
+    // The list box's horizontal scroll width as found when the window opened.
+    int initialExtent() const { return initialExtent_; }
+    // True while a run is under way: the commands then do nothing.
+    bool running() const { return running_; }
+
+protected:
+    bool onInit() override;
+    bool onCommand(int id, int notification) override;
+    void onOK() override;
+    void onCancel() override;
+    bool onSysCommand(WPARAM command) override;
+    INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
+    void exchange(DataExchange& dx) override;
+
+private:
+    void attach();
+    void remove();
+    void signAndSendRun();
+    // The form emptied: texts, list and its scroll width (after a run, or for
+    // the reset after an unfinished one).
+    void clearForm();
+    void updateExtent();
+
+    HWND list_ = nullptr;
+    std::string messageText_;
+    std::string replyTo_;
+    AttachmentSet set_;
+    SendWorkflow workflow_;
+    HICON icon_;
+    int initialExtent_ = 0;
+    bool running_ = false;
+};
+
+// The information box.
+class CInfoDlg : public Dialog {
+public:
+    CInfoDlg();
+};
+
+// The open-file dialog with multiple selection: 0 with every chosen full path
+// appended to `list`, 1 when nothing was chosen (a selection too long for the
+// dialog's buffer says so).
+int chooseFiles(std::vector<std::string>& list);

@@ -1,0 +1,344 @@
+// The signing program as a person uses it: the main window driven through its
+// controls and the open-file dialog, the card check, the PIN prompt, the
+// simulated CIE and the Simple MAPI stand-in; and the run's failures.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "message_box_recorder.h"
+#include "pin_prompt.h"
+#include "resource.h"
+#include "signing_dlg.h"
+#include "simulated_card.h"
+#include "temp_paths.h"
+#include "ui_driver.h"
+
+namespace {
+
+using Box = MessageBoxRecorder::Box;
+const char MAIN_CAPTION[] = "Quillet Comune di Valdora";
+const char CANCELLED[] = "L'operazione di firma \xE8 stata annullata, la sessione verr\xE0 terminata";
+
+// Answers each PIN prompt with the next PIN of the list (the last one again
+// when the list is used up).
+class PinAnswerer : public ui::WindowWatcher {
+public:
+    explicit PinAnswerer(std::vector<std::string> pins)
+        : WindowWatcher("Verifica PIN Quillet", [this](HWND prompt) {
+              const std::string pin = pins_[std::min<size_t>(driven(), pins_.size() - 1)];
+              ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), pin);
+              ui::click(prompt, IDC_PIN_OK);
+          }),
+          pins_(std::move(pins)) {}
+private:
+    std::vector<std::string> pins_;
+};
+
+// Picks files in the open-file dialog as a person types them: the folder
+// first, then the names (one, or several in quotes).
+void pickFiles(HWND dialog, const std::string& folder, const std::string& names) {
+    SetDlgItemTextA(dialog, 0x47C, (folder + "\\").c_str());
+    ui::click(dialog, IDOK);
+    Sleep(300);
+    SetDlgItemTextA(dialog, 0x47C, names.c_str());
+    ui::click(dialog, IDOK);
+}
+
+std::vector<std::string> listEntries(HWND list) {
+    std::vector<std::string> entries;
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[1024] = "";
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000) {
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (condition()) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+std::string temporaryFolder() {
+    char folder[1024];
+    tempPathFor("\\x", folder, sizeof folder);
+    return std::string(folder, std::strlen(folder) - 2);
+}
+
+// The files of the temporary directory that a run may leave.
+std::vector<std::string> runLeftovers() {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA entry;
+    for (const char* pattern : {"\\*.p7m", "\\*.P7M", "\\testoMail.txt", "\\replyto.txt"}) {
+        HANDLE search = FindFirstFileA((temporaryFolder() + pattern).c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do found.push_back(entry.cFileName); while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    return found;
+}
+
+class SigningProgram : public testing::Test {
+protected:
+    void SetUp() override {
+        // In the build folder, for the OpenSSL check of the SignedFiles that follows.
+        CreateDirectoryA(QUILL_PROGRAM_OUTBOX_DIR, nullptr);
+        outbox_ = QUILL_PROGRAM_OUTBOX_DIR "\\" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::replace(outbox_.begin(), outbox_.end(), '/', '\\');
+        CreateDirectoryA(outbox_.c_str(), nullptr);
+        for (int n = 1; DeleteFileA((outbox_ + "\\message-" + std::to_string(n) + ".txt").c_str()); ++n) {}
+        SetEnvironmentVariableA("QUILL_MAIL_OUTBOX", outbox_.c_str());
+        SetDllDirectoryA(QUILL_MAPI32_DIR);
+        sources_ = outbox_ + "\\sorgenti";
+        CreateDirectoryA(sources_.c_str(), nullptr);
+        for (const char* name : {"B.txt", "A.txt", "C.doc", "D.pdf", "E.odt", "VECCHIO.P7M"}) {
+            std::ofstream(sources_ + "\\" + name, std::ios::binary) << "contenuto di " << name << "\r\n";
+        }
+        // A clean slate: what earlier programs left is not this run's.
+        for (const std::string& name : runLeftovers()) DeleteFileA((temporaryFolder() + "\\" + name).c_str());
+    }
+    void TearDown() override { SetDllDirectoryA(nullptr); }
+    std::string source(const char* name) const { return sources_ + "\\" + name; }
+
+    // The stand-in's record of each message sent: the attachments' file names.
+    std::vector<std::vector<std::string>> sentAttachments() const {
+        std::vector<std::vector<std::string>> messages;
+        for (int n = 1;; ++n) {
+            std::ifstream in(outbox_ + "\\message-" + std::to_string(n) + ".txt");
+            if (!in) return messages;
+            messages.emplace_back();
+            for (std::string line; std::getline(in, line);) {
+                if (line.rfind("file=", 0) != 0) continue;
+                const size_t end = line.rfind("\" null null");
+                messages.back().push_back(baseNameOf(line.substr(0, end)));
+            }
+        }
+    }
+
+    SimulatedCard card_;
+    MessageBoxRecorder boxes_;
+    std::string outbox_, sources_;
+};
+
+// Attach B then A in the open-file dialog, type a text and a reply-to, sign
+// and send: the list shows A above B, the mail carries the text's signed copy,
+// then B, then A, and afterwards the form is empty and nothing is left behind.
+TEST_F(SigningProgram, SignsTheAttachedFilesAndMailsThemInAttachingOrder) {
+    card_.insert("cie140");
+    ui::WindowWatcher pin("Verifica PIN Quillet", [](HWND prompt) {
+        Sleep(300);  // the progress window behind it is painted while the prompt waits
+        ui::saveScreenshot(FindWindowA(nullptr, "Firma in corso..."), "run-in-progress");
+        ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), "12345678");
+        ui::click(prompt, IDC_PIN_OK);
+    });
+    ui::WindowWatcher openFile("Open", [this](HWND dialog) {
+        Sleep(300);
+        ui::saveScreenshot(dialog, "open-file");
+        pickFiles(dialog, sources_, "\"B.txt\" \"A.txt\"");
+    });
+    std::vector<std::string> shown, afterRun;
+    std::string textAfterRun = "?", replyToAfterRun = "?";
+    ui::WindowWatcher main(MAIN_CAPTION, [&](HWND window) {
+        HWND list = GetDlgItem(window, IDC_ATTACHMENTS);
+        ui::click(window, IDC_ATTACH);
+        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 2; });
+        shown = listEntries(list);
+        ui::type(GetDlgItem(window, IDC_MESSAGE_TEXT), "Buongiorno,\rallego la domanda.");
+        ui::type(GetDlgItem(window, IDC_REPLY_TO), "mario.rossi@example.it");
+        Sleep(300);
+        ui::saveScreenshot(window, "main-window");
+        ui::click(window, IDC_SIGN);
+        waitFor([&] { return GetFileAttributesA((outbox_ + "\\message-1.txt").c_str()) != INVALID_FILE_ATTRIBUTES; });
+        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0; });
+        Sleep(300);
+        afterRun = listEntries(list);
+        textAfterRun = ui::text(GetDlgItem(window, IDC_MESSAGE_TEXT));
+        replyToAfterRun = ui::text(GetDlgItem(window, IDC_REPLY_TO));
+        ui::saveScreenshot(window, "after-run");
+        ui::click(window, IDC_EXIT);
+    });
+    CSigningDlg dialog;
+    EXPECT_EQ(dialog.runModal(nullptr), IDOK);
+    EXPECT_EQ(shown, (std::vector<std::string>{source("A.txt"), source("B.txt")}));
+    const std::vector<std::vector<std::string>> sent = {{"testoMail.txt.p7m", "B.txt.p7m", "A.txt.p7m", "replyto.txt"}};
+    EXPECT_EQ(sentAttachments(), sent);
+    EXPECT_EQ(pin.driven(), 1);
+    EXPECT_TRUE(afterRun.empty());
+    EXPECT_EQ(textAfterRun + replyToAfterRun, "");
+    EXPECT_TRUE(runLeftovers().empty());
+    EXPECT_TRUE(dialog.attachments().files.empty() && dialog.attachments().signedFiles.empty());
+    EXPECT_EQ(dialog.attachments().runPending, 0);
+    EXPECT_TRUE(boxes_.boxes().empty()) << boxes_.boxes()[0];
+}
+
+// The attachment list: a file attached twice, entries removed at once that
+// are not adjacent, the scroll width rule, the reset after a run that did not
+// finish; and the information box.
+TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
+    std::vector<std::string> selections = {"\"A.txt\" \"B.txt\" \"C.doc\" \"D.pdf\"", "A.txt"};
+    ui::WindowWatcher openFile("Open", [this, &selections](HWND dialog) {
+        if (selections.empty()) return ui::click(dialog, IDCANCEL);
+        pickFiles(dialog, sources_, selections.front());
+        selections.erase(selections.begin());
+    });
+    ui::WindowWatcher info("Informazioni su Quillet", [](HWND box) {
+        Sleep(300);
+        ui::saveScreenshot(box, "information-box");
+        ui::click(box, IDOK);
+    });
+    CSigningDlg dialog;
+    std::vector<std::string> afterAttaching, afterRemoving;
+    std::vector<std::string> filesAfterRemoving;
+    int extentAfterFirst = 0, extentAfterLong = 0, widest = 0, extentAfterSome = 0, extentAfterAll = 0;
+    bool resetAfterUnfinishedRun = false, infoShown = false;
+    ui::WindowWatcher main(MAIN_CAPTION, [&](HWND window) {
+        HWND list = GetDlgItem(window, IDC_ATTACHMENTS);
+        auto extent = [list] { return static_cast<int>(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0)); };
+        ui::click(window, IDC_ATTACH);
+        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
+        extentAfterFirst = extent();
+        ui::click(window, IDC_ATTACH);
+        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 5; });
+        afterAttaching = listEntries(list);  // A, A, B, C, D
+        // Two entries that are not adjacent: the second A and C.
+        SendMessageA(list, LB_SETSEL, TRUE, 1);
+        SendMessageA(list, LB_SETSEL, TRUE, 3);
+        ui::click(window, IDC_REMOVE);
+        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 3; });
+        afterRemoving = listEntries(list);
+        filesAfterRemoving = dialog.attachments().files;
+        extentAfterSome = extent();
+        // A path wider than the list: the width becomes its text width less 25.
+        const std::string wide = std::string(150, 'w') + ".txt";
+        std::ofstream(sources_ + "\\" + wide) << "w";
+        selections.push_back(wide);
+        ui::click(window, IDC_ATTACH);
+        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
+        extentAfterLong = extent();
+        HDC dc = GetDC(list);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+        SIZE size;
+        const std::string path = sources_ + "\\" + wide;
+        GetTextExtentPoint32A(dc, path.c_str(), static_cast<int>(path.size()), &size);
+        ReleaseDC(list, dc);
+        widest = size.cx;
+        SendMessageA(list, LB_SETSEL, TRUE, -1);  // all of them
+        ui::click(window, IDC_REMOVE);
+        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0; });
+        extentAfterAll = extent();
+        // A run that did not finish: "Elimina Allegato" empties the whole form.
+        selections.push_back("\"A.txt\" \"B.txt\" \"C.doc\" \"D.pdf\"");
+        ui::click(window, IDC_ATTACH);
+        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
+        ui::type(GetDlgItem(window, IDC_REPLY_TO), "mario.rossi@example.it");
+        dialog.attachments().runPending = 1;
+        ui::click(window, IDC_REMOVE);
+        resetAfterUnfinishedRun = waitFor([&] {
+            return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0 && ui::text(GetDlgItem(window, IDC_REPLY_TO)).empty();
+        });
+        PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        infoShown = waitFor([&] { return info.driven() == 1; });
+        ui::click(window, IDC_EXIT);
+    });
+    SetLastError(0);
+    const INT_PTR ended = dialog.runModal(nullptr);
+    ASSERT_EQ(ended, IDOK) << GetLastError();
+    const std::vector<std::string> attached = {source("A.txt"), source("A.txt"), source("B.txt"), source("C.doc"),
+                                               source("D.pdf")};
+    EXPECT_EQ(afterAttaching, attached);
+    EXPECT_EQ(afterRemoving, (std::vector<std::string>{source("A.txt"), source("B.txt"), source("D.pdf")}));
+    // The first A of the files (attached first) went with the removed entry's text.
+    EXPECT_EQ(filesAfterRemoving, (std::vector<std::string>{source("B.txt"), source("D.pdf"), source("A.txt")}));
+    EXPECT_EQ(extentAfterSome, extentAfterFirst) << "removing some entries keeps the width";
+    EXPECT_EQ(extentAfterLong, widest - 25);
+    EXPECT_EQ(extentAfterAll, dialog.initialExtent());
+    EXPECT_TRUE(resetAfterUnfinishedRun);
+    EXPECT_TRUE(dialog.attachments().files.empty());
+    EXPECT_EQ(dialog.attachments().runPending, 0);
+    EXPECT_TRUE(infoShown);
+}
+
+// Each way a run ends early, on the workflow without the window: its boxes in
+// order (answered as the row says), whether a mail left, and nothing left in
+// the temporary directory after the clean-up.
+TEST_F(SigningProgram, EachFailureOfARunGivesItsMessagesAndSendsNothing) {
+    const std::string noReader = "Nessun lettore di smartcard riconosciuto;\n\rverificare le connessioni";
+    const std::string insertCard = "Inserire Una carta nel lettore di smartcard";
+    const std::string wrongPin = "Il pin inserito non \xE8 corretto!";
+    const struct {
+        const char* what; const char* profile; const char* lines; std::vector<std::string> pins;
+        std::vector<const char*> files; std::vector<int> answers; std::vector<std::string> boxes; bool mailed;
+    } rows[] = {
+        {"no reader", "no-reader", "", {"12345678"}, {"A.txt"}, {}, {noReader, CANCELLED}, false},
+        {"no card: Retry, then Cancel", "no-card", "", {"12345678"}, {"A.txt"}, {IDRETRY, IDCANCEL},
+         {insertCard, insertCard, CANCELLED}, false},
+        {"another connection error", "cie140", "fail = CIE_Connect", {"12345678"}, {"A.txt"}, {},
+         {"Errore sulla connessione con il lettore di smartcard", CANCELLED}, false},
+        {"a wrong PIN, then the right one", "cie140", "", {"00000000", "12345678"}, {"A.txt", "B.txt"}, {},
+         {"Errore durante le operazioni di firma", wrongPin}, true},
+        {"three wrong PINs", "cie140", "", {"00000000"}, {"A.txt"}, {},
+         {"Errore durante le operazioni di firma", wrongPin, "Errore durante le operazioni di firma", wrongPin,
+          "Errore durante le operazioni di firma", wrongPin, CANCELLED}, false},
+        {"the third of five files is missing", "cie140", "", {"12345678"},
+         {"A.txt", "B.txt", "manca.txt", "D.pdf", "E.odt"}, {}, {CANCELLED}, false},
+        {"a name already signed keeps it", "cie140", "", {"12345678"}, {"VECCHIO.P7M"}, {}, {}, true},
+    };
+    int mails = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        card_.insertVariant(row.profile, row.lines);
+        boxes_.clear();
+        for (int answer : row.answers) boxes_.answerNextWith(answer);
+        PinAnswerer pin(row.pins);
+        AttachmentSet set;
+        for (const char* name : row.files) set.files.push_back(source(name));
+        SendWorkflow workflow;
+        set.runPending = 1;
+        EXPECT_EQ(workflow.signAndSend(set, "", ""), row.mailed ? 0 : 1);
+        if (row.files.size() == 5) {  // two signed copies before the failure, gone after the clean-up
+            EXPECT_EQ(set.signedFiles, (std::vector<std::string>{signedCopyPath(source("A.txt")), signedCopyPath(source("B.txt"))}));
+        }
+        workflow.deleteTempFiles(set);
+        std::vector<Box> expected;
+        for (const std::string& text : row.boxes) expected.push_back({nullptr, text, "Quillet", MB_OK});
+        if (!row.answers.empty()) expected[0].style = expected[1].style = MB_RETRYCANCEL;
+        for (Box& box : expected) {
+            if (box.text.rfind("Errore durante", 0) == 0) box = {GetDesktopWindow(), box.text, "Errore", MB_ICONERROR | MB_OK};
+        }
+        std::vector<Box> shown = boxes_.boxes();
+        for (Box& box : shown) {
+            if (box.caption == "Quillet") box.owner = nullptr;  // the active window, whichever it is
+        }
+        EXPECT_EQ(shown, expected);
+        mails += row.mailed;
+        EXPECT_EQ(static_cast<int>(sentAttachments().size()), mails);
+        EXPECT_TRUE(runLeftovers().empty());
+    }
+    EXPECT_EQ(sentAttachments().back(), std::vector<std::string>{"VECCHIO.P7M"});
+}
+
+// What the run cannot hold is refused before anything is signed or sent.
+TEST_F(SigningProgram, RefusesTextsAndPathsTooLongBeforeTheRun) {
+    SendWorkflow workflow;
+    AttachmentSet set;
+    set.files.push_back(source("A.txt"));
+    EXPECT_EQ(workflow.checkLimits(set, std::string(32767, 't'), std::string(255, 'r')), "");
+    EXPECT_NE(workflow.checkLimits(set, std::string(32768, 't'), ""), "");
+    EXPECT_NE(workflow.checkLimits(set, "", std::string(256, 'r')), "");
+    const std::string longName = std::string(255 - temporaryFolder().size() - 5, 'n');  // "\" + name + ".p7m"
+    set.files.push_back("C:\\" + longName);
+    EXPECT_EQ(workflow.checkLimits(set, "", ""), "");
+    set.files.push_back("C:\\" + longName + "x");
+    EXPECT_NE(workflow.checkLimits(set, "", "").find(longName + "x"), std::string::npos);
+}
+
+}  // namespace
