@@ -103,6 +103,13 @@ bool loadCardProfile(const std::string& path, CardProfile* profile, std::string*
             p.personalData = value;
         } else if (key == "pin") {
             p.pin = value;
+        } else if (key == "pin_changes_after") {
+            const size_t space = value.find(' ');
+            ok = space != std::string::npos && value.find_first_not_of("0123456789") == space && space > 0;
+            if (ok) {
+                p.pinChangesAfter = std::stoi(value.substr(0, space));
+                p.changedPin = value.substr(space + 1);
+            }
         } else if (key == "certificate") {
             ok = readFile(resolve(folder, value), &p.certificate);
         } else if (key == "key") {

@@ -26,6 +26,10 @@
 //   reread_certificate = FILE    what CIE_ReadCCarta returns from its second call
 //                                on one connection: a card that changes between
 //                                two reads
+//   pin_changes_after = N PIN    the middleware card accepts PIN instead from its
+//                                (N+1)-th connection on, counted since the profile
+//                                last changed: a card whose PIN was changed, or
+//                                another card put in, during a run
 //
 // File names are absolute or relative to the profile's folder.
 #pragma once
@@ -57,6 +61,8 @@ struct CardProfile {
     std::set<std::string> failing;
     std::set<std::string> overstating;
     Bytes rereadCertificate;
+    int pinChangesAfter = 0;  // 0: the PIN never changes
+    std::string changedPin;
 
     bool fails(const std::string& function) const { return failing.count(function) != 0; }
     bool overstates(const std::string& function) const { return overstating.count(function) != 0; }

@@ -64,6 +64,17 @@ extern "C" DWORD WINAPI CIE_Connect(void*) {
             break;
         }
     }
+    if (result == 0 && card.pinChangesAfter > 0) {
+        // Connections are counted since the card last changed.
+        static std::string lastCard;
+        static int connections = 0;
+        const std::string identity = card.pin + "|" + std::to_string(card.pinChangesAfter) + "|" + card.changedPin;
+        if (identity != lastCard) {
+            lastCard = identity;
+            connections = 0;
+        }
+        if (++connections > card.pinChangesAfter) card.pin = card.changedPin;
+    }
     if (result == 0) {
         g_connection.open = true;
         g_connection.certificateReads = 0;

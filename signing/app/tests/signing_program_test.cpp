@@ -288,6 +288,14 @@ TEST_F(SigningProgram, EachFailureOfARunGivesItsMessagesAndSendsNothing) {
         {"three wrong PINs", "cie140", "", {"00000000"}, {"A.txt"}, {},
          {"Errore durante le operazioni di firma", wrongPin, "Errore durante le operazioni di firma", wrongPin,
           "Errore durante le operazioni di firma", wrongPin, CANCELLED}, false},
+        // The card takes another PIN from its third connection (the second
+        // file) on: the prompt asks again, and three refusals end the run.
+        {"a wrong PIN on a later file", "cie140", "pin_changes_after = 2 87654321", {"12345678", "87654321"},
+         {"A.txt", "B.txt"}, {}, {"Errore durante le operazioni di firma", wrongPin}, true},
+        {"three wrong PINs on a later file", "cie140", "pin_changes_after = 2 87654321", {"12345678", "11111111"},
+         {"A.txt", "B.txt"}, {},
+         {"Errore durante le operazioni di firma", wrongPin, "Errore durante le operazioni di firma", wrongPin,
+          "Errore durante le operazioni di firma", wrongPin, CANCELLED}, false},
         {"the third of five files is missing", "cie140", "", {"12345678"},
          {"A.txt", "B.txt", "manca.txt", "D.pdf", "E.odt"}, {}, {CANCELLED}, false},
         {"a name already signed keeps it", "cie140", "", {"12345678"}, {"VECCHIO.P7M"}, {}, {}, true},
@@ -319,6 +327,9 @@ TEST_F(SigningProgram, EachFailureOfARunGivesItsMessagesAndSendsNothing) {
             if (box.caption == "Quillet") box.owner = nullptr;  // the active window, whichever it is
         }
         EXPECT_EQ(shown, expected);
+        if (std::string(row.lines).rfind("pin_changes_after", 0) == 0) {
+            EXPECT_EQ(pin.driven(), row.mailed ? 2 : 3) << "asked again for the later file";
+        }
         mails += row.mailed;
         EXPECT_EQ(static_cast<int>(sentAttachments().size()), mails);
         EXPECT_TRUE(runLeftovers().empty());
