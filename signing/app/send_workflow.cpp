@@ -97,6 +97,18 @@ int SendWorkflow::signOneFile(const std::string& sourcePath, int index) {
     return STEP_RETRY;
 }
 
+void SendWorkflow::run(AttachmentSet& set, const std::string& messageText, const std::string& replyTo) {
+    set.runPending = 1;
+    const BusyCursor busy;
+    if (!messageText.empty()) {
+        char textFile[1024];
+        writeMessageTextFile(messageText, textFile);
+        set.files.insert(set.files.begin(), textFile);
+    }
+    if (!set.files.empty()) signAndSend(set, messageText, replyTo);
+    deleteTempFiles(set);
+}
+
 void SendWorkflow::writeMessageTextFile(const std::string& text, char outPath[1024]) {
     tempPathFor("\\testoMail.txt", outPath, 1024);
     writeTempFile(outPath, reinterpret_cast<const uint8_t*>(text.data()), text.size());

@@ -48,6 +48,11 @@ public:
     std::string checkLimits(const AttachmentSet& set, const std::string& messageText,
                             const std::string& replyTo) const;
 
+    // The run that "Firma File" starts, once the form was read and its limits
+    // checked: the message text (when there is one) becomes the first file,
+    // every file is signed and mailed, and the temporary files go again.
+    void run(AttachmentSet& set, const std::string& messageText, const std::string& replyTo);
+
     // Signs every entry of set.files in order into the temporary directory
     // (set.signedFiles), showing the progress window, then sends the mail.
     // 0 when everything was signed and the mail step succeeded, else 1.

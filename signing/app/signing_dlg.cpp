@@ -164,15 +164,8 @@ void CSigningDlg::signAndSendRun() {
         return;
     }
     running_ = true;
-    set_.runPending = 1;
     beginWaitCursor();
-    if (!messageText_.empty()) {
-        char textFile[1024];
-        workflow_.writeMessageTextFile(messageText_, textFile);
-        set_.files.insert(set_.files.begin(), textFile);
-    }
-    if (!set_.files.empty()) workflow_.signAndSend(set_, messageText_, replyTo_);
-    workflow_.deleteTempFiles(set_);
+    workflow_.run(set_, messageText_, replyTo_);
     clearForm();
     endWaitCursor();
     running_ = false;

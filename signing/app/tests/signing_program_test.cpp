@@ -337,6 +337,33 @@ TEST_F(SigningProgram, EachFailureOfARunGivesItsMessagesAndSendsNothing) {
     EXPECT_EQ(sentAttachments().back(), std::vector<std::string>{"VECCHIO.P7M"});
 }
 
+// The message text's file cannot be written: the run says so and goes on,
+// then ends at that file; with only a text, the text alone is signed and sent.
+TEST_F(SigningProgram, TheMessageTextIsTheFirstFileOfTheRun) {
+    card_.insert("cie140");
+    PinAnswerer pin({"12345678"});
+    const std::string textFile = temporaryFolder() + "\\testoMail.txt";
+    CreateDirectoryA(textFile.c_str(), nullptr);  // in the way of the file
+    AttachmentSet set;
+    set.files.push_back(source("A.txt"));
+    SendWorkflow workflow;
+    workflow.run(set, "Buongiorno", "");
+    RemoveDirectoryA(textFile.c_str());
+    std::vector<Box> shown = boxes_.boxes();
+    for (Box& box : shown) box.owner = nullptr;
+    const std::vector<Box> expected = {{nullptr, "errore sull' apertura del file temporaneo\n " + textFile, "Quillet", MB_OK},
+                                       {nullptr, CANCELLED, "Quillet", MB_OK}};
+    EXPECT_EQ(shown, expected);
+    EXPECT_TRUE(sentAttachments().empty());
+
+    boxes_.clear();
+    workflow.run(set, "Buongiorno", "");  // the set was emptied: the text alone
+    EXPECT_TRUE(boxes_.boxes().empty());
+    EXPECT_EQ(sentAttachments(), (std::vector<std::vector<std::string>>{{"testoMail.txt.p7m"}}));
+    EXPECT_TRUE(runLeftovers().empty());
+    EXPECT_EQ(set.runPending, 0);
+}
+
 // What the run cannot hold is refused before anything is signed or sent.
 TEST_F(SigningProgram, RefusesTextsAndPathsTooLongBeforeTheRun) {
     SendWorkflow workflow;
