@@ -16,19 +16,10 @@ namespace {
 
 const char MAIN_CAPTION[] = "Quillet Comune di Valdora";
 
-bool waitFor(bool (*condition)(HWND, const std::string&), HWND window, const std::string& arg, int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs; waited += 100) {
-        if (condition(window, arg)) return true;
-        Sleep(100);
-    }
-    return false;
+bool listHas(HWND window, int count) {
+    return ui::waitFor([&] { return SendMessageA(GetDlgItem(window, IDC_ATTACHMENTS), LB_GETCOUNT, 0, 0) == count; },
+                       30000);
 }
-
-bool listHas(HWND window, const std::string& count) {
-    return SendMessageA(GetDlgItem(window, IDC_ATTACHMENTS), LB_GETCOUNT, 0, 0) == std::stoi(count);
-}
-
-bool fileExists(HWND, const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 int fail(const char* what) {
     std::fprintf(stderr, "drive_quillet: %s\n", what);
@@ -66,7 +57,7 @@ int main(int argc, char** argv) {
         Sleep(300);
         SetDlgItemTextA(open, 0x47C, path.substr(slash + 1).c_str());
         ui::click(open, IDOK);
-        if (!waitFor(listHas, window, std::to_string(i - 5), 10000)) return fail("the file was not attached");
+        if (!listHas(window, i - 5)) return fail("the file was not attached");
     }
     ui::type(GetDlgItem(window, IDC_MESSAGE_TEXT), argv[3]);
     ui::type(GetDlgItem(window, IDC_REPLY_TO), argv[4]);
@@ -81,8 +72,10 @@ int main(int argc, char** argv) {
     ui::saveScreenshot(FindWindowA(nullptr, "Firma in corso..."), "demo-progress");
     ui::click(prompt, IDC_PIN_OK);
     const std::string record = std::string(argv[5]) + "\\message-1.txt";
-    if (!waitFor(fileExists, window, record, 60000)) return fail("no mail reached the outbox");
-    if (!waitFor(listHas, window, "0", 30000)) return fail("the form was not emptied");
+    if (!ui::waitFor([&] { return GetFileAttributesA(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000)) {
+        return fail("no mail reached the outbox");
+    }
+    if (!listHas(window, 0)) return fail("the form was not emptied");
     Sleep(500);
     ui::saveScreenshot(window, "demo-after-run");
     ui::click(window, IDC_EXIT);

@@ -28,6 +28,25 @@ bool waitUntilGone(HWND window, int timeoutMs) {
     return false;
 }
 
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (condition()) return true;
+        sleepMs(50);
+    }
+    return condition();
+}
+
+std::vector<std::string> listBoxEntries(HWND list) {
+    std::vector<std::string> entries;
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        std::vector<char> text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        entries.push_back(text.data());
+    }
+    return entries;
+}
+
 void type(HWND control, const std::string& text) {
     for (char c : text) SendMessageA(control, WM_CHAR, static_cast<unsigned char>(c), 1);
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace ui {
 
@@ -17,6 +18,12 @@ HWND waitForWindow(const char* caption, int timeoutMs = 10000);
 
 // True when the window is gone within `timeoutMs`.
 bool waitUntilGone(HWND window, int timeoutMs = 5000);
+
+// True when `condition` holds within `timeoutMs`, looked at every 50 ms.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000);
+
+// The texts of a list box's entries, in its order.
+std::vector<std::string> listBoxEntries(HWND list);
 
 // Types the characters into a control, one WM_CHAR each.
 void type(HWND control, const std::string& text);

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "message_box_recorder.h"
+#include "pin_answerer.h"
 #include "pin_prompt.h"
 #include "resource.h"
 #include "signing_dlg.h"
@@ -24,21 +25,6 @@ using Box = MessageBoxRecorder::Box;
 const char MAIN_CAPTION[] = "Quillet Comune di Valdora";
 const char CANCELLED[] = "L'operazione di firma \xE8 stata annullata, la sessione verr\xE0 terminata";
 
-// Answers each PIN prompt with the next PIN of the list (the last one again
-// when the list is used up).
-class PinAnswerer : public ui::WindowWatcher {
-public:
-    explicit PinAnswerer(std::vector<std::string> pins)
-        : WindowWatcher("Verifica PIN Quillet", [this](HWND prompt) {
-              const std::string pin = pins_[std::min<size_t>(driven(), pins_.size() - 1)];
-              ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), pin);
-              ui::click(prompt, IDC_PIN_OK);
-          }),
-          pins_(std::move(pins)) {}
-private:
-    std::vector<std::string> pins_;
-};
-
 // Picks files in the open-file dialog as a person types them: the folder
 // first, then the names (one, or several in quotes).
 void pickFiles(HWND dialog, const std::string& folder, const std::string& names) {
@@ -47,25 +33,6 @@ void pickFiles(HWND dialog, const std::string& folder, const std::string& names)
     Sleep(300);
     SetDlgItemTextA(dialog, 0x47C, names.c_str());
     ui::click(dialog, IDOK);
-}
-
-std::vector<std::string> listEntries(HWND list) {
-    std::vector<std::string> entries;
-    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char text[1024] = "";
-        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        entries.push_back(text);
-    }
-    return entries;
-}
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000) {
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-        if (condition()) return true;
-        Sleep(50);
-    }
-    return false;
 }
 
 std::string temporaryFolder() {
@@ -150,17 +117,17 @@ TEST_F(SigningProgram, SignsTheAttachedFilesAndMailsThemInAttachingOrder) {
     ui::WindowWatcher main(MAIN_CAPTION, [&](HWND window) {
         HWND list = GetDlgItem(window, IDC_ATTACHMENTS);
         ui::click(window, IDC_ATTACH);
-        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 2; });
-        shown = listEntries(list);
+        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 2; });
+        shown = ui::listBoxEntries(list);
         ui::type(GetDlgItem(window, IDC_MESSAGE_TEXT), "Buongiorno,\rallego la domanda.");
         ui::type(GetDlgItem(window, IDC_REPLY_TO), "mario.rossi@example.it");
         Sleep(300);
         ui::saveScreenshot(window, "main-window");
         ui::click(window, IDC_SIGN);
-        waitFor([&] { return GetFileAttributesA((outbox_ + "\\message-1.txt").c_str()) != INVALID_FILE_ATTRIBUTES; });
-        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0; });
+        ui::waitFor([&] { return GetFileAttributesA((outbox_ + "\\message-1.txt").c_str()) != INVALID_FILE_ATTRIBUTES; });
+        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0; });
         Sleep(300);
-        afterRun = listEntries(list);
+        afterRun = ui::listBoxEntries(list);
         textAfterRun = ui::text(GetDlgItem(window, IDC_MESSAGE_TEXT));
         replyToAfterRun = ui::text(GetDlgItem(window, IDC_REPLY_TO));
         ui::saveScreenshot(window, "after-run");
@@ -204,17 +171,17 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         HWND list = GetDlgItem(window, IDC_ATTACHMENTS);
         auto extent = [list] { return static_cast<int>(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0)); };
         ui::click(window, IDC_ATTACH);
-        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
+        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
         extentAfterFirst = extent();
         ui::click(window, IDC_ATTACH);
-        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 5; });
-        afterAttaching = listEntries(list);  // A, A, B, C, D
+        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 5; });
+        afterAttaching = ui::listBoxEntries(list);  // A, A, B, C, D
         // Two entries that are not adjacent: the second A and C.
         SendMessageA(list, LB_SETSEL, TRUE, 1);
         SendMessageA(list, LB_SETSEL, TRUE, 3);
         ui::click(window, IDC_REMOVE);
-        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 3; });
-        afterRemoving = listEntries(list);
+        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 3; });
+        afterRemoving = ui::listBoxEntries(list);
         filesAfterRemoving = dialog.attachments().files;
         extentAfterSome = extent();
         // A path wider than the list: the width becomes its text width less 25.
@@ -222,7 +189,7 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         std::ofstream(sources_ + "\\" + wide) << "w";
         selections.push_back(wide);
         ui::click(window, IDC_ATTACH);
-        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
+        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
         extentAfterLong = extent();
         HDC dc = GetDC(list);
         SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
@@ -233,20 +200,20 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         widest = size.cx;
         SendMessageA(list, LB_SETSEL, TRUE, -1);  // all of them
         ui::click(window, IDC_REMOVE);
-        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0; });
+        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0; });
         extentAfterAll = extent();
         // A run that did not finish: "Elimina Allegato" empties the whole form.
         selections.push_back("\"A.txt\" \"B.txt\" \"C.doc\" \"D.pdf\"");
         ui::click(window, IDC_ATTACH);
-        waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
+        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
         ui::type(GetDlgItem(window, IDC_REPLY_TO), "mario.rossi@example.it");
         dialog.attachments().runPending = 1;
         ui::click(window, IDC_REMOVE);
-        resetAfterUnfinishedRun = waitFor([&] {
+        resetAfterUnfinishedRun = ui::waitFor([&] {
             return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0 && ui::text(GetDlgItem(window, IDC_REPLY_TO)).empty();
         });
         PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-        infoShown = waitFor([&] { return info.driven() == 1; });
+        infoShown = ui::waitFor([&] { return info.driven() == 1; });
         ui::click(window, IDC_EXIT);
     });
     SetLastError(0);
@@ -341,7 +308,7 @@ TEST_F(SigningProgram, EachFailureOfARunGivesItsMessagesAndSendsNothing) {
 // then ends at that file; with only a text, the text alone is signed and sent.
 TEST_F(SigningProgram, TheMessageTextIsTheFirstFileOfTheRun) {
     card_.insert("cie140");
-    PinAnswerer pin({"12345678"});
+    PinAnswerer pin("12345678");
     const std::string textFile = temporaryFolder() + "\\testoMail.txt";
     CreateDirectoryA(textFile.c_str(), nullptr);  // in the way of the file
     AttachmentSet set;

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "message_box_recorder.h"
+#include "pin_answerer.h"
 #include "pin_prompt.h"
 #include "resource.h"
 #include "result_codes.h"
@@ -18,16 +19,6 @@
 #include "ui_driver.h"
 
 namespace {
-
-// Answers every PIN prompt that appears with `pin` and OK, or with Cancel.
-class PinAnswerer : public ui::WindowWatcher {
-public:
-    explicit PinAnswerer(std::string pin, bool cancel = false)
-        : WindowWatcher("Verifica PIN Quillet", [pin, cancel](HWND prompt) {
-              if (!cancel) ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), pin);
-              ui::click(prompt, cancel ? IDC_PIN_CANCEL : IDC_PIN_OK);
-          }) {}
-};
 
 class SignFile : public testing::Test {
 protected:
