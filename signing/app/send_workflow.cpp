@@ -117,7 +117,6 @@ void SendWorkflow::writeMessageTextFile(const std::string& text, char outPath[10
 int SendWorkflow::signAndSend(AttachmentSet& set, const std::string& messageText, const std::string& replyTo) {
     const BusyCursor busy;
     pinRefusals_ = 0;
-    int mail = 1;
     {
         CProgressDlg progress;
         progress.createModeless(nullptr);
@@ -147,7 +146,7 @@ int SendWorkflow::signAndSend(AttachmentSet& set, const std::string& messageText
     wait.createModeless(nullptr);
     wait.show();
     wait.centre();
-    mail = sendMail(set, messageText, replyTo);
+    const int mail = sendMail(set, messageText, replyTo);
     wait.destroy();
     return mail == 0 ? 0 : 1;
 }
