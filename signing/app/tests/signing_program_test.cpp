@@ -166,7 +166,7 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
     std::vector<std::string> afterAttaching, afterRemoving;
     std::vector<std::string> filesAfterRemoving;
     int extentAfterFirst = 0, extentAfterLong = 0, widest = 0, extentAfterSome = 0, extentAfterAll = 0;
-    bool resetAfterUnfinishedRun = false, infoShown = false;
+    bool resetAfterUnfinishedRun = false, infoShown = false, minimised = false;
     ui::WindowWatcher main(MAIN_CAPTION, [&](HWND window) {
         HWND list = GetDlgItem(window, IDC_ATTACHMENTS);
         auto extent = [list] { return static_cast<int>(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0)); };
@@ -212,6 +212,13 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         resetAfterUnfinishedRun = ui::waitFor([&] {
             return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0 && ui::text(GetDlgItem(window, IDC_REPLY_TO)).empty();
         });
+        // Minimised, the window shows its icon; restored, the form again.
+        PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        minimised = ui::waitFor([&] { return IsIconic(window) != FALSE; }, 5000);
+        Sleep(500);
+        ui::saveScreenshot(window, "minimised");
+        PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+        ui::waitFor([&] { return IsIconic(window) == FALSE; }, 5000);
         PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
         infoShown = ui::waitFor([&] { return info.driven() == 1; });
         ui::click(window, IDC_EXIT);
@@ -232,6 +239,7 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
     EXPECT_TRUE(dialog.attachments().files.empty());
     EXPECT_EQ(dialog.attachments().runPending, 0);
     EXPECT_TRUE(infoShown);
+    EXPECT_TRUE(minimised);
 }
 
 // Each way a run ends early, on the workflow without the window: its boxes in
