@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "mail_outbox.h"
 #include "message_box_recorder.h"
 #include "send_workflow.h"
 #include "temp_paths.h"
@@ -39,12 +40,7 @@ void setRegistryValue(HKEY root, const char* key, const char* name, const std::s
     RegCloseKey(k);
 }
 
-// One message as the stand-in recorded it: each "key=value" line, the
-// attachments' lines in order.
-struct Record {
-    std::map<std::string, std::string> fields;
-    std::vector<std::string> files;
-};
+using Record = MailRecord;
 
 class MailDispatch : public testing::Test {
 protected:
@@ -78,21 +74,7 @@ protected:
     static std::string accountReplyTo() { return registryValue(HKEY_CURRENT_USER, ACCOUNT_KEY, REPLY_TO); }
 
     // The records of the messages sent so far, oldest first.
-    std::vector<Record> sent() const {
-        std::vector<Record> records;
-        for (int n = 1;; ++n) {
-            std::ifstream in(outbox_ + "\\message-" + std::to_string(n) + ".txt");
-            if (!in) return records;
-            Record r;
-            for (std::string line; std::getline(in, line);) {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                const size_t equals = line.find('=');
-                if (line.compare(0, equals, "file") == 0) r.files.push_back(line.substr(equals + 1));
-                else r.fields[line.substr(0, equals)] = line.substr(equals + 1);
-            }
-            records.push_back(r);
-        }
-    }
+    std::vector<Record> sent() const { return readMailOutbox(outbox_); }
 
     AttachmentSet set_;
     SendWorkflow workflow_;

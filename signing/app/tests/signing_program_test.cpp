@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 
+#include "mail_outbox.h"
 #include "message_box_recorder.h"
 #include "pin_answerer.h"
 #include "pin_prompt.h"
@@ -79,16 +80,13 @@ protected:
     // The stand-in's record of each message sent: the attachments' file names.
     std::vector<std::vector<std::string>> sentAttachments() const {
         std::vector<std::vector<std::string>> messages;
-        for (int n = 1;; ++n) {
-            std::ifstream in(outbox_ + "\\message-" + std::to_string(n) + ".txt");
-            if (!in) return messages;
+        for (const MailRecord& record : readMailOutbox(outbox_)) {
             messages.emplace_back();
-            for (std::string line; std::getline(in, line);) {
-                if (line.rfind("file=", 0) != 0) continue;
-                const size_t end = line.rfind("\" null null");
-                messages.back().push_back(baseNameOf(line.substr(0, end)));
+            for (const std::string& file : record.files) {  // 0 0 0xFFFFFFFF "path" null null
+                messages.back().push_back(baseNameOf(file.substr(0, file.rfind("\" null null"))));
             }
         }
+        return messages;
     }
 
     SimulatedCard card_;
