@@ -150,4 +150,26 @@ bool isOid(const Element& element, const std::vector<uint8_t>& oid) {
            std::memcmp(element.content.data, oid.data(), oid.size()) == 0;
 }
 
+std::string oidText(const Element& element) {
+    const Span& c = element.content;
+    if (element.tag != OID || c.size == 0 || (c.data[c.size - 1] & 0x80) != 0) return "";
+    std::string text;
+    uint64_t arc = 0;
+    bool first = true;
+    for (size_t i = 0; i < c.size; ++i) {
+        if (arc > (UINT64_MAX >> 7) || (arc == 0 && c.data[i] == 0x80)) return "";  // too large, or not minimal
+        arc = (arc << 7) | (c.data[i] & 0x7F);
+        if (c.data[i] & 0x80) continue;
+        if (first) {  // the first two arcs share one number
+            const uint64_t top = arc < 80 ? arc / 40 : 2;
+            text = std::to_string(top) + "." + std::to_string(arc - top * 40);
+            first = false;
+        } else {
+            text += "." + std::to_string(arc);
+        }
+        arc = 0;
+    }
+    return text;
+}
+
 }  // namespace ber

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace ber {
@@ -79,5 +80,8 @@ bool smallInteger(const Element& element, int* value);
 // An object identifier's content octets from its dotted text, for comparisons.
 std::vector<uint8_t> oidFromText(const char* dotted);
 bool isOid(const Element& element, const std::vector<uint8_t>& oid);
+// An object identifier's dotted text ("2.5.29.31"); empty when the element is
+// not a well-formed identifier or an arc does not fit 64 bits.
+std::string oidText(const Element& element);
 
 }  // namespace ber

@@ -4,12 +4,12 @@
 #define ORVIK_BUILDING
 #include "orvik.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "extension_texts.h"
 #include "name_tables.h"
 #include "text_formats.h"
 
@@ -174,25 +174,6 @@ KeyUsageNode* keyUsageList(Filling& f, PCCERT_CONTEXT certificate) {
     return head;
 }
 
-// The library's own rendering of the listed extensions that the platform may
-// not render, in its style; empty when it has none for this one.
-std::string ownRendering(const CERT_EXTENSION& e) {
-    if (std::strcmp(e.pszObjId, szOID_SUBJECT_KEY_IDENTIFIER) == 0) {
-        // The key identifier in lower-case hex pairs, as for the authority's KeyID.
-        DWORD size = 0;
-        if (!CryptDecodeObject(ENCODING, X509_OCTET_STRING, e.Value.pbData, e.Value.cbData, 0, nullptr, &size)) return "";
-        std::vector<BYTE> decoded(size);
-        if (!CryptDecodeObject(ENCODING, X509_OCTET_STRING, e.Value.pbData, e.Value.cbData, 0, decoded.data(), &size)) {
-            return "";
-        }
-        const auto* id = reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
-        std::string text = hexPairs(id->pbData, id->cbData);
-        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return text;
-    }
-    return "";
-}
-
 // The platform's multi-line rendering of a listed extension in the ANSI code
 // page; the library's own where the platform has none; the printable form of
 // the raw value when neither can render it.
@@ -209,8 +190,13 @@ std::string extensionText(Filling& f, const CERT_EXTENSION& e) {
             return text.c_str();
         }
     }
-    const std::string own = ownRendering(e);
-    return own.empty() ? printableForm(e.Value.pbData, e.Value.cbData) : own;
+    // wchar_t is a UTF-16 unit on this platform.
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
+    const std::u16string own = ownExtensionText(e.pszObjId, e.Value.pbData, e.Value.cbData);
+    if (own.empty()) return printableForm(e.Value.pbData, e.Value.cbData);
+    const std::string text = ansiOf(reinterpret_cast<const wchar_t*>(own.c_str()), static_cast<int>(own.size()));
+    if (text.empty()) f.incomplete(ORVIK_INCOMPLETE_CONVERSION);
+    return text;
 }
 
 void extensionLists(Filling& f, PCCERT_CONTEXT certificate) {

@@ -1,10 +1,13 @@
 // The certificate data library's platform-free rules: the name tables, hex
-// pairs, the calendar and the validity text, the printable form.
+// pairs, the calendar and the validity text, the printable form, and its own
+// renderings of the extensions the platform may not render.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "der_builder.h"
+#include "extension_texts.h"
 #include "name_tables.h"
 #include "text_formats.h"
 
@@ -81,6 +84,79 @@ TEST(TextFormats, PrintableFormAndValueTypes) {
     EXPECT_EQ(valueTypeText(4), "4");
     EXPECT_EQ(valueTypeText(12), "c");
     EXPECT_EQ(valueTypeText(13), "d");
+}
+
+using der_builder::Bytes;
+using der_builder::cat;
+using der_builder::hex;
+using der_builder::tlv;
+
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+std::string narrow(const std::u16string& wide) {
+    std::string out;
+    for (char16_t c : wide) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::string rendered(const char* oid, const Bytes& value) {
+    const der_builder::ExactCopy copy(value);  // any read past the value shows under the sanitizers
+    return narrow(ownExtensionText(oid, copy.data(), copy.size()));
+}
+
+// Each type as the platform's style shows it, from values built here.
+TEST(OwnExtensionTexts, RenderEachTypeInThePlatformsStyle) {
+    const Bytes keyUsage = hex("03 02 06 C0");  // digital signature and non-repudiation
+    const struct { const char* oid; Bytes value; const char* text; } rows[] = {
+        {"2.5.29.14", hex("04 03 A1 B2 0C"), "a1 b2 0c"},
+        {"2.5.29.21", hex("0A 01 01"), "Key Compromise (1)"},
+        {"2.5.29.21", hex("0A 01 07"), "Unknown (7)"},
+        {"2.5.29.2",
+         tlv(0x30, cat({hex("04 02 01 02"), keyUsage, tlv(0x30, tlv(0x81, text("20011231235959Z")))})),
+         "KeyID=01 02\r\nIntended Key Usage=Digital Signature, Non-Repudiation (c0)\r\n"
+         "NotAfter=31/12/2001 23:59:59 (U.T.C.)\r\n"},
+        {"2.5.29.4",
+         tlv(0x30, cat({tlv(0x30, cat({tlv(0x30, hex("06 03 2A 03 04")), tlv(0x30, hex("06 01 2B 06 01 2C"))})),
+                        hex("03 03 07 00 80")})),
+         "[1]Certificate Policy:\r\n     Policy Identifier=1.2.3.4\r\n[2]Certificate Policy:\r\n"
+         "     Policy Identifier=1.3\r\n     Policy Identifier=1.4\r\n"
+         "Restricted Key Usage=Decipher Only (00 80)\r\n"},
+        {"1.3.6.1.4.1.311.10.2",
+         tlv(0x30, cat({tlv(0x86, text("http://ca.example/next")), hex("87 04 7F 00 00 01"),
+                        tlv(0x81, text("ca@example"))})),
+         "URL=http://ca.example/next\r\nIP Address=127.0.0.1\r\nEmail Address=ca@example\r\n"},
+        {"1.2.840.113549.1.9.15",
+         tlv(0x30, cat({tlv(0x30, hex("06 08 2A 86 48 86 F7 0D 03 07")),
+                        tlv(0x30, hex("06 08 2A 86 48 86 F7 0D 03 02 02 02 00 80"))})),
+         "[1]SMIME Capability\r\n     Object ID=1.2.840.113549.3.7\r\n[2]SMIME Capability\r\n"
+         "     Object ID=1.2.840.113549.3.2\r\n     Parameters=02 02 00 80\r\n"},
+        {"1.3.6.1.4.1.311.2.1.10",
+         tlv(0x30, cat({tlv(0xA0, tlv(0x80, text("http://ca.example/cps"))),
+                        tlv(0xA1, hex("80 0A 00 43 00 69 00 74 00 74 00 E0"))})),
+         "Policy Information:\r\n     URL=http://ca.example/cps\r\nPolicy Display Text=Citt?\r\n"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(rendered(row.oid, row.value), row.text) << row.oid;
+}
+
+// A value that is not its type, in whole or in part, has no rendering of its
+// own (the record then shows its printable form); neither has another type.
+TEST(OwnExtensionTexts, RefuseValuesThatAreNotTheirType) {
+    const struct { const char* oid; Bytes value; } rows[] = {
+        {"2.5.29.14", hex("04 03 A1 B2")},                // truncated
+        {"2.5.29.14", hex("04 01 A1 00")},                // a byte after the value
+        {"2.5.29.21", hex("02 01 01")},                   // an integer, not an enumeration
+        {"2.5.29.21", hex("0A 02 00 01")},
+        {"2.5.29.2", hex("30 04 03 02 08 C0")},           // eight unused bits
+        {"2.5.29.2", hex("30 03 05 01 00")},              // an unexpected field
+        {"2.5.29.4", hex("30 05 30 03 30 01 06")},        // a broken identifier
+        {"1.3.6.1.4.1.311.10.2", hex("30 03 88 01 80")},  // a registered ID ending inside an arc
+        {"1.2.840.113549.1.9.15", hex("30 04 30 02 05 00")},  // a capability without its identifier
+        {"1.3.6.1.4.1.311.2.1.10", hex("30 04 A0 02 83 00")}, // a link of no known kind
+        {"2.5.29.31", hex("30 00")},                      // rendered by the platform only
+        {"2.5.29.14", {}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(rendered(row.oid, row.value), "") << row.oid;
+    EXPECT_EQ(ownExtensionText(nullptr, nullptr, 0), u"");
 }
 
 }  // namespace

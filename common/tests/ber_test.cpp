@@ -85,4 +85,25 @@ TEST(BerReader, StopsAndFailsOnAnElementWithTheWrongTagOrABrokenOne) {
     EXPECT_TRUE(broken.failed());
 }
 
+// Identifiers read back as the text they were made from; broken ones as nothing.
+TEST(BerOid, TextOfWellFormedIdentifiersOnly) {
+    for (const char* dotted : {"2.5.29.31", "1.2.840.113549.1.9.15", "0.9.2342.19200300.100.1.25", "2.999.1"}) {
+        ber::Element e;
+        ASSERT_TRUE(readExact(der_builder::tlv(ber::OID, ber::oidFromText(dotted)), &e));
+        EXPECT_EQ(ber::oidText(e), dotted);
+    }
+    const Bytes broken[] = {
+        {0x06, 0x00},                    // empty
+        {0x06, 0x02, 0x55, 0x9D},        // ends inside an arc
+        {0x06, 0x03, 0x55, 0x80, 0x01},  // an arc with a leading zero group
+        {0x06, 0x0C, 0x55, 0x81, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00},  // 2^70
+        {0x04, 0x01, 0x55},              // not an identifier
+    };
+    for (const Bytes& bytes : broken) {
+        ber::Element e;
+        ASSERT_TRUE(readExact(bytes, &e));
+        EXPECT_EQ(ber::oidText(e), "") << bytes.size() << " bytes";
+    }
+}
+
 }  // namespace
