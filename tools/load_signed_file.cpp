@@ -14,27 +14,10 @@
 #include <cstring>
 #include <string>
 
+#include "console_text.h"
 #include "signed_file_loader.h"
 #include "signer_display.h"
 #include "test_pki_authorities.h"
-
-namespace {
-
-// A text of the program's code page, for a UTF-8 terminal.
-std::string utf8(const std::string& text) {
-    const int wide = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (wide <= 0) return text;
-    std::wstring w(wide, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &w[0], wide);
-    const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (narrow <= 0) return text;
-    std::string out(narrow, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &out[0], narrow, nullptr, nullptr);
-    out.resize(narrow - 1);
-    return out;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     std::string signedPath, contentPath, casFolder = testDataPath("pki/ca");

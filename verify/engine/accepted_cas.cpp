@@ -5,21 +5,26 @@ void AcceptedCaTable::set(int index, const uint8_t* bytes, uint32_t length) {
     entries_[index] = {bytes, length};
 }
 
-bool AcceptedCaTable::issued(PCCERT_CONTEXT certificate) const {
+bool AcceptedCaTable::issuerOf(PCCERT_CONTEXT certificate, std::vector<uint8_t>* authority) const {
     for (const Entry& e : entries_) {
         if (e.bytes == nullptr || e.length == 0) continue;
         PCCERT_CONTEXT ca = CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
                                                          e.bytes, e.length);
         if (ca == nullptr) continue;
-        const bool named = CertCompareCertificateName(X509_ASN_ENCODING, &ca->pCertInfo->Subject,
-                                                      &certificate->pCertInfo->Issuer) != FALSE;
-        const bool signedByIt =
-            named && CryptVerifyCertificateSignature(0, X509_ASN_ENCODING,
-                                                     certificate->pbCertEncoded,
-                                                     certificate->cbCertEncoded,
-                                                     &ca->pCertInfo->SubjectPublicKeyInfo) != FALSE;
+        const bool signedByIt = isIssuedBy(certificate, ca);
         CertFreeCertificateContext(ca);
-        if (signedByIt) return true;
+        if (signedByIt) {
+            if (authority) authority->assign(e.bytes, e.bytes + e.length);
+            return true;
+        }
     }
     return false;
+}
+
+bool isIssuedBy(PCCERT_CONTEXT certificate, PCCERT_CONTEXT candidate) {
+    return CertCompareCertificateName(X509_ASN_ENCODING, &candidate->pCertInfo->Subject,
+                                      &certificate->pCertInfo->Issuer) != FALSE &&
+           CryptVerifyCertificateSignature(0, X509_ASN_ENCODING, certificate->pbCertEncoded,
+                                           certificate->cbCertEncoded,
+                                           &candidate->pCertInfo->SubjectPublicKeyInfo) != FALSE;
 }

@@ -7,6 +7,7 @@
 #include <wincrypt.h>
 
 #include <cstdint>
+#include <vector>
 
 constexpr int ACCEPTED_CA_COUNT = 7;
 constexpr int FIRST_ACCEPTED_CA_ID = 140;
@@ -26,8 +27,14 @@ public:
     // certificate's issuer and its key verifies the certificate's signature. A
     // name alone is not enough: anybody can write any issuer name. The
     // platform picks the provider for the certificate's own algorithms.
-    bool issued(PCCERT_CONTEXT certificate) const;
+    bool issued(PCCERT_CONTEXT certificate) const { return issuerOf(certificate, nullptr); }
+    // The same, handing out a copy of the authority's certificate.
+    bool issuerOf(PCCERT_CONTEXT certificate, std::vector<uint8_t>* authority) const;
 
 private:
     Entry entries_[ACCEPTED_CA_COUNT];
 };
+
+// True when `candidate`'s subject is `certificate`'s issuer and its key
+// verifies `certificate`'s signature.
+bool isIssuedBy(PCCERT_CONTEXT certificate, PCCERT_CONTEXT candidate);

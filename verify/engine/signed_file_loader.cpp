@@ -47,8 +47,8 @@ int32_t loadInto(SignedFileRecord& record, const AcceptedCaTable& acceptedCas,
     if (result != 0) return LOAD_ERR_UNDECODABLE;
 
     record.signerCount = static_cast<int32_t>(message.signers.size());
-    result = readSignerDetails(message, acceptedCas, now, handles, record.signerNames, record.expiryDates,
-                               record.signerStatus);
+    result = readSignerDetails(message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
+                               record.expiryDates, record.signerStatus);
     if (result == 0 && !record.contentPath.empty()) result = writeContentFile(record.contentPath, message);
     return result;
 }

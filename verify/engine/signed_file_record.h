@@ -19,6 +19,9 @@ struct SignedFileRecord {
     char signerNames[MAX_SIGNERS][SIGNER_TEXT_SIZE];
     char expiryDates[MAX_SIGNERS][SIGNER_TEXT_SIZE];  // dd/mm/yyyy
     std::vector<uint8_t> signerCerts[MAX_SIGNERS];    // DER certificates
+    // The issuer's certificate when it is known (an accepted authority, or a
+    // certificate of the file, whose key verifies the signer's); else empty.
+    std::vector<uint8_t> issuerCerts[MAX_SIGNERS];
     SignerStatus signerStatus[MAX_SIGNERS];
     int32_t signerCount = 0;
 

@@ -64,6 +64,33 @@ std::string subjectCommonName(PCCERT_CONTEXT certificate) {
     return result;
 }
 
+namespace {
+
+// The certificate of the file that issued `certificate`, when there is one.
+// Only the first few certificates with the issuer's name are tried: a real
+// file carries one or two, and a crafted one must not cost a signature check
+// for every certificate it holds.
+void carriedIssuer(const SignedMessage& message, PCCERT_CONTEXT certificate, std::vector<uint8_t>* issuer) {
+    constexpr int MAX_NAMESAKES = 16;
+    const ber::Span issuerName{certificate->pCertInfo->Issuer.pbData, certificate->pCertInfo->Issuer.cbData};
+    int tried = 0;
+    for (const MessageCertificate& carried : message.certificates) {
+        if (carried.subject != issuerName) continue;
+        if (++tried > MAX_NAMESAKES) return;
+        PCCERT_CONTEXT candidate =
+            CertCreateCertificateContext(X509_ASN_ENCODING, carried.der.data, static_cast<DWORD>(carried.der.size));
+        if (candidate == nullptr) continue;
+        const bool found = isIssuedBy(certificate, candidate);
+        CertFreeCertificateContext(candidate);
+        if (found) {
+            issuer->assign(carried.der.data, carried.der.data + carried.der.size);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
 SignerStatus validityStatus(const CERT_INFO& certificate, const FILETIME& now) {
     if (CompareFileTime(&now, &certificate.NotBefore) <= 0) return NOT_YET_VALID;
     if (CompareFileTime(&now, &certificate.NotAfter) >= 0) return EXPIRED;
@@ -73,6 +100,7 @@ SignerStatus validityStatus(const CERT_INFO& certificate, const FILETIME& now) {
 int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& acceptedCas,
                           const FILETIME& now,
                           PCCERT_CONTEXT handles[MAX_SIGNERS],
+                          std::vector<uint8_t> issuers[MAX_SIGNERS],
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           SignerStatus statuses[MAX_SIGNERS]) {
@@ -88,6 +116,7 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
             for (size_t i = 0; i < g; ++i) {
                 if (handles[i]) CertFreeCertificateContext(handles[i]);
                 handles[i] = nullptr;
+                issuers[i].clear();
             }
             return error;
         }
@@ -100,7 +129,10 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
         }
         statuses[g] |= validityStatus(*certificate->pCertInfo, now);
         copyText(dates[g], expiryDate(certificate->pCertInfo));
-        if (!acceptedCas.issued(certificate)) statuses[g] |= CA_NOT_ACCEPTED;
+        if (!acceptedCas.issuerOf(certificate, &issuers[g])) {
+            statuses[g] |= CA_NOT_ACCEPTED;
+            carriedIssuer(message, certificate, &issuers[g]);
+        }
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <wincrypt.h>
 
 #include <string>
+#include <vector>
 
 #include "accepted_cas.h"
 #include "signed_file_record.h"
@@ -13,12 +14,14 @@
 
 // Fills, for each signer of the decoded message, its name and expiry date,
 // adds NOT_YET_VALID, EXPIRED and CA_NOT_ACCEPTED (as of `now`) to its status,
-// and puts its certificate into handles[g]. Returns 0 and hands the handles to
-// the caller, or the platform's error code when a certificate cannot be read;
-// then no handle is left set.
+// puts its certificate into handles[g] and its issuer's certificate, when
+// known, into issuers[g]. Returns 0 and hands the handles to the caller, or
+// the platform's error code when a certificate cannot be read; then no handle
+// and no issuer is left set.
 int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& acceptedCas,
                           const FILETIME& now,
                           PCCERT_CONTEXT handles[MAX_SIGNERS],
+                          std::vector<uint8_t> issuers[MAX_SIGNERS],
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           SignerStatus statuses[MAX_SIGNERS]);

@@ -153,6 +153,30 @@ TEST_F(SignedFileLoad, EachKindOfCertificateShowsItsState) {
     EXPECT_STREQ(record_->expiryDates[0], "01/01/2011");
 }
 
+// The issuer the revocation check trusts for a signer's list: the accepted
+// authority that signed the certificate, else a certificate of the file whose
+// key verifies it (a namesake that did not sign it is passed over), else none.
+TEST_F(SignedFileLoad, EachSignerKnowsItsIssuerWhenItCan) {
+    const Bytes ca140 = readWholeFile(testDataPath("pki/ca/140.der"));
+    const Bytes cieExtra = readWholeFile(testDataPath("pki/ca/cie-extra.der"));
+    const Bytes forged140 = readWholeFile(testDataPath("pki/ca/forged-140.der"));
+    const Bytes data(50, 'i');
+    const struct { const char* card; std::vector<Bytes> carried; Bytes issuer; } rows[] = {
+        {"cie140", {}, ca140},
+        {"cie-extra-card", {cieExtra}, cieExtra},
+        {"forged-ca-card", {ca140, forged140}, forged140},
+        {"cie-extra-card", {}, {}},
+        {"outsider-card", {ca140}, {}},
+    };
+    for (const auto& row : rows) {
+        const TestCard card = loadTestCard(row.card);
+        std::vector<Bytes> certificates = row.carried;
+        certificates.insert(certificates.begin(), card.certificate);
+        ASSERT_EQ(load(signedData(dataContent(data), certificates, {signerInfo(signerOf(card, data))})), 0) << row.card;
+        EXPECT_EQ(record_->issuerCerts[0], row.issuer) << row.card << " carrying " << row.carried.size();
+    }
+}
+
 // At the exact end of validity a certificate has expired; at its exact start
 // it is not yet valid.
 TEST(ValidityStatus, BoundariesAreExact) {

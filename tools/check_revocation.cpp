@@ -1,0 +1,83 @@
+// Checks a certificate for revocation as the verification program's button
+// does, and prints the result code and the message the user would read:
+//   check_revocation <certificate.der> [--issuer <certificate.der>] [--skip-cache]
+//   check_revocation --signed-file <file.p7m> [--signer N] [--cas <folder>]
+//   check_revocation --cache-file <CRL address>
+// The second form loads the SignedFile as the program does (with the test
+// PKI's authorities unless --cas names another folder of 140.der to 146.der)
+// and checks signer N (0 by default) with the issuer the load found. The
+// first line is the code in decimal, the rest the message (UTF-8). The third
+// prints the file in which the list of that address is cached.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console_text.h"
+#include "revocation_check.h"
+#include "signed_file_loader.h"
+#include "test_pki_authorities.h"
+
+namespace {
+
+std::vector<uint8_t> bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: check_revocation <certificate.der> [--issuer <certificate.der>] [--skip-cache]\n"
+                 "       check_revocation --signed-file <file.p7m> [--signer N] [--cas <folder>]\n"
+                 "       check_revocation --cache-file <CRL address>\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string certificatePath, issuerPath, signedPath, casFolder = testDataPath("pki/ca");
+    int signer = 0, skipCache = 0;
+    if (argc == 3 && std::strcmp(argv[1], "--cache-file") == 0) {  // where the list of an address is cached
+        CrlUrl url;
+        if (!parseCrlUrl(argv[2], &url)) return 1;
+        const std::string name = CrlCacheName(url.objectPart);
+        std::printf("%s\n", name.empty() ? "" : crlCachePath(name).c_str());
+        return 0;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--issuer") == 0 && hasValue) issuerPath = argv[++i];
+        else if (std::strcmp(argv[i], "--signed-file") == 0 && hasValue) signedPath = argv[++i];
+        else if (std::strcmp(argv[i], "--signer") == 0 && hasValue) signer = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--cas") == 0 && hasValue) casFolder = argv[++i];
+        else if (std::strcmp(argv[i], "--skip-cache") == 0) skipCache = 1;
+        else if (argv[i][0] != '-' && certificatePath.empty()) certificatePath = argv[i];
+        else return usage();
+    }
+    if (certificatePath.empty() == signedPath.empty()) return usage();
+
+    std::vector<uint8_t> certificate, issuer;
+    if (!signedPath.empty()) {
+        const TestPkiAuthorities authorities(casFolder);
+        auto record = std::make_unique<SignedFileRecord>();
+        record->signedPath = signedPath;
+        const int32_t loaded = loadSignedFile(*record, authorities.table());
+        if (loaded != 0 || signer < 0 || signer >= record->signerCount) {
+            std::fprintf(stderr, "check_revocation: the file did not load (%d) or has no signer %d\n", loaded, signer);
+            return 1;
+        }
+        certificate = record->signerCerts[signer];
+        issuer = record->issuerCerts[signer];
+    } else {
+        certificate = bytesOf(certificatePath);
+        if (!issuerPath.empty()) issuer = bytesOf(issuerPath);
+    }
+    const int32_t code = CheckRevocation(certificate.data(), certificate.size(), skipCache, issuer);
+    std::printf("%d\n%s\n", code, utf8(revocationMessage(code)).c_str());
+    return 0;
+}

@@ -1,0 +1,180 @@
+#include "crl_retrieval.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <wininet.h>
+#include <winldap.h>
+#include <winber.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "crl_rules.h"
+
+namespace {
+
+constexpr DWORD ENCODING = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+constexpr ULONG LDAP_SERVER_PORT = 389;
+constexpr ULONG LDAP_CONNECT_SECONDS = 10;
+
+struct CertificateReleaser {
+    void operator()(PCCERT_CONTEXT c) const { CertFreeCertificateContext(c); }
+};
+struct InternetCloser {
+    void operator()(HINTERNET h) const { InternetCloseHandle(h); }
+};
+struct LdapUnbinder {
+    void operator()(LDAP* ld) const { ldap_unbind(ld); }
+};
+struct LdapMessageReleaser {
+    void operator()(LDAPMessage* m) const { ldap_msgfree(m); }
+};
+struct LdapValuesReleaser {
+    void operator()(berval** values) const { ldap_value_free_len(values); }
+};
+using LdapValues = std::unique_ptr<berval*, LdapValuesReleaser>;
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+std::string GetCrlUrl(const uint8_t* certificate, size_t length) {
+    if (certificate == nullptr || length == 0 || length > MAXDWORD) return "";
+    // The platform's parser reads from a private copy.
+    std::vector<BYTE> copy(certificate, certificate + length);
+    std::unique_ptr<const CERT_CONTEXT, CertificateReleaser> context(
+        CertCreateCertificateContext(ENCODING, copy.data(), static_cast<DWORD>(copy.size())));
+    if (!context) return "";
+    const CERT_INFO* info = context->pCertInfo;
+    const CERT_EXTENSION* points = nullptr;
+    for (DWORD i = 0; i < info->cExtension && points == nullptr; ++i) {
+        if (std::strcmp(info->rgExtension[i].pszObjId, szOID_CRL_DIST_POINTS) == 0) points = &info->rgExtension[i];
+    }
+    if (points == nullptr) return "";
+    DWORD size = 0;
+    if (!CryptDecodeObject(ENCODING, points->pszObjId, points->Value.pbData, points->Value.cbData,
+                           CRYPT_DECODE_NOCOPY_FLAG, nullptr, &size)) {
+        return "";
+    }
+    std::vector<BYTE> decoded(size);
+    if (!CryptDecodeObject(ENCODING, points->pszObjId, points->Value.pbData, points->Value.cbData,
+                           CRYPT_DECODE_NOCOPY_FLAG, decoded.data(), &size)) {
+        return "";
+    }
+    const auto* list = reinterpret_cast<const CRL_DIST_POINTS_INFO*>(decoded.data());
+    if (list->cDistPoint == 0) return "";
+    const CRL_DIST_POINT_NAME& name = list->rgDistPoint[0].DistPointName;
+    // Only a URL names a list to fetch; a directory name or anything else gives no address.
+    if (name.dwDistPointNameChoice != CRL_DIST_POINT_FULL_NAME || name.FullName.cAltEntry == 0 ||
+        name.FullName.rgAltEntry[0].dwAltNameChoice != CERT_ALT_NAME_URL) {
+        return "";
+    }
+    const wchar_t* url = name.FullName.rgAltEntry[0].pwszURL;
+    const DWORD flags = WC_COMPOSITECHECK | WC_SEPCHARS;
+    const int bytes = WideCharToMultiByte(CP_ACP, flags, url, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return "";
+    std::string text(bytes, '\0');
+    WideCharToMultiByte(CP_ACP, flags, url, -1, &text[0], bytes, nullptr, nullptr);
+    text.resize(bytes - 1);
+    return text;
+}
+
+std::string crlCachePath(const std::string& cacheName) {
+    char folder[2048];
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder) return "";
+    return std::string(folder) + cacheName + ".crl";
+}
+
+int ReadCachedCrl(const std::string& cacheName, std::vector<uint8_t>* crl) {
+    const std::string path = crlCachePath(cacheName);
+    if (path.empty()) return 0;
+    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return 0;
+    const long size = std::ftell(file.get());
+    if (size < 0 || static_cast<unsigned long>(size) > MAX_CRL_SIZE || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+        return 0;
+    }
+    crl->assign(static_cast<size_t>(size) + 1, 0);
+    crl->resize(std::fread(crl->data(), 1, static_cast<size_t>(size), file.get()));
+    return 1;
+}
+
+int WriteCachedCrl(const CrlBlob& crl, const std::string& cacheName) {
+    const std::string path = crlCachePath(cacheName);
+    if (path.empty()) return 0;
+    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    if (!file) return 0;
+    const bool written = std::fwrite(crl.pbData, 1, crl.cbData, file.get()) == crl.cbData;
+    return std::fclose(file.release()) == 0 && written ? 1 : 0;
+}
+
+int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl) {
+    std::unique_ptr<void, InternetCloser> internet(
+        InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!internet) return CRLCHECK_NETWORK;
+    std::unique_ptr<void, InternetCloser> request(
+        InternetOpenUrlA(internet.get(), url.c_str(), nullptr, 0, INTERNET_FLAG_RAW_DATA, 0));
+    if (!request) return CRLCHECK_NETWORK;
+    // The body is read once, into a buffer that grows as it arrives.
+    crl->clear();
+    BYTE piece[1024];
+    DWORD read = 0;
+    while (InternetReadFile(request.get(), piece, sizeof piece, &read) && read > 0) {
+        if (crl->size() + read > MAX_CRL_SIZE) {
+            crl->clear();
+            return CRLCHECK_NETWORK;
+        }
+        crl->insert(crl->end(), piece, piece + read);
+    }
+    return 0;
+}
+
+int32_t DownloadCrlLdap(const std::string& host, const std::string& objectPart, std::vector<uint8_t>* crl) {
+    crl->clear();
+    std::unique_ptr<LDAP, LdapUnbinder> ld(ldap_initA(const_cast<char*>(host.c_str()), LDAP_SERVER_PORT));
+    if (!ld) return CRLCHECK_NETWORK;
+    // Windows' client speaks version 2 unless told, which directories today refuse.
+    ULONG version = LDAP_VERSION3;
+    ldap_set_option(ld.get(), LDAP_OPT_PROTOCOL_VERSION, &version);
+    l_timeval timeout = {static_cast<LONG>(LDAP_CONNECT_SECONDS), 0};
+    if (ldap_connect(ld.get(), &timeout) != LDAP_SUCCESS) return CRLCHECK_NETWORK;
+
+    // The bind names the list's entry, without a password. (Not the object
+    // part as it stands: with its "/" and query it is no distinguished name,
+    // and a server refuses it as one.) A server that cannot be reached is a
+    // network failure: the platform's connect may leave that to the bind.
+    const std::string name = ldapBindName(objectPart);
+    const ULONG bound = ldap_simple_bind_sA(ld.get(), const_cast<char*>(name.c_str()), nullptr);
+    if (bound == LDAP_SERVER_DOWN || bound == LDAP_CONNECT_ERROR || bound == LDAP_TIMEOUT) return CRLCHECK_NETWORK;
+    if (bound != LDAP_SUCCESS) return CRLCHECK_AUTH;
+    const std::string base = ldapSearchBase(objectPart);
+    LDAPMessage* found = nullptr;
+    const ULONG searched = ldap_search_sA(ld.get(), const_cast<char*>(base.c_str()), LDAP_SCOPE_BASE,
+                                          const_cast<char*>("(certificateRevocationList=*)"), nullptr, 0, &found);
+    std::unique_ptr<LDAPMessage, LdapMessageReleaser> result(found);
+    if (searched != LDAP_SUCCESS) return CRLCHECK_DOWNLOAD;
+
+    LDAPMessage* entry = ldap_first_entry(ld.get(), result.get());
+    if (entry == nullptr) return 0;
+    // Every attribute of the entry; the last one named for the list wins.
+    LdapValues kept;
+    BerElement* position = nullptr;
+    for (char* name = ldap_first_attributeA(ld.get(), entry, &position); name != nullptr;
+         name = ldap_next_attributeA(ld.get(), entry, position)) {
+        LdapValues values(ldap_get_values_lenA(ld.get(), entry, name));
+        if (isCrlAttributeName(name)) kept = std::move(values);
+        ldap_memfreeA(name);
+    }
+    if (position != nullptr) ber_free(position, 0);
+    if (kept && kept.get()[0] != nullptr && kept.get()[0]->bv_len > 0) {
+        const berval* first = kept.get()[0];
+        if (first->bv_len > MAX_CRL_SIZE) return CRLCHECK_NETWORK;
+        crl->assign(reinterpret_cast<const uint8_t*>(first->bv_val),
+                    reinterpret_cast<const uint8_t*>(first->bv_val) + first->bv_len);
+    }
+    return 0;
+}

@@ -1,0 +1,67 @@
+// The rules of the revocation check that need no platform: the result codes,
+// how a CRL address is split, the cache name and the LDAP search base made
+// from it, which LDAP attribute holds the list, and the message the user reads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// CheckRevocation's results: the three answers, then the failures.
+constexpr int32_t CRLCHECK_VALID = 3;
+constexpr int32_t CRLCHECK_REVOKED = 1;
+constexpr int32_t CRLCHECK_EXPIRED = 2;
+constexpr int32_t CRLCHECK_NETWORK = -1;    // no Internet access, URL or LDAP connection
+constexpr int32_t CRLCHECK_AUTH = -2;       // the LDAP bind failed
+constexpr int32_t CRLCHECK_DOWNLOAD = -3;   // the LDAP search failed
+constexpr int32_t CRLCHECK_INTERNAL = -4;   // the downloaded list is unreadable or of another issuer
+constexpr int32_t CRLCHECK_URL = -5;        // the certificate gives no CRL address
+constexpr int32_t CRLCHECK_URL_PARSE = -6;  // the address is no URL
+constexpr int32_t CRLCHECK_EMPTY = -11;     // nothing was retrieved
+constexpr int32_t CRLCHECK_UNEXPECTED = -1000;
+constexpr int32_t CRLCHECK_EXCEPTION = static_cast<int32_t>(0x80000000u);
+
+// CheckCertificateAgainstCrl's results.
+constexpr int32_t CRLVERIFY_GOOD = 0;
+constexpr int32_t CRLVERIFY_REVOKED = 1;
+constexpr int32_t CRLVERIFY_TIME = 2;       // now is outside the certificate's validity
+constexpr int32_t CRLVERIFY_FAILED = -1;    // unreadable, or not the issuer's list
+constexpr int32_t CRLVERIFY_OUTDATED = -5;  // the list's next update is not later than now
+
+// A CRL address split as the dialog framework's URL splitter does it, with
+// %-escapes decoded and nothing encoded again. User name, password and port
+// are read and not used.
+struct CrlUrl {
+    bool http = false;       // the scheme is http; every other one goes by LDAP
+    std::string host;
+    std::string objectPart;  // from the "/" after the host on, query included ("/" when none)
+};
+
+// False when `address` is no URL: no "scheme://", an empty host, a port that
+// is not a number. A "%" without two hex digits after it stays as it is.
+bool parseCrlUrl(const std::string& address, CrlUrl* url);
+
+// The cache file's name (without ".crl") from the object part: every "/" and
+// every "cn=" removed, then cut at the first ",". Empty: nothing is cached;
+// so for a name that is no plain file name (a "\\", ":", wildcard, control
+// character, or only dots), which would put the file elsewhere or nowhere.
+std::string CrlCacheName(const std::string& objectPart);
+
+// The LDAP search base: the object part without "?certificaterevocationlist"
+// (written so; another spelling stays) and without its first character.
+std::string ldapSearchBase(const std::string& objectPart);
+
+// The name the LDAP bind gives: the entry's distinguished name, that is the
+// object part without its first character and without its query (from "?" on).
+std::string ldapBindName(const std::string& objectPart);
+
+// True for an LDAP attribute that holds the list: its first 25 characters are
+// "certificateRevocationList" in any case, so "...;binary" counts too.
+bool isCrlAttributeName(const char* name);
+
+// What a check of the cached copy (`fromCache`) or of a downloaded list
+// means for the user; a cached copy that does not settle the question gives 0
+// (download a fresh one).
+int32_t revocationResultOf(int32_t verifyResult, bool fromCache);
+
+// The text of the box that reports a CheckRevocation result.
+std::string revocationMessage(int32_t code);
