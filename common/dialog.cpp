@@ -31,7 +31,7 @@ Dialog::~Dialog() {
 INT_PTR Dialog::runModal(HWND owner) {
     prepareCommonControls();
     modal_ = true;
-    const INT_PTR result = DialogBoxParamA(resourceInstance(), MAKEINTRESOURCEA(templateId_), owner,
+    const INT_PTR result = DialogBoxParamA(module(), MAKEINTRESOURCEA(templateId_), owner,
                                            &Dialog::procedure, reinterpret_cast<LPARAM>(this));
     window_ = nullptr;
     return result;
@@ -40,7 +40,7 @@ INT_PTR Dialog::runModal(HWND owner) {
 bool Dialog::createModeless(HWND owner) {
     prepareCommonControls();
     modal_ = false;
-    return CreateDialogParamA(resourceInstance(), MAKEINTRESOURCEA(templateId_), owner,
+    return CreateDialogParamA(module(), MAKEINTRESOURCEA(templateId_), owner,
                               &Dialog::procedure, reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 

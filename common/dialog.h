@@ -20,6 +20,8 @@ class DataExchange;
 class Dialog {
 public:
     explicit Dialog(int templateId) : templateId_(templateId) {}
+    // A template of another module (a library's own dialog).
+    Dialog(int templateId, HINSTANCE module) : templateId_(templateId), module_(module) {}
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
@@ -68,7 +70,10 @@ private:
     static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 
+    HINSTANCE module() const { return module_ != nullptr ? module_ : resourceInstance(); }
+
     int templateId_;
+    HINSTANCE module_ = nullptr;  // none: the program's resources
     HWND window_ = nullptr;
     bool modal_ = false;
 };

@@ -25,14 +25,18 @@ int resolveLongPath(const char* dir, char* out, size_t outSize) {
     return ok ? 1 : 0;
 }
 
+void endOnDiskError() {
+    showProgramMessage("Attenzione! Si \xE8 verificato un errore nella scrittura sul disco\r\n\n"
+                       " L'applicazione verr\xE0 chiusa");
+    std::exit(0);
+}
+
 bool tempPathFor(const char* path, char* out, size_t outSize) {
     char reported[TEMP_DIR_CAPACITY];
     const DWORD length = GetTempPathA(sizeof reported, reported);
     char longDir[TEMP_DIR_CAPACITY];
     if (length == 0 || length >= sizeof reported || !resolveLongPath(reported, longDir, sizeof longDir)) {
-        showProgramMessage("Attenzione! Si \xE8 verificato un errore nella scrittura sul disco\r\n\n"
-                           " L'applicazione verr\xE0 chiusa");
-        std::exit(0);
+        endOnDiskError();
     }
     const std::string result = std::string(longDir) + "\\" + baseNameOf(path);
     const bool fits = result.size() < outSize;

@@ -17,6 +17,10 @@ bool longNameOf(const std::string& path, std::string* name);
 // empty: a component not found, or a result that does not fit.
 int resolveLongPath(const char* dir, char* out, size_t outSize);
 
+// Shows the disk-error message ("Attenzione! Si è verificato un errore nella
+// scrittura sul disco...") and ends the program with exit code 0.
+[[noreturn]] void endOnDiskError();
+
 // Writes the temporary directory's long form + "\" + the base name of `path`
 // into `out` (`outSize` bytes). When the temporary directory cannot be
 // resolved, shows the disk-error message and ends the program with exit code

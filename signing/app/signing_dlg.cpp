@@ -27,10 +27,7 @@ std::string entryText(HWND list, int index) {
 
 }  // namespace
 
-CSigningDlg::CSigningDlg()
-    : Dialog(IDD_QUILLET_DIALOG),
-      icon_(static_cast<HICON>(LoadImageA(resourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
-                                          LR_DEFAULTSIZE | LR_SHARED))) {}
+CSigningDlg::CSigningDlg() : ProgramDialog(IDD_QUILLET_DIALOG, IDR_MAINFRAME, IDS_ABOUTBOX, IDD_ABOUTBOX) {}
 
 void CSigningDlg::exchange(DataExchange& dx) {
     dx.control(IDC_ATTACHMENTS, list_);
@@ -39,17 +36,7 @@ void CSigningDlg::exchange(DataExchange& dx) {
 }
 
 bool CSigningDlg::onInit() {
-    Dialog::onInit();
-    if (HMENU menu = GetSystemMenu(handle(), FALSE)) {
-        char entry[128] = "";
-        LoadStringA(resourceInstance(), IDS_ABOUTBOX, entry, sizeof entry);
-        if (entry[0] != '\0') {
-            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-            AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, entry);
-        }
-    }
-    SendMessageA(handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageA(handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    ProgramDialog::onInit();
     CoInitialize(nullptr);
     initialExtent_ = static_cast<int>(SendMessageA(list_, LB_GETHORIZONTALEXTENT, 0, 0));
     return true;
@@ -72,33 +59,6 @@ void CSigningDlg::onOK() {
 
 void CSigningDlg::onCancel() {
     if (!running_) Dialog::onCancel();
-}
-
-bool CSigningDlg::onSysCommand(WPARAM command) {
-    if ((command & 0xFFF0) != IDM_ABOUTBOX) return false;
-    CInfoDlg info;
-    info.runModal(handle());
-    return true;
-}
-
-INT_PTR CSigningDlg::onMessage(UINT message, WPARAM, LPARAM, bool* handled) {
-    if (message == WM_QUERYDRAGICON) {
-        *handled = true;
-        return reinterpret_cast<INT_PTR>(icon_);
-    }
-    if (message == WM_PAINT && IsIconic(handle())) {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(handle(), &paint);
-        SendMessageA(handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-        RECT client;
-        GetClientRect(handle(), &client);
-        const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-        const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-        DrawIcon(dc, x, y, icon_);
-        EndPaint(handle(), &paint);
-        *handled = true;
-    }
-    return 0;
 }
 
 void CSigningDlg::attach() {
@@ -171,7 +131,6 @@ void CSigningDlg::signAndSendRun() {
     running_ = false;
 }
 
-CInfoDlg::CInfoDlg() : Dialog(IDD_ABOUTBOX) {}
 
 int chooseFiles(std::vector<std::string>& list) {
     std::vector<char> buffer(FILE_BUFFER_CHARACTERS, '\0');

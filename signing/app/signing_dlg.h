@@ -1,18 +1,14 @@
 // The signing program's one window: the attachment list, the message text,
-// the reply-to address, and the commands attach, remove, sign and send, exit;
-// and its information box.
+// the reply-to address, and the commands attach, remove, sign and send, exit.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "dialog.h"
+#include "program_dialog.h"
 #include "send_workflow.h"
 
-// The system-menu entry of the information box.
-constexpr UINT IDM_ABOUTBOX = 16;
-
-class CSigningDlg : public Dialog {
+class CSigningDlg : public ProgramDialog {
 public:
     CSigningDlg();
 
@@ -28,8 +24,6 @@ protected:
     bool onCommand(int id, int notification) override;
     void onOK() override;
     void onCancel() override;
-    bool onSysCommand(WPARAM command) override;
-    INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
     void exchange(DataExchange& dx) override;
 
 private:
@@ -46,15 +40,8 @@ private:
     std::string replyTo_;
     AttachmentSet set_;
     SendWorkflow workflow_;
-    HICON icon_;
     int initialExtent_ = 0;
     bool running_ = false;
-};
-
-// The information box.
-class CInfoDlg : public Dialog {
-public:
-    CInfoDlg();
 };
 
 // The open-file dialog with multiple selection: 0 with every chosen full path

@@ -1,0 +1,124 @@
+#include "file_tools.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "message_box.h"
+#include "revocation_check.h"
+#include "temp_paths.h"
+#include "viewer_rules.h"
+#include "vistrel.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+void showCannotOpen(const std::string& path, INT_PTR result) {
+    const std::string text =
+        "Impossibile visualizzare il file.\n" + path + "\n errore " + std::to_string(result) + " sulla ShellExecute!";
+    showProgramMessage(text.c_str());
+}
+
+}  // namespace
+
+int FileTools::openWithAssociation(const std::string& path) {
+    try {
+        // A content that would run when opened (x.exe.p7m gives x.exe) goes
+        // to the chooser: "Visualizza File" must never execute what was signed.
+        const INT_PTR opened = runsWhenOpened(path)
+                                   ? SE_ERR_NOASSOC
+                                   : reinterpret_cast<INT_PTR>(
+                                         ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (opened > 32) return 0;
+        if (opened == SE_ERR_NOASSOC) {
+            const std::string parameters = "shell32.dll,OpenAs_RunDLL " + path + " ";
+            const INT_PTR chooser = reinterpret_cast<INT_PTR>(
+                ShellExecuteA(nullptr, "open", "RUNDLL32.EXE", parameters.c_str(), nullptr, SW_SHOWNORMAL));
+            if (chooser <= 32) showCannotOpen(path, chooser);
+        } else {
+            showCannotOpen(path, opened);
+        }
+        return 0;
+    } catch (...) {
+        showProgramMessage("errore interno");
+        return 1;
+    }
+}
+
+void FileTools::showSource(const SignedFileRecord& record) {
+    char dumpPath[MAX_PATH * 4];
+    if (!tempPathFor(HEX_DUMP_NAME, dumpPath, sizeof dumpPath)) return;
+    std::vector<uint8_t> bytes;
+    if (readFileBytes(record.signedPath, &bytes) != 0) return;
+    writeHexDump(dumpPath, bytes.data(), bytes.size());
+    const std::string command = std::string("notepad.exe \"") + dumpPath + "\"";
+    switch (WinExec(command.c_str(), SW_SHOW)) {
+    case 0: showProgramMessage("Sistema con risorse limitate"); break;
+    case ERROR_FILE_NOT_FOUND: showProgramMessage("File npon trovato"); break;
+    case ERROR_PATH_NOT_FOUND: showProgramMessage("path non trovato"); break;
+    case ERROR_BAD_FORMAT: showProgramMessage("Formato file non corretto"); break;
+    default: break;
+    }
+}
+
+int FileTools::readFileBytes(const std::string& path, std::vector<uint8_t>* bytes) {
+    bytes->clear();
+    bytes->shrink_to_fit();
+    try {
+        File file(std::fopen(path.c_str(), "rb"));
+        if (!file) {
+            showProgramMessage("Errore nell'apertura del file");
+            return -1;
+        }
+        if (_fseeki64(file.get(), 0, SEEK_END) != 0) throw std::bad_alloc();
+        const long long length = _ftelli64(file.get());
+        if (length < 0 || static_cast<unsigned long long>(length) > SIZE_MAX || _fseeki64(file.get(), 0, SEEK_SET) != 0) {
+            throw std::bad_alloc();
+        }
+        bytes->resize(static_cast<size_t>(length));
+        if (std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
+            bytes->clear();
+            showProgramMessage("Errore interno durante la lettura del file");
+            return -2;
+        }
+        return 0;
+    } catch (...) {
+        bytes->clear();
+        showProgramMessage("Errore interno durante la lettura del file");
+        return -3;
+    }
+}
+
+void FileTools::writeHexDump(const std::string& path, const uint8_t* bytes, size_t length) {
+    File file(std::fopen(path.c_str(), "w+b"));
+    if (!file) {
+        showProgramMessage(("errore sull' apertura del file temporaneo\n " + path).c_str());
+        return;
+    }
+    // Line by line, so that a large file costs no more than one line of text.
+    for (size_t at = 0; at < length; at += 16) {
+        const std::string line = hexDumpLine(bytes + at, length - at < 16 ? length - at : 16);
+        std::fwrite(line.data(), 1, line.size(), file.get());
+    }
+}
+
+int FileTools::showCertificate(int index, const SignedFileRecord& record) {
+    const bool known = index >= 0 && index < record.signerCount && index < static_cast<int>(MAX_SIGNERS);
+    // The dialog's own copy, alive through its modal run; empty without a certificate.
+    std::vector<uint8_t> certificate = known ? record.signerCerts[index] : std::vector<uint8_t>();
+    auto* dialog = new COrvikDlg(certificate.data(), static_cast<unsigned long>(certificate.size()));
+    dialog->runModal(GetActiveWindow());
+    delete dialog;
+    return 0;
+}
+
+int FileTools::ReportRevocation(int index, const SignedFileRecord& record) {
+    return ::ReportRevocation(index, record);
+}

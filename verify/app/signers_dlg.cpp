@@ -1,0 +1,148 @@
+#include "signers_dlg.h"
+
+#include <cstdio>
+
+#include "message_box.h"
+#include "resource.h"
+#include "signed_file_loader.h"
+#include "signer_display.h"
+#include "temp_paths.h"
+
+namespace {
+
+const char SELECT_FOR_CERTIFICATE[] = "Selezionare un firmatario dalla lista \r\n\n  prima di visualizzare il certificato.";
+const char SELECT_FOR_REVOCATION[] = "Selezionare un firmatario dalla lista \r\n\n  prima di verificarne la revoca in CRL.";
+
+// A busy cursor for the length of a command.
+struct BusyCursor {
+    BusyCursor() { beginWaitCursor(); }
+    ~BusyCursor() { endWaitCursor(); }
+};
+
+}  // namespace
+
+CSignersDlg::CSignersDlg(FileTools* tools, SignedFileRecord* record, const AcceptedCaTable* acceptedCas)
+    : ProgramDialog(IDD_QUILLCHECK_DIALOG, IDI_PROGRAM, IDS_ABOUTBOX, IDD_ABOUTBOX),
+      tools_(tools),
+      record_(record),
+      acceptedCas_(acceptedCas) {}
+
+bool CSignersDlg::onInit() {
+    ProgramDialog::onInit();
+    list_ = item(IDC_SIGNERS);
+    const bool loaded = loadSignedFile(*record_, *acceptedCas_) == 0;
+    fillList(loaded);
+    return true;
+}
+
+void CSignersDlg::fillList(bool loaded) {
+    images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
+    for (int id : {IDI_LIST_GREEN, IDI_LIST_RED, IDI_LIST_YELLOW}) {  // indexes 0, 1, 2
+        HICON icon = static_cast<HICON>(LoadImageA(resourceInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
+        ImageList_AddIcon(images_, icon);
+        DestroyIcon(icon);
+    }
+    ListView_SetImageList(list_, images_, LVSIL_SMALL);
+
+    LVCOLUMNA column{};
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = 315;
+    column.pszText = const_cast<char*>("NOME FIRMATARIO");
+    ListView_InsertColumn(list_, 0, &column);
+    column.fmt = LVCFMT_RIGHT;
+    column.cx = 185;
+    column.pszText = const_cast<char*>("Scadenza Certificato");
+    ListView_InsertColumn(list_, 1, &column);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT);
+
+    SetDlgItemTextA(handle(), IDC_SIGNED_PATH, record_->signedPath.c_str());
+    if (!loaded) {
+        SetDlgItemTextA(handle(), IDC_SUMMARY, "File Corrotto o Firma non valida");
+        for (int id : {IDC_VIEW_SOURCE, IDC_VIEW_FILE, IDC_VIEW_CERTIFICATE}) EnableWindow(item(id), FALSE);
+        return;
+    }
+    SetDlgItemTextA(handle(), IDC_SUMMARY, summaryLine(true, record_->signerCount).c_str());
+    for (int g = 0; g < record_->signerCount; ++g) {
+        const SignerStatus status = record_->signerStatus[g];
+        const std::string name = signerNameText(record_->signerNames[g]);
+        const std::string state = statusText(status, record_->expiryDates[g]);
+        LVITEMA row{};
+        row.mask = LVIF_TEXT | LVIF_IMAGE;
+        row.iItem = g;
+        row.iImage = statusIcon(status);
+        row.pszText = const_cast<char*>(name.c_str());
+        ListView_InsertItem(list_, &row);
+        ListView_SetItemText(list_, g, 1, const_cast<char*>(state.c_str()));
+    }
+}
+
+bool CSignersDlg::onCommand(int id, int) {
+    switch (id) {
+    case IDC_VIEW_FILE: {
+        BusyCursor busy;
+        tools_->openWithAssociation(record_->contentPath);
+        return true;
+    }
+    case IDC_VIEW_SOURCE: {
+        BusyCursor busy;
+        tools_->showSource(*record_);
+        return true;
+    }
+    case IDC_VIEW_CERTIFICATE:
+    case IDC_CHECK_REVOCATION: {
+        BusyCursor busy;
+        const bool certificate = id == IDC_VIEW_CERTIFICATE;
+        const int signer = chosenSigner(certificate ? SELECT_FOR_CERTIFICATE : SELECT_FOR_REVOCATION);
+        if (signer < 0) return true;
+        if (certificate) {
+            tools_->showCertificate(signer, *record_);
+        } else {
+            tools_->ReportRevocation(signer, *record_);
+        }
+        clearSelection();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+int CSignersDlg::chosenSigner(const char* request) {
+    int selected = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+    if (selected < 0) {
+        showMessageBox(handle(), request, "Attezione", MB_ICONEXCLAMATION);
+        return -1;
+    }
+    for (int next = selected; (next = ListView_GetNextItem(list_, next, LVNI_SELECTED)) >= 0;) selected = next;
+    return selected;
+}
+
+void CSignersDlg::clearSelection() {
+    const int mark = ListView_GetSelectionMark(list_);
+    ListView_SetItemState(list_, mark, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetSelectionMark(list_, -1);
+}
+
+// "Esci": the dump and the content go, then the window.
+void CSignersDlg::onOK() {
+    char dumpPath[MAX_PATH * 4];
+    if (tempPathFor(HEX_DUMP_NAME, dumpPath, sizeof dumpPath)) std::remove(dumpPath);
+    if (!record_->contentPath.empty()) std::remove(record_->contentPath.c_str());
+    if (images_) ImageList_Destroy(images_);
+    images_ = nullptr;
+    endDialog(IDOK);
+}
+
+INT_PTR CSignersDlg::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
+    if (message == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IDC_SIGNERS && header->code == NM_DBLCLK) {
+            const int selected = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+            if (selected >= 0) tools_->showCertificate(selected, *record_);
+            *handled = true;
+            return 0;
+        }
+    }
+    return ProgramDialog::onMessage(message, wParam, lParam, handled);
+}

@@ -1,0 +1,482 @@
+// The verification program as a person uses it: the window on SignedFiles of
+// the test PKI and of OpenSSL, its commands, the certificate dialog, the
+// content opened through the desktop, and quillcheck.exe's start-up.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "file_tools.h"
+#include "message_box_recorder.h"
+#include "program_dialog.h"
+#include "revocation_check.h"
+#include "resource.h"
+#include "signers_dlg.h"
+#include "temp_paths.h"
+#include "test_card_key.h"
+#include "test_pki_authorities.h"
+#include "ui_driver.h"
+
+namespace {
+
+using Box = MessageBoxRecorder::Box;
+const char CAPTION[] = "Quillcheck";
+const char SELECT_FOR_CERTIFICATE[] = "Selezionare un firmatario dalla lista \r\n\n  prima di visualizzare il certificato.";
+const char SELECT_FOR_REVOCATION[] = "Selezionare un firmatario dalla lista \r\n\n  prima di verificarne la revoca in CRL.";
+const char RSSMRA[] = "RSSMRA70A01L736S/7420050000000001.hR4rD8Tk2ZtXq1pU5rS1HvwDqYw=";
+const char VRDGPP[] = "VRDGPP65T10L736K/7420050000000003.zY9xW8vU7tS6rQ5pO4nM3lK2jI=";
+
+std::string temporaryFolder() {
+    char folder[1024];
+    tempPathFor("\\x", folder, sizeof folder);
+    return std::string(folder, std::strlen(folder) - 2);
+}
+
+std::string peerFile(const char* name) { return std::string(QUILL_PEER_FILES_DIR) + "\\" + name; }
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string dumpPath() {
+    char path[1024];
+    tempPathFor(HEX_DUMP_NAME, path, sizeof path);
+    return path;
+}
+
+struct Row {
+    std::string name, state;
+    int icon;
+    bool operator==(const Row& o) const { return name == o.name && state == o.state && icon == o.icon; }
+    friend std::ostream& operator<<(std::ostream& out, const Row& r) {
+        return out << "{" << r.name << " | " << r.state << " | " << r.icon << "}";
+    }
+};
+
+std::vector<Row> rowsOf(HWND list) {
+    std::vector<Row> rows;
+    const int count = ListView_GetItemCount(list);
+    for (int i = 0; i < count; ++i) {
+        char name[512] = "", state[512] = "";
+        LVITEMA item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = i;
+        ListView_GetItem(list, &item);
+        ListView_GetItemText(list, i, 0, name, sizeof name);
+        ListView_GetItemText(list, i, 1, state, sizeof state);
+        rows.push_back({name, state, item.iImage});
+    }
+    return rows;
+}
+
+void select(HWND list, int row) {
+    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetSelectionMark(list, row);
+}
+
+class VerifierWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        setProgramName(CAPTION);
+        folder_ = temporaryFolder() + "\\quillcheck-test";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+    }
+
+    // A SignedFile of the test PKI's `card`, made as the signing engine makes it.
+    std::string engineFile(const char* card) {
+        const std::string path = folder_ + "\\" + card + ".txt.p7m";
+        writeWholeFile(path, buildSignedFile(loadTestCard(card), Bytes(40, 'v'), {}));
+        return path;
+    }
+
+    // Opens the window on `signedPath` as the program does and hands it to
+    // `drive` on a helper thread; returns when the window has closed.
+    INT_PTR open(const std::string& signedPath, const std::function<void(HWND)>& drive) {
+        record_ = std::make_unique<SignedFileRecord>();
+        record_->signedPath = signedPath;
+        char content[1024];
+        tempPathFor(signedPath.substr(0, signedPath.size() - 4).c_str(), content, sizeof content);
+        record_->contentPath = content;
+        CSignersDlg dialog(&tools_, record_.get(), &authorities_.table());
+        ui::WindowWatcher watcher(CAPTION, [&](HWND window) {
+            ui::waitFor([&] { return ui::text(GetDlgItem(window, IDC_SUMMARY)) != "Static"; });
+            Sleep(500);  // painted whole, for the screenshots
+            drive(window);
+        });
+        return dialog.runModal(nullptr);
+    }
+
+    FileTools tools_;
+    TestPkiAuthorities authorities_;
+    MessageBoxRecorder boxes_;
+    std::unique_ptr<SignedFileRecord> record_;
+    std::string folder_;
+};
+
+// Every state of the list, from files of the signing engine and of OpenSSL.
+TEST_F(VerifierWindow, ShowsEachStateOfItsSigners) {
+    const std::string one = "File non Corrotto; Il file risulta firmato 1 volta";
+    const std::string three = "File non Corrotto; Il file risulta firmato 3 volte";
+    const struct {
+        std::string file, summary;
+        std::vector<Row> rows;
+        const char* screenshot;
+    } cases[] = {
+        {peerFile("smime-attrs-sha1.p7m"), one, {{"Anna Neri", "30/11/2049", 0}}, "list-one-signer"},
+        {peerFile("cms-three-attrs.p7m"), three,
+         {{RSSMRA, "30/11/2049", 0}, {VRDGPP, "30/11/2049", 0}, {"Anna Neri", "30/11/2049", 0}}, "list-three-signers"},
+        {peerFile("cms-three-attrs-second-broken.p7m"), three,
+         {{RSSMRA, "30/11/2049", 0}, {VRDGPP, "Firma non valida", 1}, {"Anna Neri", "30/11/2049", 0}}, "list-invalid"},
+        {engineFile("expired"), one, {{"Carlo Scaduti", "Scaduto", 2}}, "list-expired"},
+        {engineFile("notyet"), one, {{"Futura Presto", "Non ancora valido", 2}}, "list-not-yet-valid"},
+        {engineFile("outsider-card"), one, {{"Ugo Estranei", "30/11/2049;CA non ammessa", 2}}, "list-ca-not-accepted"},
+        {engineFile("outsider-expired"), one, {{"Ugo Scaduti", "Scaduto;CA non ammessa", 2}},
+         "list-ca-not-accepted-expired"},
+        {peerFile("base64-76-padded.p7m"), one,
+         {{"BNCLRA82M41L736Z/7420050000000002.aB3cD4eF5gH6iJ7kL8mN9oP0qR=", "30/11/2049", 0}}, "list-base64"},
+    };
+    for (const auto& c : cases) {
+        std::string summary, path;
+        std::vector<Row> rows;
+        bool buttons = false;
+        open(c.file, [&](HWND window) {
+            summary = ui::text(GetDlgItem(window, IDC_SUMMARY));
+            path = ui::text(GetDlgItem(window, IDC_SIGNED_PATH));
+            rows = rowsOf(GetDlgItem(window, IDC_SIGNERS));
+            buttons = IsWindowEnabled(GetDlgItem(window, IDC_VIEW_FILE)) &&
+                      IsWindowEnabled(GetDlgItem(window, IDC_VIEW_SOURCE)) &&
+                      IsWindowEnabled(GetDlgItem(window, IDC_VIEW_CERTIFICATE));
+            EXPECT_TRUE(ui::saveScreenshot(window, c.screenshot));
+            ui::click(window, IDOK);
+        });
+        EXPECT_EQ(summary, c.summary) << c.file;
+        EXPECT_EQ(path, c.file);
+        EXPECT_EQ(rows, c.rows) << c.file;
+        EXPECT_TRUE(buttons) << c.file;
+    }
+    EXPECT_TRUE(boxes_.boxes().empty());
+}
+
+// A file that does not load: the summary says so, the list stays empty, the
+// three viewing buttons are off, and the revocation button asks for a signer.
+TEST_F(VerifierWindow, CorruptFileDisablesTheViewsAndAsksForASigner) {
+    HWND shown = nullptr;
+    std::string summary;
+    size_t rows = 99;
+    bool viewsOff = false, revocationOn = false;
+    open(peerFile("random.p7m"), [&](HWND window) {
+        shown = window;
+        summary = ui::text(GetDlgItem(window, IDC_SUMMARY));
+        rows = rowsOf(GetDlgItem(window, IDC_SIGNERS)).size();
+        viewsOff = !IsWindowEnabled(GetDlgItem(window, IDC_VIEW_FILE)) &&
+                   !IsWindowEnabled(GetDlgItem(window, IDC_VIEW_SOURCE)) &&
+                   !IsWindowEnabled(GetDlgItem(window, IDC_VIEW_CERTIFICATE));
+        revocationOn = IsWindowEnabled(GetDlgItem(window, IDC_CHECK_REVOCATION)) != FALSE;
+        EXPECT_TRUE(ui::saveScreenshot(window, "list-corrupt"));
+        ui::click(window, IDC_CHECK_REVOCATION);
+        ui::waitFor([&] { return !boxes_.boxes().empty(); });
+        ui::click(window, IDOK);
+    });
+    EXPECT_EQ(summary, "File Corrotto o Firma non valida");
+    EXPECT_EQ(rows, 0u);
+    EXPECT_TRUE(viewsOff);
+    EXPECT_TRUE(revocationOn);
+    ASSERT_EQ(boxes_.boxes().size(), 1u);
+    EXPECT_EQ(boxes_.boxes()[0], (Box{shown, SELECT_FOR_REVOCATION, "Attezione", MB_ICONEXCLAMATION}));
+}
+
+// The certificate command needs a selection, shows the certificate dialog,
+// and leaves no selection behind; so does the information box its menu item.
+TEST_F(VerifierWindow, CertificateOfTheSelectedSignerThenTheSelectionIsGone) {
+    std::atomic<int> certificates{0};
+    std::string title;
+    int fields = 0;
+    ui::WindowWatcher certificateDialog("Certificato", [&](HWND dialog) {
+        ui::waitFor([&] { return ListView_GetItemCount(GetDlgItem(dialog, 2001)) > 0; });
+        ui::pumpMessages(200);
+        title = ui::text(GetDlgItem(dialog, 2003));
+        fields = ListView_GetItemCount(GetDlgItem(dialog, 2001));
+        EXPECT_TRUE(ui::saveScreenshot(dialog, "certificate-dialog"));
+        ++certificates;
+        ui::click(dialog, IDOK);
+    });
+    ui::WindowWatcher information("Informazioni su Quillcheck", [&](HWND box) {
+        EXPECT_TRUE(ui::saveScreenshot(box, "information-box"));
+        ui::click(box, IDOK);
+    });
+    int selectedAfter = 0, markAfter = 0;
+    HWND shown = nullptr;
+    open(peerFile("smime-attrs-sha1.p7m"), [&](HWND window) {
+        shown = window;
+        HWND list = GetDlgItem(window, IDC_SIGNERS);
+        ui::click(window, IDC_VIEW_CERTIFICATE);  // nothing selected
+        ui::waitFor([&] { return boxes_.boxes().size() == 1; });
+        select(list, 0);
+        ui::click(window, IDC_VIEW_CERTIFICATE);
+        ui::waitFor([&] { return certificates == 1; });
+        ui::waitFor([&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) < 0; }, 5000);
+        selectedAfter = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+        markAfter = ListView_GetSelectionMark(list);
+        ui::click(window, IDC_VIEW_CERTIFICATE);  // again, without a new selection
+        ui::waitFor([&] { return boxes_.boxes().size() == 2; });
+        PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        Sleep(1500);
+        ui::click(window, IDOK);
+    });
+    EXPECT_EQ(certificates, 1);
+    EXPECT_EQ(title, "Certificato di Anna Neri\r\nemesso da Prima Certificazione CA");
+    EXPECT_GT(fields, 12) << "the general fields and the extensions";
+    EXPECT_EQ(selectedAfter, -1);
+    EXPECT_EQ(markAfter, -1);
+    const Box ask{shown, SELECT_FOR_CERTIFICATE, "Attezione", MB_ICONEXCLAMATION};
+    EXPECT_EQ(boxes_.boxes(), (std::vector<Box>{ask, ask}));
+}
+
+// "Esci" deletes the content and the dump; the close box leaves them.
+TEST_F(VerifierWindow, EsciDeletesTheContentAndTheDumpTheCloseBoxLeavesThem) {
+    const std::string file = engineFile("cie140");
+    const uint8_t bytes[] = {1, 2, 3};
+    open(file, [&](HWND window) {
+        tools_.writeHexDump(dumpPath(), bytes, sizeof bytes);
+        ui::pressCloseBox(window);
+    });
+    EXPECT_TRUE(exists(record_->contentPath));
+    EXPECT_TRUE(exists(dumpPath()));
+    open(file, [&](HWND window) { ui::click(window, IDOK); });
+    EXPECT_FALSE(exists(record_->contentPath));
+    EXPECT_FALSE(exists(dumpPath()));
+}
+
+// The dump as written: CR LF exactly, the last line padded, rewritten each time.
+TEST_F(VerifierWindow, DumpOfTwentyBytesAndAFileThatCannotBeRead) {
+    std::vector<uint8_t> bytes(20);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(0x70 + i * 8);
+    tools_.writeHexDump(dumpPath(), bytes.data(), 3);  // then rewritten whole
+    tools_.writeHexDump(dumpPath(), bytes.data(), bytes.size());
+    const Bytes dump = readWholeFile(dumpPath());
+    const std::string expected =
+        "70 78 80 88 90 98 a0 a8 b0 b8 c0 c8 d0 d8 e0 e8  ;  px..............\r\n"
+        "f0 f8 00 08 " + std::string(36, ' ') + " ;  ....\r\n";
+    EXPECT_EQ(std::string(dump.begin(), dump.end()), expected);
+    DeleteFileA(dumpPath().c_str());
+
+    std::vector<uint8_t> read = {9};
+    EXPECT_EQ(tools_.readFileBytes(folder_ + "\\manca.p7m", &read), -1);
+    EXPECT_TRUE(read.empty());
+    ASSERT_EQ(boxes_.boxes().size(), 1u);
+    EXPECT_EQ(boxes_.boxes()[0].text, "Errore nell'apertura del file");
+    EXPECT_EQ(tools_.readFileBytes(peerFile("random.p7m"), &read), 0);
+    EXPECT_EQ(read, readWholeFile(peerFile("random.p7m")));
+}
+
+// The content opens with the application associated with its type (a
+// recorder here); without one, and for a content that would run when opened,
+// the desktop's chooser is started instead: it starts without a message (Wine
+// always runs its own RUNDLL32.EXE, whose chooser does nothing), and the
+// program is never run.
+class ContentOpening : public VerifierWindow {
+protected:
+    void SetUp() override {
+        VerifierWindow::SetUp();
+        recorded_ = folder_ + "\\recorded.txt";
+        DeleteFileA(recorded_.c_str());
+        SetEnvironmentVariableA("QUILL_RECORDED", recorded_.c_str());
+        HKEY key;
+        RegCreateKeyExA(HKEY_CLASSES_ROOT, ".qtest", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("Quill.TestFile"), 15);
+        RegCloseKey(key);
+        const std::string command = std::string("\"") + QUILL_RECORDER_EXE + "\" \"%1\"";
+        RegCreateKeyExA(HKEY_CLASSES_ROOT, "Quill.TestFile\\shell\\open\\command", 0, nullptr, 0, KEY_WRITE, nullptr,
+                        &key, nullptr);
+        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>(command.size() + 1));
+        RegCloseKey(key);
+    }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "Quill.TestFile");
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".qtest");
+        SetEnvironmentVariableA("QUILL_RECORDED", nullptr);
+    }
+    // The lines recorded so far, waited for until there are `count`.
+    std::vector<std::string> recorded(size_t count) {
+        std::vector<std::string> lines;
+        ui::waitFor([&] {
+            lines.clear();
+            std::ifstream in(recorded_);
+            for (std::string line; std::getline(in, line);) lines.push_back(line);
+            return lines.size() >= count;
+        }, 15000);
+        return lines;
+    }
+    std::string content(const char* name) {
+        const std::string path = folder_ + "\\" + name;
+        std::ofstream(path) << "contenuto";
+        return path;
+    }
+    std::string recorded_;
+};
+
+TEST_F(ContentOpening, ThroughTheAssociationOrTheChooser) {
+    const std::string associated = content("lettera.qtest");
+    const std::string unknown = content("lettera.qnone");
+    const std::string runnable = folder_ + "\\programma.exe";
+    CopyFileA(QUILL_RECORDER_EXE, runnable.c_str(), FALSE);  // it would record itself if it ran
+    EXPECT_EQ(tools_.openWithAssociation(associated), 0);
+    EXPECT_EQ(recorded(1), (std::vector<std::string>{"\"" + associated + "\""}));
+    EXPECT_EQ(tools_.openWithAssociation(unknown), 0);
+    EXPECT_EQ(tools_.openWithAssociation(runnable), 0);
+    Sleep(3000);  // time enough for the program to record itself, had it been run
+    EXPECT_EQ(recorded(1), (std::vector<std::string>{"\"" + associated + "\""}));
+    EXPECT_TRUE(boxes_.boxes().empty()) << "the chooser started";
+}
+
+// The revocation button on the selected signer, against the CRL servers
+// (started by the test that runs this one with QUILL_CRL_SERVERS set): by
+// HTTP for cie140, by LDAP for cie141; afterwards the selection is gone.
+TEST_F(VerifierWindow, RevocationButtonAsksTheServers) {
+    if (std::getenv("QUILL_CRL_SERVERS") == nullptr) GTEST_SKIP() << "needs scripts/crl-servers";
+    for (const char* card : {"cie140", "cie141"}) {
+        for (const char* object : {"/crl/ca140.crl", "/cn=CRL141,ou=CA,o=Valdora,c=IT?certificaterevocationlist"}) {
+            DeleteFileA(crlCachePath(CrlCacheName(object)).c_str());  // the answer comes from the server
+        }
+        boxes_.clear();
+        int selectedAfter = 0;
+        HWND shown = nullptr;
+        open(engineFile(card), [&](HWND window) {
+            shown = window;
+            HWND list = GetDlgItem(window, IDC_SIGNERS);
+            select(list, 0);
+            ui::click(window, IDC_CHECK_REVOCATION);
+            ui::waitFor([&] { return !boxes_.boxes().empty(); });
+            ui::waitFor([&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) < 0; }, 5000);
+            selectedAfter = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+            ui::click(window, IDOK);
+        });
+        ASSERT_EQ(boxes_.boxes().size(), 1u) << card;
+        EXPECT_EQ(boxes_.boxes()[0], (Box{shown, "Il Certificato risulta essere VALIDO.", CAPTION, MB_OK})) << card;
+        EXPECT_EQ(selectedAfter, -1);
+    }
+}
+
+// quillcheck.exe started as the desktop starts it: the four ways start-up
+// ends, each with its box and exit code 0, and the paths it accepts.
+class QuillcheckStartUp : public testing::Test {
+protected:
+    struct Shown {
+        std::string caption, text, path;  // the box's, or the main window's path
+        DWORD exitCode = 99;
+    };
+
+    // Runs the program on `arguments`; the first window it shows is read,
+    // saved as `screenshot` and closed.
+    static Shown run(const std::string& arguments, const char* screenshot) {
+        std::string commandLine = "\"" + std::string(QUILLCHECK_EXE) + "\"";
+        if (!arguments.empty()) commandLine += " " + arguments;
+        STARTUPINFOA start{};
+        start.cb = sizeof start;
+        PROCESS_INFORMATION process{};
+        Shown shown;
+        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process)) {
+            ADD_FAILURE() << "quillcheck.exe did not start: " << GetLastError();
+            return shown;
+        }
+        HWND window = nullptr;
+        ui::waitFor([&] {
+            window = windowOf(process.dwProcessId);
+            return window != nullptr;
+        }, 30000);
+        if (window != nullptr) {
+            ui::waitFor([&] { return textOf(GetDlgItem(window, IDC_SUMMARY)) != "Static"; }, 3000);
+            Sleep(300);
+            char caption[256] = "";
+            GetWindowTextA(window, caption, sizeof caption);
+            shown.caption = caption;
+            shown.text = textOf(GetDlgItem(window, 0xFFFF));
+            shown.path = textOf(GetDlgItem(window, IDC_SIGNED_PATH));
+            ui::saveScreenshot(window, screenshot);
+            PostMessageA(window, WM_COMMAND, IDOK, 0);
+        }
+        if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 9);
+        GetExitCodeProcess(process.hProcess, &shown.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return shown;
+    }
+
+    // A control's text in another process (GetWindowText would not ask it).
+    static std::string textOf(HWND control) {
+        char text[2048] = "";
+        DWORD_PTR copied = 0;
+        if (control) SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, &copied);
+        return text;
+    }
+
+    // The first visible top-level window of the process.
+    struct Search {
+        DWORD processId;
+        HWND found;
+    };
+    static BOOL CALLBACK visibleWindowOf(HWND window, LPARAM data) {
+        auto* search = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+        search->found = window;
+        return FALSE;
+    }
+    static HWND windowOf(DWORD processId) {
+        Search search{processId, nullptr};
+        EnumWindows(&QuillcheckStartUp::visibleWindowOf, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    void SetUp() override {
+        folder_ = temporaryFolder() + "\\quillcheck start";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        CreateDirectoryA((folder_ + "\\Cartella con nome lungo").c_str(), nullptr);
+        signed_ = folder_ + "\\Cartella con nome lungo\\LETTERA FIRMATA.P7M";
+        writeWholeFile(signed_, buildSignedFile(loadTestCard("cie140"), Bytes(30, 's'), {}));
+    }
+    std::string folder_, signed_;
+};
+
+TEST_F(QuillcheckStartUp, EndsWithAMessageOrShowsTheFileInLongForm) {
+    const Shown none = run("", "start-without-file");
+    EXPECT_EQ(none.caption, "Attenzione");
+    EXPECT_EQ(none.text, "L'applicazione \xE8 stata avviata senza selezionare alcun file p7m e verr\xE0 terminata");
+    EXPECT_EQ(none.exitCode, 0u);
+
+    const Shown missing = run("\"" + folder_ + "\\manca\\lettera.p7m\"", "start-missing-folder");
+    EXPECT_EQ(missing.caption, CAPTION);
+    EXPECT_EQ(missing.text, "Attenzione! Si \xE8 verificato un errore nella scrittura sul disco\r\n\n"
+                            " L'applicazione verr\xE0 chiusa");
+    EXPECT_EQ(missing.exitCode, 0u);
+
+    const std::string text = folder_ + "\\a.txt";
+    std::ofstream(text) << "testo";
+    const Shown notSigned = run(text, "start-not-p7m");
+    EXPECT_EQ(notSigned.caption, "Attenzione!");
+    EXPECT_EQ(notSigned.text, "Il file selezionato non \xE8 un p7m e l'applicazione verr\xE0 chiusa");
+    EXPECT_EQ(notSigned.exitCode, 0u);
+
+    const Shown quoted = run("\"" + signed_ + "\"", "start-quoted-path");
+    EXPECT_EQ(quoted.caption, CAPTION);
+    EXPECT_EQ(quoted.path, signed_);
+    EXPECT_EQ(quoted.exitCode, 0u);
+    EXPECT_EQ(run(signed_, "start-unquoted-path").path, signed_) << "spaces and all, one path";
+
+    char shortForm[MAX_PATH] = "";
+    ASSERT_GT(GetShortPathNameA(signed_.c_str(), shortForm, sizeof shortForm), 0u);
+    ASSERT_NE(std::string(shortForm), signed_);
+    EXPECT_EQ(run(shortForm, "start-short-path").path, signed_);
+}
+
+}  // namespace
