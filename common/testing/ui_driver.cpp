@@ -74,6 +74,37 @@ std::string text(HWND control) {
     return buffer;
 }
 
+std::string remoteText(HWND control) {
+    char buffer[4096] = {};
+    DWORD_PTR copied = 0;
+    if (control) {
+        SendMessageTimeoutA(control, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 5000,
+                            &copied);
+    }
+    return buffer;
+}
+
+namespace {
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+BOOL CALLBACK takeVisibleWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+}  // namespace
+
+HWND visibleWindowOf(DWORD processId) {
+    WindowSearch search{processId, nullptr};
+    EnumWindows(&takeVisibleWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 void pumpMessages(int milliseconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (std::chrono::steady_clock::now() < end) {

@@ -35,6 +35,10 @@ void click(HWND dialog, int buttonId);
 void pressCloseBox(HWND window);
 
 std::string text(HWND control);
+// A control's text in another process (where GetWindowText does not ask it).
+std::string remoteText(HWND control);
+// The first visible top-level window of a process; null when it has none.
+HWND visibleWindowOf(DWORD processId);
 
 // Lets a window of this thread paint: processes the pending messages.
 void pumpMessages(int milliseconds = 200);

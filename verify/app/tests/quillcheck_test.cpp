@@ -390,17 +390,17 @@ protected:
         }
         HWND window = nullptr;
         ui::waitFor([&] {
-            window = windowOf(process.dwProcessId);
+            window = ui::visibleWindowOf(process.dwProcessId);
             return window != nullptr;
         }, 30000);
         if (window != nullptr) {
-            ui::waitFor([&] { return textOf(GetDlgItem(window, IDC_SUMMARY)) != "Static"; }, 3000);
+            ui::waitFor([&] { return ui::remoteText(GetDlgItem(window, IDC_SUMMARY)) != "Static"; }, 3000);
             Sleep(300);
             char caption[256] = "";
             GetWindowTextA(window, caption, sizeof caption);
             shown.caption = caption;
-            shown.text = textOf(GetDlgItem(window, 0xFFFF));
-            shown.path = textOf(GetDlgItem(window, IDC_SIGNED_PATH));
+            shown.text = ui::remoteText(GetDlgItem(window, 0xFFFF));
+            shown.path = ui::remoteText(GetDlgItem(window, IDC_SIGNED_PATH));
             ui::saveScreenshot(window, screenshot);
             PostMessageA(window, WM_COMMAND, IDOK, 0);
         }
@@ -409,33 +409,6 @@ protected:
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
         return shown;
-    }
-
-    // A control's text in another process (GetWindowText would not ask it).
-    static std::string textOf(HWND control) {
-        char text[2048] = "";
-        DWORD_PTR copied = 0;
-        if (control) SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, &copied);
-        return text;
-    }
-
-    // The first visible top-level window of the process.
-    struct Search {
-        DWORD processId;
-        HWND found;
-    };
-    static BOOL CALLBACK visibleWindowOf(HWND window, LPARAM data) {
-        auto* search = reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
-        search->found = window;
-        return FALSE;
-    }
-    static HWND windowOf(DWORD processId) {
-        Search search{processId, nullptr};
-        EnumWindows(&QuillcheckStartUp::visibleWindowOf, reinterpret_cast<LPARAM>(&search));
-        return search.found;
     }
 
     void SetUp() override {
