@@ -1,13 +1,14 @@
 #include "viewer_rules.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
 std::string pathFromCommandLine(const std::string& arguments) {
-    if (!arguments.empty() && arguments[0] == '"') {
-        return arguments.size() >= 2 ? arguments.substr(1, arguments.size() - 2) : "";
-    }
-    return arguments;
+    std::string path = arguments;
+    if (!path.empty() && path[0] == '"') path = path.size() >= 2 ? path.substr(1, path.size() - 2) : "";
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }
 
 std::string hexDumpLine(const uint8_t* bytes, size_t count) {

@@ -9,7 +9,8 @@
 
 // The command line's text after the program name as one path: without its
 // first and last character when it begins with a double quote, else whole
-// (spaces included).
+// (spaces included); forward slashes, which the desktop takes as separators
+// too, become backslashes.
 std::string pathFromCommandLine(const std::string& arguments);
 
 // One line of the dump for up to 16 bytes: each byte as "%02x " (three spaces

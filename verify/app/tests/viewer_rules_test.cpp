@@ -14,6 +14,7 @@ TEST(CommandLine, OnePathQuotedOrWhole) {
     EXPECT_EQ(pathFromCommandLine("C:\\Documenti e lettere\\a b.p7m"), "C:\\Documenti e lettere\\a b.p7m");
     EXPECT_EQ(pathFromCommandLine("\"C:\\a.p7m"), "C:\\a.p7") << "the last character goes, whatever it is";
     EXPECT_EQ(pathFromCommandLine("\""), "");
+    EXPECT_EQ(pathFromCommandLine("\"Z:/tmp/a b/c.p7m\""), "Z:\\tmp\\a b\\c.p7m");
     EXPECT_EQ(pathFromCommandLine(""), "");
 }
 
