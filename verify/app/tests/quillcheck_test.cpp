@@ -433,6 +433,19 @@ TEST_F(QuillcheckStartUp, EndsWithAMessageOrShowsTheFileInLongForm) {
                             " L'applicazione verr\xE0 chiusa");
     EXPECT_EQ(missing.exitCode, 0u);
 
+    // The temporary directory missing: the same message, before the file is looked at.
+    char tmp[MAX_PATH] = "", temp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", tmp, sizeof tmp);
+    GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+    SetEnvironmentVariableA("TMP", (folder_ + "\\manca").c_str());
+    SetEnvironmentVariableA("TEMP", (folder_ + "\\manca").c_str());
+    const Shown noTemporary = run("\"" + signed_ + "\"", "start-missing-temporary-folder");
+    SetEnvironmentVariableA("TMP", tmp);
+    SetEnvironmentVariableA("TEMP", temp);
+    EXPECT_EQ(noTemporary.caption, CAPTION);
+    EXPECT_EQ(noTemporary.text, missing.text);
+    EXPECT_EQ(noTemporary.exitCode, 0u);
+
     const std::string text = folder_ + "\\a.txt";
     std::ofstream(text) << "testo";
     const Shown notSigned = run(text, "start-not-p7m");
