@@ -1,11 +1,16 @@
-// Opens one SignedFile in quillcheck.exe as the desktop does, for
-// scripts/demo: prints the summary line and the path the window shows, saves
-// a screenshot of the window as build/screenshots/<build>/demo-quillcheck,
-// and leaves it with "Esci".
+// quillcheck.exe's window as a person sees it, for scripts: prints the path
+// and the summary line it shows, saves a screenshot of it into
+// build/screenshots/<build>/ and leaves it with "Esci".
 //   show_in_quillcheck <quillcheck.exe> <file.p7m>
+//       starts the program on the file (scripts/demo: demo-quillcheck)
+//   show_in_quillcheck --running [--view-file]
+//       takes the window the desktop opened (installed-outer); with
+//       --view-file presses "Visualizza File" first and reports the second
+//       window that opens (installed-inner) (scripts/check-installer)
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "console_text.h"
@@ -13,18 +18,59 @@
 
 namespace {
 
-constexpr int SUMMARY = 1004, SIGNED_PATH = 1006;
+constexpr int VIEW_FILE = 1000, SUMMARY = 1004, SIGNED_PATH = 1006;
+const char CAPTION[] = "Quillcheck";
 
 int fail(const char* what) {
     std::fprintf(stderr, "show_in_quillcheck: %s\n", what);
     return 1;
 }
 
+// Waits until the window is filled, prints what it shows and saves it.
+void report(HWND window, const char* screenshot) {
+    ui::waitFor([&] { return ui::remoteText(GetDlgItem(window, SUMMARY)) != "Static"; }, 10000);
+    Sleep(500);
+    std::printf("%s\n%s\n", utf8(ui::remoteText(GetDlgItem(window, SIGNED_PATH))).c_str(),
+                utf8(ui::remoteText(GetDlgItem(window, SUMMARY))).c_str());
+    std::fflush(stdout);
+    ui::saveScreenshot(window, screenshot);
+}
+
+// A window captioned "Quillcheck" other than `other`.
+HWND quillcheckWindowBesides(HWND other) {
+    for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, CAPTION); w; w = FindWindowExA(nullptr, w, nullptr, CAPTION)) {
+        if (w != other && IsWindowVisible(w) && GetDlgItem(w, SIGNED_PATH) != nullptr) return w;
+    }
+    return nullptr;
+}
+
+int running(bool viewFile) {
+    HWND outer = nullptr;
+    ui::waitFor([&] { return (outer = quillcheckWindowBesides(nullptr)) != nullptr; }, 60000);
+    if (outer == nullptr) return fail("no quillcheck window");
+    report(outer, "installed-outer");
+    if (viewFile) {
+        PostMessageA(GetDlgItem(outer, VIEW_FILE), BM_CLICK, 0, 0);
+        HWND inner = nullptr;
+        ui::waitFor([&] { return (inner = quillcheckWindowBesides(outer)) != nullptr; }, 60000);
+        if (inner == nullptr) return fail("the content opened no second window");
+        report(inner, "installed-inner");
+        PostMessageA(inner, WM_COMMAND, IDOK, 0);
+        ui::waitUntilGone(inner, 10000);
+    }
+    PostMessageA(outer, WM_COMMAND, IDOK, 0);
+    return ui::waitUntilGone(outer, 10000) ? 0 : fail("the window did not close");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--running") == 0) {
+        return running(argc == 3 && std::strcmp(argv[2], "--view-file") == 0);
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: show_in_quillcheck <quillcheck.exe> <file.p7m>\n");
+        std::fprintf(stderr, "usage: show_in_quillcheck <quillcheck.exe> <file.p7m>\n"
+                             "       show_in_quillcheck --running [--view-file]\n");
         return 2;
     }
     std::string commandLine = std::string("\"") + argv[1] + "\" \"" + argv[2] + "\"";
@@ -37,11 +83,7 @@ int main(int argc, char** argv) {
     HWND window = nullptr;
     ui::waitFor([&] { return (window = ui::visibleWindowOf(process.dwProcessId)) != nullptr; }, 30000);
     if (window == nullptr) return fail("no window");
-    ui::waitFor([&] { return ui::remoteText(GetDlgItem(window, SUMMARY)) != "Static"; }, 10000);
-    Sleep(500);
-    std::printf("%s\n%s\n", utf8(ui::remoteText(GetDlgItem(window, SIGNED_PATH))).c_str(),
-                utf8(ui::remoteText(GetDlgItem(window, SUMMARY))).c_str());
-    ui::saveScreenshot(window, "demo-quillcheck");
+    report(window, "demo-quillcheck");
     PostMessageA(window, WM_COMMAND, IDOK, 0);
     if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) return fail("quillcheck.exe did not end");
     return 0;

@@ -465,4 +465,30 @@ TEST_F(QuillcheckStartUp, EndsWithAMessageOrShowsTheFileInLongForm) {
     EXPECT_EQ(run(shortForm, "start-short-path").path, signed_);
 }
 
+// Both programs carry the product's version resource, as the desktop's file
+// properties show it.
+TEST(ProgramVersion, BothProgramsNameTheProductTheVersionAndTheMunicipality) {
+    for (const char* program : {QUILLCHECK_EXE, QUILLET_EXE}) {
+        DWORD ignored = 0;
+        std::vector<char> info(GetFileVersionInfoSizeA(program, &ignored));
+        ASSERT_FALSE(info.empty()) << program;
+        ASSERT_TRUE(GetFileVersionInfoA(program, 0, static_cast<DWORD>(info.size()), info.data()));
+        auto value = [&](const char* name) {
+            char* text = nullptr;
+            UINT length = 0;
+            const std::string path = std::string("\\StringFileInfo\\041004B0\\") + name;
+            return VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&text), &length) && text
+                       ? std::string(text)
+                       : std::string("(none)");
+        };
+        EXPECT_EQ(value("ProductName"), "Quill") << program;
+        EXPECT_EQ(value("CompanyName"), "Comune di Valdora") << program;
+        EXPECT_EQ(value("ProductVersion"), "1.0.0.0") << program;
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+        EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u) << program;
+    }
+}
+
 }  // namespace
