@@ -26,6 +26,7 @@
 #include "test_card_key.h"
 #include "test_pki_authorities.h"
 #include "ui_driver.h"
+#include "viewer_rules.h"
 
 namespace {
 
@@ -253,6 +254,38 @@ TEST_F(VerifierWindow, EsciDeletesTheContentAndTheDumpTheCloseBoxLeavesThem) {
     open(file, [&](HWND window) { ui::click(window, IDOK); });
     EXPECT_FALSE(exists(record_->contentPath));
     EXPECT_FALSE(exists(dumpPath()));
+}
+
+// The source view: the SignedFile as stored, dumped, in the text editor.
+TEST_F(VerifierWindow, SourceViewOpensTheDumpInTheTextEditor) {
+    const std::string file = engineFile("card144");
+    DeleteFileA(dumpPath().c_str());
+    HWND editor = nullptr;
+    std::string dumped;
+    open(file, [&](HWND window) {
+        ui::click(window, IDC_VIEW_SOURCE);
+        ui::waitFor([&] {
+            editor = nullptr;
+            for (HWND w = GetTopWindow(nullptr); w && !editor; w = GetWindow(w, GW_HWNDNEXT)) {
+                char caption[256] = "";
+                GetWindowTextA(w, caption, sizeof caption);
+                if (IsWindowVisible(w) && std::strstr(caption, "file_hex") != nullptr) editor = w;
+            }
+            return editor != nullptr;
+        }, 30000);
+        if (editor) {
+            Sleep(500);
+            const Bytes dump = readWholeFile(dumpPath());
+            dumped.assign(dump.begin(), dump.end());
+            EXPECT_TRUE(ui::saveScreenshot(editor, "source-view"));
+            PostMessageA(editor, WM_CLOSE, 0, 0);
+        }
+        ui::click(window, IDOK);
+    });
+    ASSERT_NE(editor, nullptr) << "no text editor on the dump";
+    const Bytes stored = readWholeFile(file);
+    EXPECT_EQ(dumped, hexDump(stored.data(), stored.size()));
+    EXPECT_TRUE(boxes_.boxes().empty());
 }
 
 // The dump as written: CR LF exactly, the last line padded, rewritten each time.
