@@ -66,6 +66,17 @@ bool keyUsageText(const Element& bits, std::u16string* out) {
     return true;
 }
 
+// The optional key usage that comes next in `fields`, as a "label=..." line;
+// false when it is there but broken.
+bool appendKeyUsage(Reader& fields, const char16_t* label, std::u16string* text) {
+    Element bits;
+    if (!fields.nextIf(0x03, &bits)) return true;
+    std::u16string usage;
+    if (!keyUsageText(bits, &usage)) return false;
+    *text += label + usage + NEWLINE;
+    return true;
+}
+
 // A GeneralizedTime "YYYYMMDDhhmmssZ" as "31/12/2001 23:59:59 (U.T.C.)"; the
 // digits as they stand when the form is another.
 std::u16string timeText(Span time) {
@@ -155,11 +166,7 @@ std::u16string keyAttributes(const uint8_t* value, size_t length) {
     std::u16string text;
     Reader fields(attributes);
     if (fields.nextIf(ber::OCTET_STRING, &item)) text += u"KeyID=" + hexText(item.content, true) + NEWLINE;
-    if (fields.nextIf(0x03, &item)) {
-        std::u16string usage;
-        if (!keyUsageText(item, &usage)) return u"";
-        text += u"Intended Key Usage=" + usage + NEWLINE;
-    }
+    if (!appendKeyUsage(fields, u"Intended Key Usage=", &text)) return u"";
     if (fields.nextIf(ber::SEQUENCE, &item)) {
         Reader period(item);
         Element time;
@@ -191,11 +198,7 @@ std::u16string keyUsageRestriction(const uint8_t* value, size_t length) {
             }
         }
     }
-    if (fields.nextIf(0x03, &item)) {
-        std::u16string usage;
-        if (!keyUsageText(item, &usage)) return u"";
-        text += u"Restricted Key Usage=" + usage + NEWLINE;
-    }
+    if (!appendKeyUsage(fields, u"Restricted Key Usage=", &text)) return u"";
     return fields.atEnd() && !fields.failed() ? text : u"";
 }
 
