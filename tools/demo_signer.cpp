@@ -28,7 +28,6 @@ int main(int argc, char** argv) {
     }
     ui::WindowWatcher answerer("Verifica PIN Quillet", [&](HWND prompt) {
         ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), pin);
-        Sleep(300);
         ui::saveScreenshot(prompt, "demo-pin-prompt");
         ui::click(prompt, IDC_PIN_OK);
     });

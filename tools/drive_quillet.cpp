@@ -17,7 +17,8 @@ namespace {
 const char MAIN_CAPTION[] = "Quillet Comune di Valdora";
 
 bool listHas(HWND window, int count) {
-    return ui::waitFor([&] { return SendMessageA(GetDlgItem(window, IDC_ATTACHMENTS), LB_GETCOUNT, 0, 0) == count; },
+    return ui::waitFor("the attachment list to hold " + std::to_string(count) + " entries",
+                       [&] { return SendMessageA(GetDlgItem(window, IDC_ATTACHMENTS), LB_GETCOUNT, 0, 0) == count; },
                        30000);
 }
 
@@ -50,33 +51,26 @@ int main(int argc, char** argv) {
         ui::click(window, IDC_ATTACH);
         HWND open = ui::waitForWindow("Open");
         if (open == nullptr) return fail("no open-file dialog");
-        Sleep(300);
         if (i == 6) ui::saveScreenshot(open, "demo-open-file");
-        SetDlgItemTextA(open, 0x47C, path.substr(0, slash + 1).c_str());
-        ui::click(open, IDOK);
-        Sleep(300);
-        SetDlgItemTextA(open, 0x47C, path.substr(slash + 1).c_str());
-        ui::click(open, IDOK);
+        if (!ui::pickFiles(open, path.substr(0, slash), path.substr(slash + 1))) return fail("no file was picked");
         if (!listHas(window, i - 5)) return fail("the file was not attached");
     }
     ui::type(GetDlgItem(window, IDC_MESSAGE_TEXT), argv[3]);
     ui::type(GetDlgItem(window, IDC_REPLY_TO), argv[4]);
-    Sleep(300);
     ui::saveScreenshot(window, "demo-main-window");
 
     ui::click(window, IDC_SIGN);
     HWND prompt = ui::waitForWindow("Verifica PIN Quillet", 30000);
     if (prompt == nullptr) return fail("no PIN prompt");
     ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), argv[2]);
-    Sleep(300);
     ui::saveScreenshot(FindWindowA(nullptr, "Firma in corso..."), "demo-progress");
     ui::click(prompt, IDC_PIN_OK);
     const std::string record = std::string(argv[5]) + "\\message-1.txt";
-    if (!ui::waitFor([&] { return GetFileAttributesA(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000)) {
+    if (!ui::waitFor("the mail to reach the outbox",
+                     [&] { return GetFileAttributesA(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000)) {
         return fail("no mail reached the outbox");
     }
     if (!listHas(window, 0)) return fail("the form was not emptied");
-    Sleep(500);
     ui::saveScreenshot(window, "demo-after-run");
     ui::click(window, IDC_EXIT);
     WaitForSingleObject(process.hProcess, 30000);

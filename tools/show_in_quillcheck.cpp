@@ -28,8 +28,7 @@ int fail(const char* what) {
 
 // Waits until the window is filled, prints what it shows and saves it.
 void report(HWND window, const char* screenshot) {
-    ui::waitFor([&] { return ui::remoteText(GetDlgItem(window, SUMMARY)) != "Static"; }, 10000);
-    Sleep(500);
+    ui::waitFor("the summary line to be filled", [&] { return ui::remoteText(GetDlgItem(window, SUMMARY)) != "Static"; });
     std::printf("%s\n%s\n", utf8(ui::remoteText(GetDlgItem(window, SIGNED_PATH))).c_str(),
                 utf8(ui::remoteText(GetDlgItem(window, SUMMARY))).c_str());
     std::fflush(stdout);
@@ -46,13 +45,14 @@ HWND quillcheckWindowBesides(HWND other) {
 
 int running(bool viewFile) {
     HWND outer = nullptr;
-    ui::waitFor([&] { return (outer = quillcheckWindowBesides(nullptr)) != nullptr; }, 60000);
+    ui::waitFor("a quillcheck window", [&] { return (outer = quillcheckWindowBesides(nullptr)) != nullptr; }, 60000);
     if (outer == nullptr) return fail("no quillcheck window");
     report(outer, "installed-outer");
     if (viewFile) {
         PostMessageA(GetDlgItem(outer, VIEW_FILE), BM_CLICK, 0, 0);
         HWND inner = nullptr;
-        ui::waitFor([&] { return (inner = quillcheckWindowBesides(outer)) != nullptr; }, 60000);
+        ui::waitFor("a second quillcheck window", [&] { return (inner = quillcheckWindowBesides(outer)) != nullptr; },
+                    60000);
         if (inner == nullptr) return fail("the content opened no second window");
         report(inner, "installed-inner");
         PostMessageA(inner, WM_COMMAND, IDOK, 0);
@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
         return fail("quillcheck.exe does not start");
     }
     HWND window = nullptr;
-    ui::waitFor([&] { return (window = ui::visibleWindowOf(process.dwProcessId)) != nullptr; }, 30000);
+    ui::waitFor("the window of quillcheck.exe",
+                [&] { return (window = ui::visibleWindowOf(process.dwProcessId)) != nullptr; }, 30000);
     if (window == nullptr) return fail("no window");
     report(window, "demo-quillcheck");
     PostMessageA(window, WM_COMMAND, IDOK, 0);

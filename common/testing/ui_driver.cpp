@@ -9,31 +9,75 @@ namespace {
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+void printTimeout(const std::string& what, int timeoutMs) {
+    std::fprintf(stderr, "ui: gave up after %d ms waiting for %s\n", timeoutMs, what.c_str());
+    std::fflush(stderr);
+}
+
+std::atomic<TimeoutHandler> timeoutHandler{&printTimeout};
+
+std::string captionOf(HWND window) {
+    char caption[256] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    return caption;
+}
+
 }  // namespace
 
-HWND waitForWindow(const char* caption, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
-        HWND window = FindWindowA(nullptr, caption);
-        if (window != nullptr && IsWindowVisible(window)) return window;
+void setTimeoutHandler(TimeoutHandler handler) { timeoutHandler = handler ? handler : &printTimeout; }
+
+bool waitFor(const std::string& what, const std::function<bool()>& condition, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            if (condition()) return true;
+            timeoutHandler.load()(what, timeoutMs);
+            return false;
+        }
         sleepMs(20);
     }
-    return nullptr;
+    return true;
+}
+
+HWND waitForWindow(const char* caption, int timeoutMs) {
+    HWND window = nullptr;
+    waitFor(std::string("the window \"") + caption + "\" to appear", [&] {
+        window = FindWindowA(nullptr, caption);
+        return window != nullptr && IsWindowVisible(window);
+    }, timeoutMs);
+    return window != nullptr && IsWindowVisible(window) ? window : nullptr;
 }
 
 bool waitUntilGone(HWND window, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
-        if (!IsWindow(window)) return true;
-        sleepMs(20);
-    }
-    return false;
+    return waitFor("the window \"" + captionOf(window) + "\" to close", [window] { return !IsWindow(window); },
+                   timeoutMs);
 }
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-        if (condition()) return true;
-        sleepMs(50);
+bool stillOpenAfter(HWND window, int milliseconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (!IsWindow(window)) return false;
+        sleepMs(20);
     }
-    return condition();
+    return IsWindow(window) != FALSE;
+}
+
+namespace {
+BOOL CALLBACK findUnpainted(HWND window, LPARAM found) {
+    if (IsWindowVisible(window) && GetUpdateRect(window, nullptr, FALSE)) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+bool waitUntilPainted(HWND window, int timeoutMs) {
+    return waitFor("the window \"" + captionOf(window) + "\" to paint", [window] {
+        bool unpainted = !IsWindow(window) || GetUpdateRect(window, nullptr, FALSE) != FALSE;
+        if (!unpainted) EnumChildWindows(window, &findUnpainted, reinterpret_cast<LPARAM>(&unpainted));
+        return !unpainted;
+    }, timeoutMs);
 }
 
 std::vector<std::string> listBoxEntries(HWND list) {
@@ -65,6 +109,36 @@ void pressKey(HWND dialog, UINT virtualKey) {
 }
 
 void click(HWND dialog, int buttonId) { PostMessageA(GetDlgItem(dialog, buttonId), BM_CLICK, 0, 0); }
+
+bool clickAndWait(HWND dialog, int buttonId, int timeoutMs) {
+    const std::string what = "\"" + captionOf(dialog) + "\" to handle a click on its button " + std::to_string(buttonId);
+    const auto start = std::chrono::steady_clock::now();
+    DWORD_PTR ignored = 0;
+    if (SendMessageTimeoutA(GetDlgItem(dialog, buttonId), BM_CLICK, 0, 0, SMTO_NORMAL, static_cast<UINT>(timeoutMs),
+                            &ignored) != 0) {
+        return true;
+    }
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    timeoutHandler.load()(IsWindow(dialog) ? what : what + " (it closed)", static_cast<int>(waited.count()));
+    return false;
+}
+
+bool pickFiles(HWND dialog, const std::string& folder, const std::string& names) {
+    // The file name field (a combo box's edit in the explorer-style dialog).
+    // A folder confirmed there is opened, not returned; names then count in it.
+    constexpr int FILE_NAME = 0x47C;
+    HWND field = GetDlgItem(dialog, FILE_NAME);
+    const std::string shownFolder = folder.back() == '\\' ? folder : folder + "\\";
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(shownFolder.c_str()));
+    if (!clickAndWait(dialog, IDOK)) return false;
+    if (!IsWindowVisible(dialog)) {  // ended (hidden at once, destroyed later): no such folder
+        timeoutHandler.load()("the open-file dialog to open the folder " + folder + " (it closed)", 0);
+        return false;
+    }
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(names.c_str()));
+    if (!clickAndWait(dialog, IDOK)) return false;
+    return waitFor("the open-file dialog to close with " + names + " of " + folder, [dialog] { return !IsWindow(dialog); });
+}
 
 void pressCloseBox(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
@@ -118,6 +192,11 @@ void pumpMessages(int milliseconds) {
 }
 
 bool saveScreenshot(HWND window, const std::string& name) {
+    if (!waitUntilPainted(window)) return false;
+    // Wine hands what a window painted to the X server a moment later (it
+    // flushes window surfaces as their thread goes idle), and the capture
+    // reads the X server's screen.
+    sleepMs(100);
     RECT box;
     if (!GetWindowRect(window, &box)) return false;
     const int width = box.right - box.left, height = box.bottom - box.top;
@@ -173,7 +252,8 @@ WindowWatcher::WindowWatcher(const char* caption, std::function<void(HWND)> driv
             if (window != nullptr && IsWindowVisible(window)) {
                 drive_(window);
                 ++driven_;
-                waitUntilGone(window);
+                // Never the same window twice: the next one is another.
+                waitUntilGone(window, 60000);
             } else {
                 sleepMs(20);
             }

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include "message_box.h"
 #include "message_box_recorder.h"
+#include "ui_driver.h"
 
 namespace {
 
@@ -33,21 +30,9 @@ TEST(MessageBoxRecorder, RecordsEachBoxAndAnswersWithTheQueuedButtons) {
 // its caption and presses "No", which must come back as the result.
 TEST(PlatformMessageBox, ShowsThePlatformBoxWhenNoRecorderIsInstalled) {
     const char* caption = "Prova finestra reale";
-    std::atomic<bool> pressed{false};
-    std::thread presser([&] {
-        for (int i = 0; i < 200 && !pressed; ++i) {
-            HWND box = FindWindowA(nullptr, caption);
-            if (box != nullptr) {
-                PostMessageA(box, WM_COMMAND, IDNO, 0);
-                pressed = true;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
-        }
-    });
+    ui::WindowWatcher presser(caption, [](HWND box) { PostMessageA(box, WM_COMMAND, IDNO, 0); });
     const int answer = showMessageBox(nullptr, "Rispondere no", caption, MB_YESNO);
-    presser.join();
-    EXPECT_TRUE(pressed);
+    EXPECT_EQ(presser.driven(), 1);
     EXPECT_EQ(answer, IDNO);
 }
 

@@ -36,12 +36,11 @@ TEST(PinPrompt, KeepsWhatWasConfirmedAndNothingOnCancel) {
             style = GetWindowLongA(p, GWL_STYLE);
             editStyle = GetWindowLongA(GetDlgItem(p, IDC_PIN_EDIT), GWL_STYLE);
             ui::type(GetDlgItem(p, IDC_PIN_EDIT), row.typed);
-            Sleep(300);  // painted
             screenshot = ui::saveScreenshot(p, "pin-prompt");
             ui::pressKey(p, VK_ESCAPE);
-            openAfterEscape = !ui::waitUntilGone(p, 300);
+            openAfterEscape = ui::stillOpenAfter(p, 300);
             ui::pressCloseBox(p);
-            openAfterClose = !ui::waitUntilGone(p, 300);
+            openAfterClose = ui::stillOpenAfter(p, 300);
             if (row.cancel) ui::click(p, IDC_PIN_CANCEL); else ui::pressKey(p, VK_RETURN);
         });
         EXPECT_TRUE(openAfterEscape && openAfterClose && screenshot) << row.typed;

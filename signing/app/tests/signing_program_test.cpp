@@ -26,14 +26,10 @@ using Box = MessageBoxRecorder::Box;
 const char MAIN_CAPTION[] = "Quillet Comune di Valdora";
 const char CANCELLED[] = "L'operazione di firma \xE8 stata annullata, la sessione verr\xE0 terminata";
 
-// Picks files in the open-file dialog as a person types them: the folder
-// first, then the names (one, or several in quotes).
-void pickFiles(HWND dialog, const std::string& folder, const std::string& names) {
-    SetDlgItemTextA(dialog, 0x47C, (folder + "\\").c_str());
-    ui::click(dialog, IDOK);
-    Sleep(300);
-    SetDlgItemTextA(dialog, 0x47C, names.c_str());
-    ui::click(dialog, IDOK);
+// Waits until the attachment list holds `count` entries.
+void listHolds(HWND list, int count) {
+    ui::waitFor("the attachment list to hold " + std::to_string(count) + " entries",
+                [&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == count; });
 }
 
 std::string temporaryFolder() {
@@ -100,31 +96,30 @@ protected:
 TEST_F(SigningProgram, SignsTheAttachedFilesAndMailsThemInAttachingOrder) {
     card_.insert("cie140");
     ui::WindowWatcher pin("Verifica PIN Quillet", [](HWND prompt) {
-        Sleep(300);  // the progress window behind it is painted while the prompt waits
         ui::saveScreenshot(FindWindowA(nullptr, "Firma in corso..."), "run-in-progress");
         ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), "12345678");
         ui::click(prompt, IDC_PIN_OK);
     });
     ui::WindowWatcher openFile("Open", [this](HWND dialog) {
-        Sleep(300);
         ui::saveScreenshot(dialog, "open-file");
-        pickFiles(dialog, sources_, "\"B.txt\" \"A.txt\"");
+        ui::pickFiles(dialog, sources_, "\"B.txt\" \"A.txt\"");
     });
     std::vector<std::string> shown, afterRun;
     std::string textAfterRun = "?", replyToAfterRun = "?";
     ui::WindowWatcher main(MAIN_CAPTION, [&](HWND window) {
         HWND list = GetDlgItem(window, IDC_ATTACHMENTS);
         ui::click(window, IDC_ATTACH);
-        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 2; });
+        listHolds(list, 2);
         shown = ui::listBoxEntries(list);
         ui::type(GetDlgItem(window, IDC_MESSAGE_TEXT), "Buongiorno,\rallego la domanda.");
         ui::type(GetDlgItem(window, IDC_REPLY_TO), "mario.rossi@example.it");
-        Sleep(300);
         ui::saveScreenshot(window, "main-window");
         ui::click(window, IDC_SIGN);
-        ui::waitFor([&] { return GetFileAttributesA((outbox_ + "\\message-1.txt").c_str()) != INVALID_FILE_ATTRIBUTES; });
-        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0; });
-        Sleep(300);
+        ui::waitFor("the mail to reach the outbox", [&] {
+            return GetFileAttributesA((outbox_ + "\\message-1.txt").c_str()) != INVALID_FILE_ATTRIBUTES;
+        }, 60000);
+        // The run empties the texts, then the list.
+        listHolds(list, 0);
         afterRun = ui::listBoxEntries(list);
         textAfterRun = ui::text(GetDlgItem(window, IDC_MESSAGE_TEXT));
         replyToAfterRun = ui::text(GetDlgItem(window, IDC_REPLY_TO));
@@ -152,11 +147,11 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
     std::vector<std::string> selections = {"\"A.txt\" \"B.txt\" \"C.doc\" \"D.pdf\"", "A.txt"};
     ui::WindowWatcher openFile("Open", [this, &selections](HWND dialog) {
         if (selections.empty()) return ui::click(dialog, IDCANCEL);
-        pickFiles(dialog, sources_, selections.front());
+        const std::string names = selections.front();
         selections.erase(selections.begin());
+        ui::pickFiles(dialog, sources_, names);
     });
     ui::WindowWatcher info("Informazioni su Quillet", [](HWND box) {
-        Sleep(300);
         ui::saveScreenshot(box, "information-box");
         ui::click(box, IDOK);
     });
@@ -169,16 +164,16 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         HWND list = GetDlgItem(window, IDC_ATTACHMENTS);
         auto extent = [list] { return static_cast<int>(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0)); };
         ui::click(window, IDC_ATTACH);
-        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
+        listHolds(list, 4);
         extentAfterFirst = extent();
         ui::click(window, IDC_ATTACH);
-        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 5; });
+        listHolds(list, 5);
         afterAttaching = ui::listBoxEntries(list);  // A, A, B, C, D
         // Two entries that are not adjacent: the second A and C.
         SendMessageA(list, LB_SETSEL, TRUE, 1);
         SendMessageA(list, LB_SETSEL, TRUE, 3);
         ui::click(window, IDC_REMOVE);
-        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 3; });
+        listHolds(list, 3);
         afterRemoving = ui::listBoxEntries(list);
         filesAfterRemoving = dialog.attachments().files;
         extentAfterSome = extent();
@@ -187,7 +182,7 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         std::ofstream(sources_ + "\\" + wide) << "w";
         selections.push_back(wide);
         ui::click(window, IDC_ATTACH);
-        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
+        listHolds(list, 4);
         extentAfterLong = extent();
         HDC dc = GetDC(list);
         SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
@@ -198,27 +193,26 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         widest = size.cx;
         SendMessageA(list, LB_SETSEL, TRUE, -1);  // all of them
         ui::click(window, IDC_REMOVE);
-        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0; });
+        listHolds(list, 0);
         extentAfterAll = extent();
         // A run that did not finish: "Elimina Allegato" empties the whole form.
         selections.push_back("\"A.txt\" \"B.txt\" \"C.doc\" \"D.pdf\"");
         ui::click(window, IDC_ATTACH);
-        ui::waitFor([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4; });
+        listHolds(list, 4);
         ui::type(GetDlgItem(window, IDC_REPLY_TO), "mario.rossi@example.it");
         dialog.attachments().runPending = 1;
         ui::click(window, IDC_REMOVE);
-        resetAfterUnfinishedRun = ui::waitFor([&] {
+        resetAfterUnfinishedRun = ui::waitFor("the whole form to be emptied", [&] {
             return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0 && ui::text(GetDlgItem(window, IDC_REPLY_TO)).empty();
         });
         // Minimised, the window shows its icon; restored, the form again.
         PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        minimised = ui::waitFor([&] { return IsIconic(window) != FALSE; }, 5000);
-        Sleep(500);
+        minimised = ui::waitFor("the main window to be minimised", [&] { return IsIconic(window) != FALSE; });
         ui::saveScreenshot(window, "minimised");
         PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
-        ui::waitFor([&] { return IsIconic(window) == FALSE; }, 5000);
+        ui::waitFor("the main window to be restored", [&] { return IsIconic(window) == FALSE; });
         PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-        infoShown = ui::waitFor([&] { return info.driven() == 1; });
+        infoShown = ui::waitFor("the information box to be shown and closed", [&] { return info.driven() == 1; });
         ui::click(window, IDC_EXIT);
     });
     SetLastError(0);

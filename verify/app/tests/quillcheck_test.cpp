@@ -108,8 +108,8 @@ protected:
         record_->contentPath = content;
         CSignersDlg dialog(&tools_, record_.get(), &authorities_.table());
         ui::WindowWatcher watcher(CAPTION, [&](HWND window) {
-            ui::waitFor([&] { return ui::text(GetDlgItem(window, IDC_SUMMARY)) != "Static"; });
-            Sleep(500);  // painted whole, for the screenshots
+            ui::waitFor("the summary line to be filled",
+                        [&] { return ui::text(GetDlgItem(window, IDC_SUMMARY)) != "Static"; });
             drive(window);
         });
         return dialog.runModal(nullptr);
@@ -183,7 +183,7 @@ TEST_F(VerifierWindow, CorruptFileDisablesTheViewsAndAsksForASigner) {
         revocationOn = IsWindowEnabled(GetDlgItem(window, IDC_CHECK_REVOCATION)) != FALSE;
         EXPECT_TRUE(ui::saveScreenshot(window, "list-corrupt"));
         ui::click(window, IDC_CHECK_REVOCATION);
-        ui::waitFor([&] { return !boxes_.boxes().empty(); });
+        ui::waitFor("the box asking for a signer", [&] { return !boxes_.boxes().empty(); });
         ui::click(window, IDOK);
     });
     EXPECT_EQ(summary, "File Corrotto o Firma non valida");
@@ -201,8 +201,7 @@ TEST_F(VerifierWindow, CertificateOfTheSelectedSignerThenTheSelectionIsGone) {
     std::string title;
     int fields = 0;
     ui::WindowWatcher certificateDialog("Certificato", [&](HWND dialog) {
-        ui::waitFor([&] { return ListView_GetItemCount(GetDlgItem(dialog, 2001)) > 0; });
-        ui::pumpMessages(200);
+        ui::waitFor("the certificate's fields", [&] { return ListView_GetItemCount(GetDlgItem(dialog, 2001)) > 0; });
         title = ui::text(GetDlgItem(dialog, 2003));
         fields = ListView_GetItemCount(GetDlgItem(dialog, 2001));
         EXPECT_TRUE(ui::saveScreenshot(dialog, "certificate-dialog"));
@@ -219,17 +218,18 @@ TEST_F(VerifierWindow, CertificateOfTheSelectedSignerThenTheSelectionIsGone) {
         shown = window;
         HWND list = GetDlgItem(window, IDC_SIGNERS);
         ui::click(window, IDC_VIEW_CERTIFICATE);  // nothing selected
-        ui::waitFor([&] { return boxes_.boxes().size() == 1; });
+        ui::waitFor("the box asking for a signer", [&] { return boxes_.boxes().size() == 1; });
         select(list, 0);
         ui::click(window, IDC_VIEW_CERTIFICATE);
-        ui::waitFor([&] { return certificates == 1; });
-        ui::waitFor([&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) < 0; }, 5000);
+        ui::waitFor("the certificate dialog to be shown and closed", [&] { return certificates == 1; });
+        ui::waitFor("the selection to be cleared",
+                    [&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) < 0; });
         selectedAfter = ListView_GetNextItem(list, -1, LVNI_SELECTED);
         markAfter = ListView_GetSelectionMark(list);
         ui::click(window, IDC_VIEW_CERTIFICATE);  // again, without a new selection
-        ui::waitFor([&] { return boxes_.boxes().size() == 2; });
+        ui::waitFor("the second box asking for a signer", [&] { return boxes_.boxes().size() == 2; });
         PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-        Sleep(1500);
+        ui::waitFor("the information box to be shown and closed", [&] { return information.driven() == 1; });
         ui::click(window, IDOK);
     });
     EXPECT_EQ(certificates, 1);
@@ -264,7 +264,7 @@ TEST_F(VerifierWindow, SourceViewOpensTheDumpInTheTextEditor) {
     std::string dumped;
     open(file, [&](HWND window) {
         ui::click(window, IDC_VIEW_SOURCE);
-        ui::waitFor([&] {
+        ui::waitFor("the text editor on the dump", [&] {
             editor = nullptr;
             for (HWND w = GetTopWindow(nullptr); w && !editor; w = GetWindow(w, GW_HWNDNEXT)) {
                 char caption[256] = "";
@@ -274,7 +274,6 @@ TEST_F(VerifierWindow, SourceViewOpensTheDumpInTheTextEditor) {
             return editor != nullptr;
         }, 30000);
         if (editor) {
-            Sleep(500);
             const Bytes dump = readWholeFile(dumpPath());
             dumped.assign(dump.begin(), dump.end());
             EXPECT_TRUE(ui::saveScreenshot(editor, "source-view"));
@@ -341,7 +340,7 @@ protected:
     // The lines recorded so far, waited for until there are `count`.
     std::vector<std::string> recorded(size_t count) {
         std::vector<std::string> lines;
-        ui::waitFor([&] {
+        ui::waitFor("the recorder to write " + std::to_string(count) + " lines", [&] {
             lines.clear();
             std::ifstream in(recorded_);
             for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -388,8 +387,9 @@ TEST_F(VerifierWindow, RevocationButtonAsksTheServers) {
             HWND list = GetDlgItem(window, IDC_SIGNERS);
             select(list, 0);
             ui::click(window, IDC_CHECK_REVOCATION);
-            ui::waitFor([&] { return !boxes_.boxes().empty(); });
-            ui::waitFor([&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) < 0; }, 5000);
+            ui::waitFor("the revocation report", [&] { return !boxes_.boxes().empty(); }, 60000);
+            ui::waitFor("the selection to be cleared",
+                        [&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) < 0; });
             selectedAfter = ListView_GetNextItem(list, -1, LVNI_SELECTED);
             ui::click(window, IDOK);
         });
@@ -422,13 +422,16 @@ protected:
             return shown;
         }
         HWND window = nullptr;
-        ui::waitFor([&] {
+        ui::waitFor("the first window of quillcheck.exe", [&] {
             window = ui::visibleWindowOf(process.dwProcessId);
             return window != nullptr;
         }, 30000);
         if (window != nullptr) {
-            ui::waitFor([&] { return ui::remoteText(GetDlgItem(window, IDC_SUMMARY)) != "Static"; }, 3000);
-            Sleep(300);
+            // The main window fills its summary line; a message box has none.
+            if (GetDlgItem(window, IDC_SUMMARY) != nullptr) {
+                ui::waitFor("the summary line to be filled",
+                            [&] { return ui::remoteText(GetDlgItem(window, IDC_SUMMARY)) != "Static"; });
+            }
             char caption[256] = "";
             GetWindowTextA(window, caption, sizeof caption);
             shown.caption = caption;

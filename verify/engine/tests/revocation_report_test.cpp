@@ -57,7 +57,6 @@ TEST_F(RevocationReport, Screenshots) {
     const char* names[] = {"revocation-valid", "revocation-no-address"};
     int shown = 0;
     ui::WindowWatcher watcher("Quillcheck", [&](HWND box) {
-        ui::pumpMessages(300);
         EXPECT_TRUE(ui::saveScreenshot(box, names[shown < 2 ? shown : 1]));
         ++shown;
         ui::pressKey(box, VK_RETURN);
