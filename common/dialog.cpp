@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "message_box.h"
+
 namespace {
 HINSTANCE g_resourceInstance = nullptr;
 
@@ -105,7 +107,15 @@ INT_PTR CALLBACK Dialog::procedure(HWND window, UINT message, WPARAM wParam, LPA
         self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(window, DWLP_USER));
     }
     if (self == nullptr) return FALSE;  // messages before WM_INITDIALOG
-    const INT_PTR result = self->dispatch(message, wParam, lParam);
+    INT_PTR result = TRUE;
+    // Nothing may unwind through the platform's window code: what a handler
+    // raises and did not catch itself ends here, said in a box.
+    try {
+        result = self->dispatch(message, wParam, lParam);
+    } catch (...) {
+        showProgramMessage("Si \xE8 verificato un errore imprevisto: l'operazione \xE8 stata interrotta.",
+                           MB_OK | MB_ICONERROR);
+    }
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(window, DWLP_USER, 0);
         self->window_ = nullptr;

@@ -98,3 +98,12 @@ private:
 void beginWaitCursor();
 void restoreWaitCursor();
 void endWaitCursor();
+
+// The busy cursor for the life of this object.
+class WaitCursor {
+public:
+    WaitCursor() { beginWaitCursor(); }
+    ~WaitCursor() { endWaitCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};

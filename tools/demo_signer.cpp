@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     if (GetEnvironmentVariableA("QUILL_DEMO_MODULE_DIR", moduleDir, sizeof moduleDir) > 0) {
         SetDllDirectoryA(moduleDir);
     }
+    usePinPrompt();
     ui::WindowWatcher answerer("Verifica PIN Quillet", [&](HWND prompt) {
         ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), pin);
         ui::saveScreenshot(prompt, "demo-pin-prompt");

@@ -9,6 +9,8 @@
 //   QUILL_MAPI_HOLD_MS   how long the call holds, as a compose window would
 //
 // The attachments are read during the call: the caller deletes them after it.
+// A file to attach that is not there fails the call with
+// MAPI_E_ATTACHMENT_NOT_FOUND, and nothing is written.
 // Built without QUILL_MAPI_SEND_MAIL, the library lacks the entry.
 #include <windows.h>
 #include <mapi.h>
@@ -114,6 +116,12 @@ void write(const std::string& path, const std::string& bytes) {
 
 extern "C" __declspec(dllexport) ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR uiParam, lpMapiMessage message,
                                                           FLAGS flags, ULONG reserved) {
+    // As a mail program does: a file to attach that is not there fails the
+    // whole message.
+    for (ULONG i = 0; message != nullptr && message->lpFiles != nullptr && i < message->nFileCount; ++i) {
+        const char* path = message->lpFiles[i].lpszPathName;
+        if (path == nullptr || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return MAPI_E_ATTACHMENT_NOT_FOUND;
+    }
     const std::string outbox = environment("QUILL_MAIL_OUTBOX");
     if (!outbox.empty() && message != nullptr) {
         std::ostringstream record;

@@ -116,10 +116,10 @@ int SendWorkflow::deleteAccountReplyTo(const char* accountKey) {
     return 1;
 }
 
-int SendWorkflow::writeReplyToFile(const char* replyTo, char outPath[1024]) {
-    tempPathFor("\\replyto.txt", outPath, 1024);
-    writeTempFile(outPath, reinterpret_cast<const uint8_t*>(replyTo), std::strlen(replyTo));
-    return 0;
+std::string SendWorkflow::writeReplyToFile(const std::string& folder, const char* replyTo) {
+    const std::string path = folder + "\\" + REPLY_TO_FILE_NAME;
+    writeTempFile(path.c_str(), reinterpret_cast<const uint8_t*>(replyTo), std::strlen(replyTo));
+    return path;
 }
 
 void SendWorkflow::addFileDesc(MapiFileDesc* entries, char* path, ULONG& count) {
@@ -129,64 +129,80 @@ void SendWorkflow::addFileDesc(MapiFileDesc* entries, char* path, ULONG& count) 
     entry.lpszPathName = path;     // no file name: the mail program shows the file's own
 }
 
-int SendWorkflow::sendMail(const AttachmentSet& set, const std::string& messageText, const std::string& replyTo) {
-    beginWaitCursor();
-    char accountKey[REGISTRY_TEXT_SIZE] = "";
-    char savedReplyTo[REGISTRY_TEXT_SIZE] = "";
-    char replyToFile[1024] = {};
-    int extraAttachment = 0, accountChanged = 0;
-    if (!replyTo.empty()) {
-        accountChanged = setAccountReplyTo(replyTo.c_str(), accountKey, savedReplyTo);
-        if (!accountChanged) {
-            writeReplyToFile(replyTo.c_str(), replyToFile);
-            extraAttachment = 1;
-        }
+namespace {
+
+// The typed reply-to made the account's for the time of the send: the former
+// value comes back when this goes, whatever ends the send.
+class AccountReplyTo {
+public:
+    AccountReplyTo(SendWorkflow& workflow, const std::string& replyTo) : workflow_(workflow) {
+        changed_ = !replyTo.empty() && workflow_.setAccountReplyTo(replyTo.c_str(), accountKey_, savedReplyTo_) != 0;
     }
-    // The account gets its former reply-to back after the send, and also when
-    // there is no mail program to send with.
-    auto putAccountBack = [&]() {
-        if (!accountChanged) return;
-        if (savedReplyTo[0] != '\0') {
-            restoreAccountReplyTo(accountKey, savedReplyTo);
+    ~AccountReplyTo() {
+        if (!changed_) return;
+        if (savedReplyTo_[0] != '\0') {
+            workflow_.restoreAccountReplyTo(accountKey_, savedReplyTo_);
         } else {
-            deleteAccountReplyTo(accountKey);
-        }
-    };
-
-    ULONG result = SUCCESS_SUCCESS;
-    {
-        const MapiLibrary library;
-        const LPMAPISENDMAIL send = library.sendMail();
-        if (send == nullptr) {
-            putAccountBack();
-            endWaitCursor();
-            return 1;
-        }
-        const ULONG count = static_cast<ULONG>(set.signedFiles.size()) + extraAttachment;
-        std::unique_ptr<MapiFileDesc[]> entries(new MapiFileDesc[count]);
-        std::vector<std::string> paths(set.signedFiles);  // the message's own copies
-        ULONG filled = 0;
-        for (std::string& path : paths) addFileDesc(entries.get(), &path[0], filled);
-        if (extraAttachment) addFileDesc(entries.get(), replyToFile, filled);
-
-        std::string subject = MAIL_SUBJECT, address = MUNICIPAL_MAILBOX, name, body = messageText;
-        MapiRecipDesc recipient{};
-        recipient.ulRecipClass = MAPI_TO;
-        recipient.lpszName = &name[0];
-        recipient.lpszAddress = &address[0];
-        MapiMessage message{};
-        message.lpszSubject = &subject[0];
-        message.lpszNoteText = body.empty() ? nullptr : &body[0];
-        message.nRecipCount = 1;
-        message.lpRecips = &recipient;
-        message.nFileCount = count;
-        message.lpFiles = entries.get();
-        result = send(0, 0, &message, MAPI_SEND_FLAGS, 0);
-        if (result != SUCCESS_SUCCESS && result != MAPI_USER_ABORT && result != MAPI_E_LOGIN_FAILURE) {
-            showMessageBox(nullptr, "Invio del Messaggio fallito...", "Error", MB_ICONEXCLAMATION | MB_OK);
+            workflow_.deleteAccountReplyTo(accountKey_);
         }
     }
-    putAccountBack();
-    endWaitCursor();
-    return result == SUCCESS_SUCCESS || result == MAPI_USER_ABORT || result == MAPI_E_LOGIN_FAILURE ? 0 : 1;
+    AccountReplyTo(const AccountReplyTo&) = delete;
+    AccountReplyTo& operator=(const AccountReplyTo&) = delete;
+    bool changed() const { return changed_; }
+
+private:
+    SendWorkflow& workflow_;
+    char accountKey_[REGISTRY_TEXT_SIZE] = "";
+    char savedReplyTo_[REGISTRY_TEXT_SIZE] = "";
+    bool changed_ = false;
+};
+
+const char NOT_SENT_AGAIN[] = "\r\nIl messaggio non \xE8 stato inviato: gli allegati restano nel modulo per un nuovo invio.";
+
+}  // namespace
+
+int SendWorkflow::sendMail(const AttachmentSet& set, const std::string& messageText, const std::string& replyTo) {
+    const WaitCursor busy;
+    const AccountReplyTo account(*this, replyTo);
+    std::string replyToFile;
+    if (!replyTo.empty() && !account.changed()) replyToFile = writeReplyToFile(set.runFolder, replyTo.c_str());
+
+    const MapiLibrary library;
+    const LPMAPISENDMAIL send = library.sendMail();
+    if (send == nullptr) {
+        showProgramMessage((std::string("Su questo computer non \xE8 configurato un programma di posta "
+                                        "(MAPI32.DLL e la sua funzione MAPISendMail).") +
+                            NOT_SENT_AGAIN).c_str(),
+                           MB_OK | MB_ICONEXCLAMATION);
+        return MAIL_NOT_SENT;
+    }
+    const ULONG count = static_cast<ULONG>(set.signedFiles.size()) + (replyToFile.empty() ? 0 : 1);
+    std::unique_ptr<MapiFileDesc[]> entries(new MapiFileDesc[count]);
+    std::vector<std::string> paths(set.signedFiles);  // the message's own copies
+    ULONG filled = 0;
+    for (std::string& path : paths) addFileDesc(entries.get(), &path[0], filled);
+    if (!replyToFile.empty()) addFileDesc(entries.get(), &replyToFile[0], filled);
+
+    std::string subject = MAIL_SUBJECT, address = MUNICIPAL_MAILBOX, name, body = messageText;
+    MapiRecipDesc recipient{};
+    recipient.ulRecipClass = MAPI_TO;
+    recipient.lpszName = &name[0];
+    recipient.lpszAddress = &address[0];
+    MapiMessage message{};
+    message.lpszSubject = &subject[0];
+    message.lpszNoteText = body.empty() ? nullptr : &body[0];
+    message.nRecipCount = 1;
+    message.lpRecips = &recipient;
+    message.nFileCount = count;
+    message.lpFiles = entries.get();
+    const ULONG result = send(0, 0, &message, MAPI_SEND_FLAGS, 0);
+    if (result == SUCCESS_SUCCESS || result == MAPI_USER_ABORT) return MAIL_DONE;
+    if (result == MAPI_E_LOGIN_FAILURE) {
+        showProgramMessage((std::string("Il programma di posta non \xE8 riuscito ad accedere alla casella di posta.") +
+                            NOT_SENT_AGAIN).c_str(),
+                           MB_OK | MB_ICONEXCLAMATION);
+        return MAIL_NOT_SENT;
+    }
+    showMessageBox(nullptr, "Invio del Messaggio fallito...", "Error", MB_ICONEXCLAMATION | MB_OK);
+    return MAIL_FAILED;
 }

@@ -4,11 +4,6 @@
 
 #include "resource.h"
 
-PinSlot& pinSlot() {
-    static PinSlot slot = {};
-    return slot;
-}
-
 CPinDlg::CPinDlg() : Dialog(IDD_PIN_PROMPT) {}
 
 bool CPinDlg::onCommand(int id, int) {
@@ -32,4 +27,8 @@ int showPinPrompt() {
     CPinDlg prompt;
     const INT_PTR result = prompt.runModal(GetDesktopWindow());
     return result == IDC_PIN_OK ? 0 : static_cast<int>(result);
+}
+
+void usePinPrompt() {
+    setPinSource([](void*) { return showPinPrompt(); }, nullptr);
 }

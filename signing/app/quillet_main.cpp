@@ -5,6 +5,7 @@
 
 #include "dialog.h"
 #include "message_box.h"
+#include "pin_prompt.h"
 #include "signing_dlg.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -12,6 +13,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     InitCommonControlsEx(&controls);
     setResourceInstance(instance);  // where the PIN prompt finds its template
     setProgramName("Quillet");
+    usePinPrompt();
     CSigningDlg dialog;
     dialog.runModal(nullptr);
     return 0;

@@ -1,9 +1,9 @@
-// The sign-and-send run of the signing program: what it works on
-// (AttachmentSet) and its operations (SendWorkflow): every attached file
-// signed with the card into the temporary directory (send_workflow.cpp), then
-// one message with every signed copy attached, handed to the desktop mail
+// The operations of the sign-and-send run of the signing program: what it
+// works on (AttachmentSet), one file signed with the card (send_workflow.cpp),
+// and one message with every signed copy attached, handed to the desktop mail
 // program through Simple MAPI, with the typed reply-to made the default
-// Outlook Express account's for the time of the send (mail_dispatch.cpp).
+// Outlook Express account's for the time of the send (mail_dispatch.cpp). The
+// run itself, with the files it makes, is SigningRun (signing_run.h).
 #pragma once
 
 #include <windows.h>
@@ -12,22 +12,26 @@
 #include <string>
 #include <vector>
 
-// The files of the main dialog and of the current run.
+// The files of the main dialog and of the run under way.
 struct AttachmentSet {
-    int runPending = 0;                    // 1 from the start of a run until its clean-up
+    int runPending = 0;                    // 1 while a run is under way: the window's commands wait
     std::vector<std::string> files;        // the files to sign, in the order attached
-    std::vector<std::string> signedFiles;  // the run's signed copies, in signing order
+    std::vector<std::string> signedFiles;  // the run's signed copies so far, in signing order
+    std::string runFolder;                 // the folder of the run's own files (the reply-to file's too)
 };
 
 // The fixed recipient: the municipal mailbox, with its address type.
 constexpr char MUNICIPAL_MAILBOX[] = "SMTP:protocollo@comune.valdora.it";
 constexpr char MAIL_SUBJECT[] = "Messaggio firmato tramite Quillet Valdora";
 
+// The reply-to's file, in the run's folder, when the account cannot carry it.
+constexpr char REPLY_TO_FILE_NAME[] = "replyto.txt";
+
 // The size of the registry buffers: account key, saved and typed reply-to.
 constexpr size_t REGISTRY_TEXT_SIZE = 256;
 
 // What a run can hold: a signed copy's temporary path and the reply-to fit
-// 256-byte buffers, the message text a 32768-byte block.
+// 256-byte buffers, the message text a 32768-byte block (checked by SigningRun).
 constexpr size_t MAX_SIGNED_PATH = 255;
 constexpr size_t MAX_REPLY_TO = 255;
 constexpr size_t MAX_MESSAGE_TEXT = 32767;
@@ -41,35 +45,25 @@ constexpr int STEP_RETRY = 2;  // the same file again
 // blocks after a few.
 constexpr int MAX_PIN_REFUSALS = 3;
 
+// Results of sendMail.
+constexpr int MAIL_DONE = 0;      // sent, or the user closed the compose window
+constexpr int MAIL_FAILED = 1;    // the mail program failed; it was said
+constexpr int MAIL_NOT_SENT = 2;  // no mail program, or it could not log on: said; worth another try
+
 class SendWorkflow {
 public:
-    // The text of a clear refusal when the run cannot hold the message text,
-    // the reply-to or a signed copy's temporary path; empty when it can.
-    std::string checkLimits(const AttachmentSet& set, const std::string& messageText,
-                            const std::string& replyTo) const;
+    // The first PIN of a run is asked by the engine; this counts the refused
+    // ones in a row from the start of a run.
+    void startRun() { pinRefusals_ = 0; }
 
-    // The run that "Firma File" starts, once the form was read and its limits
-    // checked: the message text (when there is one) becomes the first file,
-    // every file is signed and mailed, and the temporary files go again.
-    void run(AttachmentSet& set, const std::string& messageText, const std::string& replyTo);
+    // One file, the `index`-th of the run, signed into `signedPath`: the
+    // reader checked first for the first file, then fnSignFile.
+    int signOneFile(const std::string& sourcePath, const std::string& signedPath, int index);
 
-    // Signs every entry of set.files in order into the temporary directory
-    // (set.signedFiles), showing the progress window, then sends the mail.
-    // 0 when everything was signed and the mail step succeeded, else 1.
-    int signAndSend(AttachmentSet& set, const std::string& messageText, const std::string& replyTo);
-    // One file, the `index`-th of the run: the reader checked first for the
-    // first file, then fnSignFile into the temporary directory.
-    int signOneFile(const std::string& sourcePath, int index);
-    // The message text's bytes into "testoMail.txt" of the temporary
-    // directory, whose path `outPath` (1024 bytes) receives.
-    void writeMessageTextFile(const std::string& text, char outPath[1024]);
-    // Deletes the run's temporary files and empties the lists; 0, or 1 when
-    // emptying them failed.
-    int deleteTempFiles(AttachmentSet& set);
-
-    // Hands one message with set.signedFiles attached to the mail program.
-    // Returns 0 when the send counts as done (sent, or cancelled or not
-    // logged on by the user), 1 otherwise; shows its own messages.
+    // Hands one message with set.signedFiles attached to the mail program
+    // (MAIL_DONE, MAIL_FAILED or MAIL_NOT_SENT); shows its own messages. A
+    // reply-to that the account cannot carry travels as "replyto.txt" of
+    // set.runFolder.
     int sendMail(const AttachmentSet& set, const std::string& messageText, const std::string& replyTo);
 
     // Makes `replyTo` the default Outlook Express account's reply-to; 1 when
@@ -83,16 +77,12 @@ public:
     int restoreAccountReplyTo(const char* accountKey, const char* savedReplyTo);
     // Removes the value again; 1, or 0 after a message.
     int deleteAccountReplyTo(const char* accountKey);
-    // Writes the address's bytes into "replyto.txt" of the temporary
-    // directory, whose path `outPath` (1024 bytes) receives; returns 0.
-    int writeReplyToFile(const char* replyTo, char outPath[1024]);
+    // Writes the address's bytes into "replyto.txt" of `folder`, whose path
+    // it returns.
+    std::string writeReplyToFile(const std::string& folder, const char* replyTo);
     // Fills entry `count` as an attachment of `path` and counts it.
     void addFileDesc(MapiFileDesc* entries, char* path, ULONG& count);
 
 private:
     int pinRefusals_ = 0;  // refused PINs in a row
 };
-
-// The temporary path of the signed copy of `sourcePath`: its base name, with
-// ".p7m" appended unless it already ends so; empty when it does not fit.
-std::string signedCopyPath(const std::string& sourcePath);

@@ -7,14 +7,27 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "message_box.h"
 #include "resource.h"
+#include "signing_run.h"
 
 namespace {
 
 constexpr DWORD FILE_BUFFER_CHARACTERS = 2000;
 constexpr int LIST_TEXT_CHARACTERS = 1000;
+
+// What a command that failed unexpectedly says; fixed texts, since memory
+// may have run out.
+const char OUT_OF_MEMORY[] = "Memoria insufficiente: l'operazione \xE8 stata interrotta.";
+const char UNEXPECTED[] = "Si \xE8 verificato un errore imprevisto: l'operazione \xE8 stata interrotta.";
+const char RUN_OUT_OF_MEMORY[] = "Memoria insufficiente: la firma \xE8 stata interrotta e il messaggio non \xE8 "
+                                 "stato inviato.\r\nI file temporanei sono stati eliminati; gli allegati restano "
+                                 "nel modulo.";
+const char RUN_UNEXPECTED[] = "Si \xE8 verificato un errore imprevisto: la firma \xE8 stata interrotta e il "
+                              "messaggio non \xE8 stato inviato.\r\nI file temporanei sono stati eliminati; gli "
+                              "allegati restano nel modulo.";
 
 // A list-box entry's text.
 std::string entryText(HWND list, int index) {
@@ -43,22 +56,35 @@ bool CSigningDlg::onInit() {
 }
 
 bool CSigningDlg::onCommand(int id, int) {
-    switch (id) {
-    case IDC_ATTACH: if (!running_) attach(); return true;
-    case IDC_REMOVE: if (!running_) remove(); return true;
-    case IDC_SIGN: if (!running_) signAndSendRun(); return true;
-    case IDC_EXIT: onOK(); return true;
-    default: return false;
+    if (id != IDC_ATTACH && id != IDC_REMOVE && id != IDC_SIGN && id != IDC_EXIT) return false;
+    // While a run is under way (in the PIN prompt, a box or the mail
+    // program), the commands do nothing.
+    if (!set_.runPending) command(id);
+    return true;
+}
+
+void CSigningDlg::command(int id) {
+    try {
+        switch (id) {
+        case IDC_ATTACH: attach(); break;
+        case IDC_REMOVE: remove(); break;
+        case IDC_SIGN: signAndSendRun(); break;
+        default: onOK(); break;
+        }
+    } catch (const std::bad_alloc&) {  // a run's files went with it; the form stays as it was
+        showProgramMessage(id == IDC_SIGN ? RUN_OUT_OF_MEMORY : OUT_OF_MEMORY, MB_OK | MB_ICONERROR);
+    } catch (...) {
+        showProgramMessage(id == IDC_SIGN ? RUN_UNEXPECTED : UNEXPECTED, MB_OK | MB_ICONERROR);
     }
 }
 
 // The window stays open while a run is under way.
 void CSigningDlg::onOK() {
-    if (!running_) Dialog::onOK();
+    if (!set_.runPending) Dialog::onOK();
 }
 
 void CSigningDlg::onCancel() {
-    if (!running_) Dialog::onCancel();
+    if (!set_.runPending) Dialog::onCancel();
 }
 
 void CSigningDlg::attach() {
@@ -72,8 +98,7 @@ void CSigningDlg::attach() {
 }
 
 void CSigningDlg::updateExtent() {
-    HDC dc = GetDC(list_);
-    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list_, WM_GETFONT, 0, 0)));
+    HDC dc = GetDC(list_);  // in its default font, wider than the list's own: the ends show
     int widest = 0;
     const int count = static_cast<int>(SendMessageA(list_, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
@@ -89,6 +114,7 @@ void CSigningDlg::updateExtent() {
 }
 
 void CSigningDlg::clearForm() {
+    set_.files.clear();
     messageText_.clear();
     replyTo_.clear();
     updateData(false);
@@ -97,11 +123,6 @@ void CSigningDlg::clearForm() {
 }
 
 void CSigningDlg::remove() {
-    if (set_.runPending) {  // an earlier run did not finish: start afresh
-        workflow_.deleteTempFiles(set_);
-        clearForm();
-        return;
-    }
     const LRESULT count = SendMessageA(list_, LB_GETSELCOUNT, 0, 0);
     if (count == LB_ERR || count <= 0) return;
     std::vector<int> selected(static_cast<size_t>(count));
@@ -118,19 +139,15 @@ void CSigningDlg::remove() {
 
 void CSigningDlg::signAndSendRun() {
     updateData(true);
-    const std::string refusal = workflow_.checkLimits(set_, messageText_, replyTo_);
+    const WaitCursor busy;
+    SigningRun run(set_, workflow_);
+    const std::string refusal = run.prepare(messageText_, replyTo_);
     if (!refusal.empty()) {  // nothing is signed or sent, and the form stays as it is
         showProgramMessage(refusal.c_str(), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    running_ = true;
-    beginWaitCursor();
-    workflow_.run(set_, messageText_, replyTo_);
-    clearForm();
-    endWaitCursor();
-    running_ = false;
+    if (run.execute() != RUN_MAIL_NOT_SENT) clearForm();
 }
-
 
 int chooseFiles(std::vector<std::string>& list) {
     std::vector<char> buffer(FILE_BUFFER_CHARACTERS, '\0');

@@ -16,8 +16,6 @@ public:
     AttachmentSet& attachments() { return set_; }
     // The list box's horizontal scroll width as found when the window opened.
     int initialExtent() const { return initialExtent_; }
-    // True while a run is under way: the commands then do nothing.
-    bool running() const { return running_; }
 
 protected:
     bool onInit() override;
@@ -27,11 +25,12 @@ protected:
     void exchange(DataExchange& dx) override;
 
 private:
+    // One command, with whatever it raises caught here: the window stays.
+    void command(int id);
     void attach();
     void remove();
     void signAndSendRun();
-    // The form emptied: texts, list and its scroll width (after a run, or for
-    // the reset after an unfinished one).
+    // The form emptied after a run: texts, list and its scroll width.
     void clearForm();
     void updateExtent();
 
@@ -41,7 +40,6 @@ private:
     AttachmentSet set_;
     SendWorkflow workflow_;
     int initialExtent_ = 0;
-    bool running_ = false;
 };
 
 // The open-file dialog with multiple selection: 0 with every chosen full path

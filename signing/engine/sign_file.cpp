@@ -13,7 +13,7 @@
 #include "file_io.h"
 #include "message_box.h"
 #include "personal_data.h"
-#include "pin_prompt.h"
+#include "pin_source.h"
 #include "pkcs11_signer.h"
 #include "result_codes.h"
 #include "signing_log.h"
@@ -42,13 +42,6 @@ private:
     bool open_ = false;
 };
 
-// The wait cursor for the whole call.
-class WaitCursorScope {
-public:
-    WaitCursorScope() { beginWaitCursor(); }
-    ~WaitCursorScope() { endWaitCursor(); }
-};
-
 void warn(const char* message) {
     showMessageBox(GetDesktopWindow(), message, "", MB_ICONEXCLAMATION | MB_OK);
 }
@@ -57,10 +50,10 @@ void error(const char* message) {
     showMessageBox(GetDesktopWindow(), message, "Errore", MB_ICONERROR | MB_OK);
 }
 
-// The PIN prompt for the first file of a batch; 0 when a PIN was given.
+// The PIN for the first file of a batch; 0 when a PIN was given.
 int askPinForFirstFile(int batchIndex) {
     if (batchIndex != 0) return 0;
-    const int result = showPinPrompt();
+    const int result = askForPin();
     restoreWaitCursor();
     return result;
 }
@@ -156,7 +149,7 @@ bool isCieAtr(const uint8_t* atr, uint32_t length) {
 }
 
 int32_t fnSignFile(const char* inputPath, const char* outputPath, int batchIndex) {
-    WaitCursorScope waitCursor;
+    const WaitCursor waitCursor;
     try {
         return signFile(inputPath, outputPath, batchIndex);
     } catch (...) {

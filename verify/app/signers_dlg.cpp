@@ -13,12 +13,6 @@ namespace {
 const char SELECT_FOR_CERTIFICATE[] = "Selezionare un firmatario dalla lista \r\n\n  prima di visualizzare il certificato.";
 const char SELECT_FOR_REVOCATION[] = "Selezionare un firmatario dalla lista \r\n\n  prima di verificarne la revoca in CRL.";
 
-// A busy cursor for the length of a command.
-struct BusyCursor {
-    BusyCursor() { beginWaitCursor(); }
-    ~BusyCursor() { endWaitCursor(); }
-};
-
 }  // namespace
 
 CSignersDlg::CSignersDlg(FileTools* tools, SignedFileRecord* record, const AcceptedCaTable* acceptedCas)
@@ -80,18 +74,18 @@ void CSignersDlg::fillList(bool loaded) {
 bool CSignersDlg::onCommand(int id, int) {
     switch (id) {
     case IDC_VIEW_FILE: {
-        BusyCursor busy;
+        const WaitCursor busy;
         tools_->openWithAssociation(record_->contentPath);
         return true;
     }
     case IDC_VIEW_SOURCE: {
-        BusyCursor busy;
+        const WaitCursor busy;
         tools_->showSource(*record_);
         return true;
     }
     case IDC_VIEW_CERTIFICATE:
     case IDC_CHECK_REVOCATION: {
-        BusyCursor busy;
+        const WaitCursor busy;
         const bool certificate = id == IDC_VIEW_CERTIFICATE;
         const int signer = chosenSigner(certificate ? SELECT_FOR_CERTIFICATE : SELECT_FOR_REVOCATION);
         if (signer < 0) return true;

@@ -13,48 +13,26 @@
 
 #include "mail_outbox.h"
 #include "message_box_recorder.h"
+#include "outlook_express.h"
 #include "send_workflow.h"
-#include "temp_paths.h"
 
 namespace {
 
 using Box = MessageBoxRecorder::Box;
 
-const char ACCOUNT_KEY[] = "Software\\Microsoft\\Internet Account Manager\\Accounts\\Quill Prova";
-const char REPLY_TO[] = "SMTP Reply To Email Address";
-const std::string ABSENT = "(absent)";
-
-// A string value, or "(absent)" (as the stand-in's record writes it).
-std::string registryValue(HKEY root, const char* key, const char* name) {
-    char value[4096];
-    DWORD size = sizeof value;
-    return RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS ? value : "(absent)";
-}
-
-// Sets a string value, or deletes it for "(absent)".
-void setRegistryValue(HKEY root, const char* key, const char* name, const std::string& value) {
-    HKEY k;
-    ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr), ERROR_SUCCESS) << key;
-    if (value == ABSENT) RegDeleteValueA(k, name);
-    else RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(k);
-}
+const std::string ABSENT = OutlookExpressSettings::ABSENT;
 
 using Record = MailRecord;
 
 class MailDispatch : public testing::Test {
 protected:
     void SetUp() override {
-        savedClient_ = registryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", nullptr);
-        savedAccount_ = registryValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Account Manager",
-                                      "Default Mail Account");
-        setRegistryValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Account Manager", "Default Mail Account",
-                         "Quill Prova");
         outbox_ = QUILL_MAIL_OUTBOX_DIR "\\" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name());
         CreateDirectoryA(QUILL_MAIL_OUTBOX_DIR, nullptr);
         CreateDirectoryA(outbox_.c_str(), nullptr);
         SetEnvironmentVariableA("QUILL_MAIL_OUTBOX", outbox_.c_str());
         useMailProgram(QUILL_MAPI32_DIR);
+        set_.runFolder = outbox_;  // where "replyto.txt" goes
         // Two signed copies, kept beside the messages for the check of the .eml.
         for (const char* name : {"testoMail.txt.p7m", "domanda.pdf.p7m"}) {
             set_.signedFiles.push_back(outbox_ + "\\" + name);
@@ -62,25 +40,22 @@ protected:
         }
     }
     void TearDown() override {
-        setRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", nullptr, savedClient_);
-        setRegistryValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Account Manager", "Default Mail Account",
-                         savedAccount_);
         SetEnvironmentVariableA("QUILL_MAPI_RESULT", nullptr);
         SetDllDirectoryA(nullptr);
     }
     static void useMailProgram(const std::string& folder) { SetDllDirectoryA(folder.c_str()); }
-    static void setClient(const std::string& name) { setRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", nullptr, name); }
-    static void setAccountReplyTo(const std::string& value) { setRegistryValue(HKEY_CURRENT_USER, ACCOUNT_KEY, REPLY_TO, value); }
-    static std::string accountReplyTo() { return registryValue(HKEY_CURRENT_USER, ACCOUNT_KEY, REPLY_TO); }
+    void setClient(const std::string& name) { outlookExpress_.setClient(name); }
+    void setAccountReplyTo(const std::string& value) { outlookExpress_.setReplyTo(value); }
+    std::string accountReplyTo() const { return outlookExpress_.replyTo(); }
 
     // The records of the messages sent so far, oldest first.
     std::vector<Record> sent() const { return readMailOutbox(outbox_); }
 
+    OutlookExpressSettings outlookExpress_;
     AttachmentSet set_;
     SendWorkflow workflow_;
     MessageBoxRecorder boxes_;
     std::string outbox_;
-    std::string savedClient_, savedAccount_;
 };
 
 TEST_F(MailDispatch, HandsTheMailProgramOneMessageToTheMunicipality) {
@@ -141,25 +116,34 @@ TEST_F(MailDispatch, ReplyToTravelsAsAFileWhenTheAccountCannotCarryIt) {
         ASSERT_EQ(workflow_.sendMail(set_, "", row.replyTo), 0);
         const Record r = sent().back();
         EXPECT_EQ(r.fields.at("account_reply_to"), "\"" + row.former + "\"");
-        char replyToFile[1024];
-        ASSERT_TRUE(tempPathFor("\\replyto.txt", replyToFile, sizeof replyToFile));
+        const std::string replyToFile = outbox_ + "\\replyto.txt";
         ASSERT_EQ(r.files.size(), 3u);
-        EXPECT_EQ(r.files[2], "0 0 0xFFFFFFFF \"" + std::string(replyToFile) + "\" null null");
-        std::ifstream in(replyToFile, std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), row.replyTo);
+        EXPECT_EQ(r.files[2], "0 0 0xFFFFFFFF \"" + replyToFile + "\" null null");
+        {
+            std::ifstream in(replyToFile, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), row.replyTo);
+        }
         EXPECT_EQ(accountReplyTo(), row.former);
-        DeleteFileA(replyToFile);
+        DeleteFileA(replyToFile.c_str());  // the next row's is another
     }
 }
 
-// The mail program's results 0, 1 (the user closed the compose window) and 3
-// (no log-on) count as done; others are a failure with a message. Without the
-// library or its entry the send fails silently, and the account is put back.
+// The mail program's results: 0 and 1 (the user closed the compose window)
+// count as done; without the library, its entry or a log-on (3) nothing
+// left, which is said, and the run keeps its form; any other result is a
+// failure with its message. The account is put back in every case.
 TEST_F(MailDispatch, EachResultOfTheMailProgram) {
-    const struct { const char* library; const char* result; int returned; bool box; } rows[] = {
-        {QUILL_MAPI32_DIR, "0", 0, false}, {QUILL_MAPI32_DIR, "1", 0, false}, {QUILL_MAPI32_DIR, "3", 0, false},
-        {QUILL_MAPI32_DIR, "2", 1, true}, {QUILL_MAPI32_DIR, "26", 1, true},
-        {QUILL_MAPI32_DIR "\\incomplete", "0", 1, false}, {QUILL_MAIL_OUTBOX_DIR, "0", 1, false},
+    const std::string again = "\r\nIl messaggio non \xE8 stato inviato: gli allegati restano nel modulo per un nuovo invio.";
+    const std::string noProgram = "Su questo computer non \xE8 configurato un programma di posta (MAPI32.DLL e la sua "
+                                  "funzione MAPISendMail)." + again;
+    const std::string noLogOn = "Il programma di posta non \xE8 riuscito ad accedere alla casella di posta." + again;
+    const Box failed = {nullptr, "Invio del Messaggio fallito...", "Error", MB_ICONEXCLAMATION | MB_OK};
+    const struct { const char* library; const char* result; int returned; std::string box; } rows[] = {
+        {QUILL_MAPI32_DIR, "0", MAIL_DONE, ""}, {QUILL_MAPI32_DIR, "1", MAIL_DONE, ""},
+        {QUILL_MAPI32_DIR, "3", MAIL_NOT_SENT, noLogOn}, {QUILL_MAPI32_DIR, "2", MAIL_FAILED, failed.text},
+        {QUILL_MAPI32_DIR, "26", MAIL_FAILED, failed.text},
+        {QUILL_MAPI32_DIR "\\incomplete", "0", MAIL_NOT_SENT, noProgram},
+        {QUILL_MAIL_OUTBOX_DIR, "0", MAIL_NOT_SENT, noProgram},
     };
     setClient("Outlook Express");
     for (const auto& row : rows) {
@@ -170,11 +154,21 @@ TEST_F(MailDispatch, EachResultOfTheMailProgram) {
         SetEnvironmentVariableA("QUILL_MAPI_RESULT", row.result);
         EXPECT_EQ(workflow_.sendMail(set_, "testo", "mario.rossi@example.it"), row.returned);
         std::vector<Box> expected;
-        if (row.box) expected.push_back({nullptr, "Invio del Messaggio fallito...", "Error", MB_ICONEXCLAMATION | MB_OK});
+        if (row.box == failed.text) expected.push_back(failed);
+        else if (!row.box.empty()) expected.push_back({nullptr, row.box, "Quillet", MB_OK | MB_ICONEXCLAMATION});
         EXPECT_EQ(boxes_.boxes(), expected);
         EXPECT_EQ(accountReplyTo(), "segreteria@studio-neri.it");
     }
     EXPECT_EQ(sent().size(), 5u) << "only the library with its entry was called";
+
+    // An attachment that is not there: a mail program refuses the whole message.
+    boxes_.clear();
+    useMailProgram(QUILL_MAPI32_DIR);
+    SetEnvironmentVariableA("QUILL_MAPI_RESULT", nullptr);
+    set_.signedFiles.push_back(outbox_ + "\\manca.p7m");
+    EXPECT_EQ(workflow_.sendMail(set_, "testo", ""), MAIL_FAILED);
+    EXPECT_EQ(boxes_.boxes(), std::vector<Box>{failed});
+    EXPECT_EQ(sent().size(), 5u) << "no message with a part missing";
 }
 
 TEST_F(MailDispatch, AnAccountThatCannotBeWrittenBackSaysSo) {

@@ -6,89 +6,18 @@
 #include <windows.h>
 
 #include <fstream>
-#include <algorithm>
-#include <cstring>
-#include <map>
 
-#include "mail_outbox.h"
-#include "message_box_recorder.h"
 #include "pin_answerer.h"
-#include "pin_prompt.h"
+#include "program_fixture.h"
 #include "resource.h"
 #include "signing_dlg.h"
-#include "simulated_card.h"
-#include "temp_paths.h"
-#include "ui_driver.h"
+#include "signing_run.h"
 
 namespace {
 
 using Box = MessageBoxRecorder::Box;
-const char MAIN_CAPTION[] = "Quillet Comune di Valdora";
-const char CANCELLED[] = "L'operazione di firma \xE8 stata annullata, la sessione verr\xE0 terminata";
 
-// Waits until the attachment list holds `count` entries.
-void listHolds(HWND list, int count) {
-    ui::waitFor("the attachment list to hold " + std::to_string(count) + " entries",
-                [&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == count; });
-}
-
-std::string temporaryFolder() {
-    char folder[1024];
-    tempPathFor("\\x", folder, sizeof folder);
-    return std::string(folder, std::strlen(folder) - 2);
-}
-
-// The files of the temporary directory that a run may leave.
-std::vector<std::string> runLeftovers() {
-    std::vector<std::string> found;
-    WIN32_FIND_DATAA entry;
-    for (const char* pattern : {"\\*.p7m", "\\*.P7M", "\\testoMail.txt", "\\replyto.txt"}) {
-        HANDLE search = FindFirstFileA((temporaryFolder() + pattern).c_str(), &entry);
-        if (search == INVALID_HANDLE_VALUE) continue;
-        do found.push_back(entry.cFileName); while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    return found;
-}
-
-class SigningProgram : public testing::Test {
-protected:
-    void SetUp() override {
-        // In the build folder, for the OpenSSL check of the SignedFiles that follows.
-        CreateDirectoryA(QUILL_PROGRAM_OUTBOX_DIR, nullptr);
-        outbox_ = QUILL_PROGRAM_OUTBOX_DIR "\\" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::replace(outbox_.begin(), outbox_.end(), '/', '\\');
-        CreateDirectoryA(outbox_.c_str(), nullptr);
-        for (int n = 1; DeleteFileA((outbox_ + "\\message-" + std::to_string(n) + ".txt").c_str()); ++n) {}
-        SetEnvironmentVariableA("QUILL_MAIL_OUTBOX", outbox_.c_str());
-        SetDllDirectoryA(QUILL_MAPI32_DIR);
-        sources_ = outbox_ + "\\sorgenti";
-        CreateDirectoryA(sources_.c_str(), nullptr);
-        for (const char* name : {"B.txt", "A.txt", "C.doc", "D.pdf", "E.odt", "VECCHIO.P7M"}) {
-            std::ofstream(sources_ + "\\" + name, std::ios::binary) << "contenuto di " << name << "\r\n";
-        }
-        // A clean slate: what earlier programs left is not this run's.
-        for (const std::string& name : runLeftovers()) DeleteFileA((temporaryFolder() + "\\" + name).c_str());
-    }
-    void TearDown() override { SetDllDirectoryA(nullptr); }
-    std::string source(const char* name) const { return sources_ + "\\" + name; }
-
-    // The stand-in's record of each message sent: the attachments' file names.
-    std::vector<std::vector<std::string>> sentAttachments() const {
-        std::vector<std::vector<std::string>> messages;
-        for (const MailRecord& record : readMailOutbox(outbox_)) {
-            messages.emplace_back();
-            for (const std::string& file : record.files) {  // 0 0 0xFFFFFFFF "path" null null
-                messages.back().push_back(baseNameOf(file.substr(0, file.rfind("\" null null"))));
-            }
-        }
-        return messages;
-    }
-
-    SimulatedCard card_;
-    MessageBoxRecorder boxes_;
-    std::string outbox_, sources_;
-};
+class SigningProgram : public ProgramFixture {};
 
 // Attach B then A in the open-file dialog, type a text and a reply-to, sign
 // and send: the list shows A above B, the mail carries the text's signed copy,
@@ -141,16 +70,12 @@ TEST_F(SigningProgram, SignsTheAttachedFilesAndMailsThemInAttachingOrder) {
 }
 
 // The attachment list: a file attached twice, entries removed at once that
-// are not adjacent, the scroll width rule, the reset after a run that did not
-// finish; and the information box.
+// are not adjacent, the scroll width rule, no change while a run is under
+// way; and the information box.
 TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
-    std::vector<std::string> selections = {"\"A.txt\" \"B.txt\" \"C.doc\" \"D.pdf\"", "A.txt"};
-    ui::WindowWatcher openFile("Open", [this, &selections](HWND dialog) {
-        if (selections.empty()) return ui::click(dialog, IDCANCEL);
-        const std::string names = selections.front();
-        selections.erase(selections.begin());
-        ui::pickFiles(dialog, sources_, names);
-    });
+    FilePicker picker;
+    picker.add(sources_, "\"A.txt\" \"B.txt\" \"C.doc\" \"D.pdf\"");
+    picker.add(sources_, "A.txt");
     ui::WindowWatcher info("Informazioni su Quillet", [](HWND box) {
         ui::saveScreenshot(box, "information-box");
         ui::click(box, IDOK);
@@ -159,7 +84,7 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
     std::vector<std::string> afterAttaching, afterRemoving;
     std::vector<std::string> filesAfterRemoving;
     int extentAfterFirst = 0, extentAfterLong = 0, widest = 0, extentAfterSome = 0, extentAfterAll = 0;
-    bool resetAfterUnfinishedRun = false, infoShown = false, minimised = false;
+    bool waitedForTheRun = false, infoShown = false, minimised = false;
     ui::WindowWatcher main(MAIN_CAPTION, [&](HWND window) {
         HWND list = GetDlgItem(window, IDC_ATTACHMENTS);
         auto extent = [list] { return static_cast<int>(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0)); };
@@ -178,14 +103,14 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         filesAfterRemoving = dialog.attachments().files;
         extentAfterSome = extent();
         // A path wider than the list: the width becomes its text width less 25.
+        // Measured in the list's default font, not in its own narrower one.
         const std::string wide = std::string(150, 'w') + ".txt";
         std::ofstream(sources_ + "\\" + wide) << "w";
-        selections.push_back(wide);
+        picker.add(sources_, wide);
         ui::click(window, IDC_ATTACH);
         listHolds(list, 4);
         extentAfterLong = extent();
         HDC dc = GetDC(list);
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
         SIZE size;
         const std::string path = sources_ + "\\" + wide;
         GetTextExtentPoint32A(dc, path.c_str(), static_cast<int>(path.size()), &size);
@@ -195,16 +120,15 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         ui::click(window, IDC_REMOVE);
         listHolds(list, 0);
         extentAfterAll = extent();
-        // A run that did not finish: "Elimina Allegato" empties the whole form.
-        selections.push_back("\"A.txt\" \"B.txt\" \"C.doc\" \"D.pdf\"");
+        // While a run is under way the commands wait: "Elimina Allegato" too.
+        picker.add(sources_, "A.txt");
         ui::click(window, IDC_ATTACH);
-        listHolds(list, 4);
-        ui::type(GetDlgItem(window, IDC_REPLY_TO), "mario.rossi@example.it");
+        listHolds(list, 1);
+        SendMessageA(list, LB_SETSEL, TRUE, -1);
         dialog.attachments().runPending = 1;
-        ui::click(window, IDC_REMOVE);
-        resetAfterUnfinishedRun = ui::waitFor("the whole form to be emptied", [&] {
-            return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0 && ui::text(GetDlgItem(window, IDC_REPLY_TO)).empty();
-        });
+        ui::clickAndWait(window, IDC_REMOVE);
+        waitedForTheRun = SendMessageA(list, LB_GETCOUNT, 0, 0) == 1 && dialog.attachments().files.size() == 1;
+        dialog.attachments().runPending = 0;
         // Minimised, the window shows its icon; restored, the form again.
         PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         minimised = ui::waitFor("the main window to be minimised", [&] { return IsIconic(window) != FALSE; });
@@ -227,9 +151,7 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
     EXPECT_EQ(extentAfterSome, extentAfterFirst) << "removing some entries keeps the width";
     EXPECT_EQ(extentAfterLong, widest - 25);
     EXPECT_EQ(extentAfterAll, dialog.initialExtent());
-    EXPECT_TRUE(resetAfterUnfinishedRun);
-    EXPECT_TRUE(dialog.attachments().files.empty());
-    EXPECT_EQ(dialog.attachments().runPending, 0);
+    EXPECT_TRUE(waitedForTheRun);
     EXPECT_TRUE(infoShown);
     EXPECT_TRUE(minimised);
 }
@@ -277,12 +199,18 @@ TEST_F(SigningProgram, EachFailureOfARunGivesItsMessagesAndSendsNothing) {
         AttachmentSet set;
         for (const char* name : row.files) set.files.push_back(source(name));
         SendWorkflow workflow;
-        set.runPending = 1;
-        EXPECT_EQ(workflow.signAndSend(set, "", ""), row.mailed ? 0 : 1);
-        if (row.files.size() == 5) {  // two signed copies before the failure, gone after the clean-up
-            EXPECT_EQ(set.signedFiles, (std::vector<std::string>{signedCopyPath(source("A.txt")), signedCopyPath(source("B.txt"))}));
+        {
+            SigningRun run(set, workflow);
+            ASSERT_EQ(run.prepare("", ""), "");
+            EXPECT_EQ(run.execute(), row.mailed ? RUN_DONE : RUN_ENDED);
+            if (row.files.size() == 5) {  // two signed copies before the failure, gone with the run
+                EXPECT_EQ(set.signedFiles, (std::vector<std::string>(run.signedCopies().begin(),
+                                                                     run.signedCopies().begin() + 2)));
+            }
         }
-        workflow.deleteTempFiles(set);
+        EXPECT_EQ(set.files.size(), row.files.size()) << "the form's files stay the form's";
+        EXPECT_EQ(set.runPending, 0);
+        EXPECT_EQ(pinSlot().text[0] + pinSlot().length, 0) << "the PIN is wiped";
         std::vector<Box> expected;
         for (const std::string& text : row.boxes) expected.push_back({nullptr, text, "Quillet", MB_OK});
         if (!row.answers.empty()) expected[0].style = expected[1].style = MB_RETRYCANCEL;
@@ -309,13 +237,18 @@ TEST_F(SigningProgram, EachFailureOfARunGivesItsMessagesAndSendsNothing) {
 TEST_F(SigningProgram, TheMessageTextIsTheFirstFileOfTheRun) {
     card_.insert("cie140");
     PinAnswerer pin("12345678");
-    const std::string textFile = temporaryFolder() + "\\testoMail.txt";
-    CreateDirectoryA(textFile.c_str(), nullptr);  // in the way of the file
     AttachmentSet set;
     set.files.push_back(source("A.txt"));
     SendWorkflow workflow;
-    workflow.run(set, "Buongiorno", "");
-    RemoveDirectoryA(textFile.c_str());
+    std::string textFile;
+    {
+        SigningRun run(set, workflow);
+        ASSERT_EQ(run.prepare("Buongiorno", ""), "");
+        textFile = run.sources()[0];
+        CreateDirectoryA(textFile.c_str(), nullptr);  // in the way of the file
+        EXPECT_EQ(run.execute(), RUN_ENDED);
+        RemoveDirectoryA(textFile.c_str());
+    }
     std::vector<Box> shown = boxes_.boxes();
     for (Box& box : shown) box.owner = nullptr;
     const std::vector<Box> expected = {{nullptr, "errore sull' apertura del file temporaneo\n " + textFile, "Quillet", MB_OK},
@@ -324,26 +257,44 @@ TEST_F(SigningProgram, TheMessageTextIsTheFirstFileOfTheRun) {
     EXPECT_TRUE(sentAttachments().empty());
 
     boxes_.clear();
-    workflow.run(set, "Buongiorno", "");  // the set was emptied: the text alone
+    set.files.clear();  // the text alone
+    {
+        SigningRun run(set, workflow);
+        ASSERT_EQ(run.prepare("Buongiorno", ""), "");
+        EXPECT_EQ(run.execute(), RUN_DONE);
+    }
     EXPECT_TRUE(boxes_.boxes().empty());
     EXPECT_EQ(sentAttachments(), (std::vector<std::vector<std::string>>{{"testoMail.txt.p7m"}}));
     EXPECT_TRUE(runLeftovers().empty());
-    EXPECT_EQ(set.runPending, 0);
 }
 
-// What the run cannot hold is refused before anything is signed or sent.
+// What the run cannot hold is refused before anything is signed or sent, and
+// the refused run leaves nothing.
 TEST_F(SigningProgram, RefusesTextsAndPathsTooLongBeforeTheRun) {
     SendWorkflow workflow;
     AttachmentSet set;
     set.files.push_back(source("A.txt"));
-    EXPECT_EQ(workflow.checkLimits(set, std::string(32767, 't'), std::string(255, 'r')), "");
-    EXPECT_NE(workflow.checkLimits(set, std::string(32768, 't'), ""), "");
-    EXPECT_NE(workflow.checkLimits(set, "", std::string(256, 'r')), "");
-    const std::string longName = std::string(255 - temporaryFolder().size() - 5, 'n');  // "\" + name + ".p7m"
+    auto refusal = [&](const std::string& text, const std::string& replyTo) {
+        SigningRun run(set, workflow);
+        return run.prepare(text, replyTo);
+    };
+    EXPECT_EQ(refusal(std::string(32767, 't'), std::string(255, 'r')), "");
+    EXPECT_NE(refusal(std::string(32768, 't'), ""), "");
+    EXPECT_NE(refusal("", std::string(256, 'r')), "");
+    std::string folder;
+    {
+        SigningRun run(set, workflow);
+        ASSERT_EQ(run.prepare("", ""), "");
+        folder = run.folder();
+    }
+    // The copy: the run's folder, "\1\", the name and ".p7m".
+    const std::string longName = std::string(255 - folder.size() - 3 - 4, 'n');
     set.files.push_back("C:\\" + longName);
-    EXPECT_EQ(workflow.checkLimits(set, "", ""), "");
+    EXPECT_EQ(refusal("", ""), "");
     set.files.push_back("C:\\" + longName + "x");
-    EXPECT_NE(workflow.checkLimits(set, "", "").find(longName + "x"), std::string::npos);
+    EXPECT_NE(refusal("", "").find(longName + "x"), std::string::npos);
+    EXPECT_TRUE(runLeftovers().empty());
+    EXPECT_EQ(set.runPending, 0);
 }
 
 }  // namespace

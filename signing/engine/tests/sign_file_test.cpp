@@ -1,5 +1,4 @@
-// fnSignFile on the simulated cards, with the real PIN prompt answered from a
-// helper thread as a person would.
+// fnSignFile on the simulated cards, with the PIN from the test's own source.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,14 +8,11 @@
 #include <iterator>
 
 #include "message_box_recorder.h"
-#include "pin_answerer.h"
-#include "pin_prompt.h"
-#include "resource.h"
+#include "scripted_pin.h"
 #include "result_codes.h"
 #include "sign_file.h"
 #include "signing_log.h"
 #include "simulated_card.h"
-#include "ui_driver.h"
 
 namespace {
 
@@ -57,9 +53,9 @@ protected:
 
 TEST_F(SignFile, BatchOnACieOfTheMunicipalityAsksThePinOnce) {
     card_.insert("cie140");
-    PinAnswerer answerer("12345678");
+    ScriptedPin answerer("12345678");
     for (int i = 0; i < 3; ++i) ASSERT_EQ(sign(i), 0) << "file " << i;
-    EXPECT_EQ(answerer.driven(), 1);
+    EXPECT_EQ(answerer.asked(), 1);
     EXPECT_TRUE(boxes_.boxes().empty());
     // Two passes per file, each with its own PIN check and card signature.
     EXPECT_EQ(card_.count("CIE_VerifyPIN"), 6);
@@ -136,9 +132,9 @@ TEST_F(SignFile, EachFailureGivesItsResultAndBoxAndWritesNothing) {
         int32_t result;
         int prompts;
         {
-            PinAnswerer answerer(row.pin ? row.pin : "", row.pin == CANCEL);
+            ScriptedPin answerer(row.pin ? row.pin : "", row.pin == CANCEL);
             result = sign(0);
-            prompts = answerer.driven();
+            prompts = answerer.asked();
         }
         if (row.result == ENCODER_CODE) {
             EXPECT_TRUE(result != 0 && result != SIGN_ERR_GENERIC && result != SIGN_ERR_BUFFER_SMALL) << result;
@@ -161,9 +157,9 @@ TEST_F(SignFile, EachFailureGivesItsResultAndBoxAndWritesNothing) {
 
 TEST_F(SignFile, OtherCardIsLoggedAndSignedThroughItsModule) {
     card_.insert("card144");
-    PinAnswerer answerer("1234");
+    ScriptedPin answerer("1234");
     ASSERT_EQ(sign(0), 0);
-    EXPECT_EQ(answerer.driven(), 1);
+    EXPECT_EQ(answerer.asked(), 1);
     EXPECT_TRUE(signedFileExists(0));
     // Two lines: "non una cie", then the card's ATR (text mode: CR LF).
     EXPECT_EQ(log(),

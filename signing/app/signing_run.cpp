@@ -1,0 +1,155 @@
+#include "signing_run.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "dialog.h"
+#include "message_box.h"
+#include "pin_source.h"
+#include "progress_dialogs.h"
+#include "temp_paths.h"
+
+namespace {
+
+const char CANCELLED[] = "L'operazione di firma \xE8 stata annullata, la sessione verr\xE0 terminata";
+const char TEXT_FILE_NAME[] = "testoMail.txt";
+
+// The progress window redrawn at once: no messages are processed while a
+// file is signed.
+void repaint(const CProgressDlg& progress) {
+    RedrawWindow(progress.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool samePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+// A new folder of this process's own in the temporary directory: a name that
+// no earlier run, of this program or another, has taken. Empty when none can
+// be made.
+std::string makeRunFolder() {
+    for (unsigned attempt = 1; attempt <= 1000; ++attempt) {
+        char name[64];
+        std::snprintf(name, sizeof name, "\\quillet-%lu-%u", GetCurrentProcessId(), attempt);
+        char path[TEMP_DIR_CAPACITY];
+        if (!tempPathFor(name, path, sizeof path)) return "";
+        std::string folder = path;  // before the folder exists: once it does, nothing may fail
+        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return "";
+    }
+    return "";
+}
+
+}  // namespace
+
+SigningRun::SigningRun(AttachmentSet& set, SendWorkflow& workflow) : set_(set), workflow_(workflow) {
+    set_.runPending = 1;
+}
+
+SigningRun::~SigningRun() {
+    removeFiles();
+    set_.signedFiles.clear();
+    set_.runFolder.clear();
+    set_.runPending = 0;
+    wipePin();
+}
+
+std::string SigningRun::prepare(const std::string& messageText, const std::string& replyTo) {
+    if (messageText.size() > MAX_MESSAGE_TEXT) {
+        return "Il testo del messaggio \xE8 troppo lungo: sono ammessi al massimo 32767 caratteri.\r\n"
+               "Accorciare il testo e ripetere l'operazione.";
+    }
+    if (replyTo.size() > MAX_REPLY_TO) {
+        return "L'indirizzo alternativo per le risposte \xE8 troppo lungo: sono ammessi al massimo 255 caratteri.";
+    }
+    messageText_ = messageText;
+    replyTo_ = replyTo;
+    folder_ = makeRunFolder();
+    if (folder_.empty()) {
+        return "Non \xE8 stato possibile creare una cartella per i file firmati nella cartella temporanea.";
+    }
+    replyToFile_ = folder_ + "\\" + REPLY_TO_FILE_NAME;
+    sources_.clear();
+    if (!messageText.empty()) {
+        textFile_ = folder_ + "\\" + TEXT_FILE_NAME;
+        sources_.push_back(textFile_);
+    }
+    sources_.insert(sources_.end(), set_.files.begin(), set_.files.end());
+
+    subfolders_.reserve(sources_.size());
+    copies_.reserve(sources_.size());
+    for (size_t i = 0; i < sources_.size(); ++i) {
+        const std::string& source = sources_[i];
+        subfolders_.push_back(folder_ + "\\" + std::to_string(i + 1));
+        std::string copy = subfolders_[i] + "\\" + baseNameOf(source);
+        if (!isSignedFileName(source.c_str())) copy += ".p7m";
+        if (copy.size() > MAX_SIGNED_PATH) {
+            return "Il percorso del file firmato nella cartella temporanea supererebbe i 255 caratteri:\r\n" +
+                   baseNameOf(source) + "\r\nRinominare il file o scegliere una cartella temporanea pi\xF9 breve.";
+        }
+        copies_.push_back(copy);
+    }
+    // By the folder's making no copy can meet a file; checked all the same,
+    // since a copy is written over and deleted afterwards.
+    for (size_t i = 0; i < copies_.size(); ++i) {
+        bool meets = exists(copies_[i]);
+        for (const std::string& source : sources_) meets = meets || samePath(copies_[i], source);
+        if (meets || !CreateDirectoryA(subfolders_[i].c_str(), nullptr)) {
+            return "Il file firmato non pu\xF2 essere scritto senza toccare un altro file:\r\n" + copies_[i];
+        }
+    }
+    return "";
+}
+
+int SigningRun::execute() {
+    const WaitCursor busy;
+    workflow_.startRun();
+    if (!textFile_.empty()) {  // a text that cannot be written fails as its file's signing
+        writeTempFile(textFile_.c_str(), reinterpret_cast<const uint8_t*>(messageText_.data()), messageText_.size());
+    }
+    if (sources_.empty()) return RUN_DONE;
+    set_.signedFiles.clear();
+    set_.runFolder = folder_;
+    {
+        CProgressDlg progress;
+        progress.createModeless(nullptr);
+        progress.show();
+        progress.centre();
+        progress.setRange(static_cast<int>(sources_.size()));
+        for (size_t i = 0; i < sources_.size(); ++i) {
+            int step;
+            do {
+                repaint(progress);
+                step = workflow_.signOneFile(sources_[i], copies_[i], static_cast<int>(i));
+            } while (step == STEP_RETRY);
+            repaint(progress);
+            if (step != STEP_DONE) {
+                progress.destroy();
+                showProgramMessage(CANCELLED);
+                return RUN_ENDED;
+            }
+            progress.step();
+            progress.addSigned(sources_[i]);
+            set_.signedFiles.push_back(copies_[i]);
+        }
+    }
+    CMailWaitDlg wait;
+    wait.createModeless(nullptr);
+    wait.show();
+    wait.centre();
+    const int mail = workflow_.sendMail(set_, messageText_, replyTo_);
+    wait.destroy();
+    return mail == MAIL_DONE ? RUN_DONE : mail == MAIL_NOT_SENT ? RUN_MAIL_NOT_SENT : RUN_ENDED;
+}
+
+// Every file the run may have made, a half-written one included, then its
+// folders; what is not there is passed over. Every path was worked out
+// before: nothing here can fail for want of memory.
+void SigningRun::removeFiles() noexcept {
+    for (const std::string& copy : copies_) DeleteFileA(copy.c_str());
+    if (!textFile_.empty()) DeleteFileA(textFile_.c_str());
+    if (!replyToFile_.empty()) DeleteFileA(replyToFile_.c_str());
+    for (const std::string& subfolder : subfolders_) RemoveDirectoryA(subfolder.c_str());
+    if (!folder_.empty()) RemoveDirectoryA(folder_.c_str());
+}
