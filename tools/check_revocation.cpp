@@ -45,8 +45,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--cache-file") == 0) {  // where the list of an address is cached
         CrlUrl url;
         if (!parseCrlUrl(argv[2], &url)) return 1;
-        const std::string name = CrlCacheName(url.objectPart);
-        std::printf("%s\n", name.empty() ? "" : crlCachePath(name).c_str());
+        std::printf("%s\n", crlCachePath(url).c_str());
         return 0;
     }
     for (int i = 1; i < argc; ++i) {

@@ -6,9 +6,13 @@
 #include <winldap.h>
 #include <winber.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "crl_rules.h"
 
@@ -82,15 +86,15 @@ std::string GetCrlUrl(const uint8_t* certificate, size_t length) {
     return text;
 }
 
-std::string crlCachePath(const std::string& cacheName) {
+std::string crlCachePath(const CrlUrl& url) {
     char folder[2048];
     const DWORD length = GetTempPathA(sizeof folder, folder);
     if (length == 0 || length >= sizeof folder) return "";
-    return std::string(folder) + cacheName + ".crl";
+    return std::string(folder) + CRL_CACHE_FOLDER + "\\" + CrlCacheName(url) + ".crl";
 }
 
-int ReadCachedCrl(const std::string& cacheName, std::vector<uint8_t>* crl) {
-    const std::string path = crlCachePath(cacheName);
+int ReadCachedCrl(const CrlUrl& url, std::vector<uint8_t>* crl) {
+    const std::string path = crlCachePath(url);
     if (path.empty()) return 0;
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return 0;
@@ -103,32 +107,71 @@ int ReadCachedCrl(const std::string& cacheName, std::vector<uint8_t>* crl) {
     return 1;
 }
 
-int WriteCachedCrl(const CrlBlob& crl, const std::string& cacheName) {
-    const std::string path = crlCachePath(cacheName);
+int WriteCachedCrl(const AcceptedCrl& crl, const CrlUrl& url) {
+    const std::string path = crlCachePath(url);
     if (path.empty()) return 0;
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    // The folder is made when first needed; a file in its place is no folder.
+    const std::string folder = path.substr(0, path.rfind('\\'));
+    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+
+    const std::string aside = path + ".new";
+    const CrlBlob blob = crl.blob();
+    std::unique_ptr<FILE, FileCloser> file(std::fopen(aside.c_str(), "wb"));
     if (!file) return 0;
-    const bool written = std::fwrite(crl.pbData, 1, crl.cbData, file.get()) == crl.cbData;
-    return std::fclose(file.release()) == 0 && written ? 1 : 0;
+    const bool written = std::fwrite(blob.pbData, 1, blob.cbData, file.get()) == blob.cbData;
+    if (std::fclose(file.release()) != 0 || !written ||
+        !MoveFileExA(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(aside.c_str());
+        return 0;
+    }
+    return 1;
 }
 
 int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl) {
+    crl->clear();
     std::unique_ptr<void, InternetCloser> internet(
         InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) return CRLCHECK_NETWORK;
+    // Each step of a download that is left running ends too, in time.
+    DWORD milliseconds = CRL_RETRIEVAL_SECONDS * 1000;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        InternetSetOptionA(internet.get(), option, &milliseconds, sizeof milliseconds);
+    }
+    // A fresh copy every time, without cookies, and no logon to a host that a
+    // certificate named.
+    const DWORD flags = INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                        INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
+                        INTERNET_FLAG_NO_UI;
     std::unique_ptr<void, InternetCloser> request(
-        InternetOpenUrlA(internet.get(), url.c_str(), nullptr, 0, INTERNET_FLAG_RAW_DATA, 0));
+        InternetOpenUrlA(internet.get(), url.c_str(), nullptr, 0, flags, 0));
     if (!request) return CRLCHECK_NETWORK;
+    DWORD status = 0, size = sizeof status;
+    if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        status != 200) {
+        return CRLCHECK_DOWNLOAD;  // a page that says why there is no list is no list
+    }
+    DWORD announced = 0;
+    size = sizeof announced;
+    const bool lengthKnown = HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+                                            &announced, &size, nullptr) != FALSE;
+    if (lengthKnown && announced > MAX_CRL_SIZE) return CRLCHECK_NETWORK;
+
     // The body is read once, into a buffer that grows as it arrives.
-    crl->clear();
     BYTE piece[1024];
-    DWORD read = 0;
-    while (InternetReadFile(request.get(), piece, sizeof piece, &read) && read > 0) {
-        if (crl->size() + read > MAX_CRL_SIZE) {
+    for (;;) {
+        DWORD read = 0;
+        if (!InternetReadFile(request.get(), piece, sizeof piece, &read) || crl->size() + read > MAX_CRL_SIZE) {
             crl->clear();
             return CRLCHECK_NETWORK;
         }
+        if (read == 0) break;
         crl->insert(crl->end(), piece, piece + read);
+    }
+    if (lengthKnown && crl->size() != announced) {  // the connection ended early
+        crl->clear();
+        return CRLCHECK_NETWORK;
     }
     return 0;
 }
@@ -177,4 +220,37 @@ int32_t DownloadCrlLdap(const std::string& host, const std::string& objectPart, 
                     reinterpret_cast<const uint8_t*>(first->bv_val) + first->bv_len);
     }
     return 0;
+}
+
+int32_t DownloadCrl(const std::string& address, const CrlUrl& url, unsigned seconds, std::vector<uint8_t>* crl) {
+    crl->clear();
+    // What the download thread and the check share; the last one to let go frees it.
+    struct Download {
+        std::mutex lock;
+        std::condition_variable ended;
+        bool finished = false;
+        int32_t code = CRLCHECK_NETWORK;
+        std::vector<uint8_t> bytes;
+    };
+    const auto download = std::make_shared<Download>();
+    std::thread([download, address, url] {
+        std::vector<uint8_t> bytes;
+        int32_t code;
+        try {
+            code = url.http ? DownloadCrlHttp(address, &bytes) : DownloadCrlLdap(url.host, url.objectPart, &bytes);
+        } catch (...) {
+            code = CRLCHECK_EXCEPTION;
+        }
+        const std::lock_guard<std::mutex> hold(download->lock);
+        download->code = code;
+        download->bytes.swap(bytes);
+        download->finished = true;
+        download->ended.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> hold(download->lock);
+    if (!download->ended.wait_for(hold, std::chrono::seconds(seconds), [&] { return download->finished; })) {
+        return CRLCHECK_NETWORK;
+    }
+    crl->swap(download->bytes);
+    return download->code;
 }

@@ -1,22 +1,15 @@
 // Getting a signer's certificate revocation list: the address the certificate
-// carries, the copy kept in the user's temporary folder, and a fresh one by
-// HTTP (wininet) or LDAP (wldap32). Failures are the CRLCHECK_* codes.
+// carries, the copy kept in a folder of the program's own under the user's
+// temporary folder, and a fresh one by HTTP (wininet) or LDAP (wldap32).
+// Failures are the CRLCHECK_* codes.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// A CRL's encoded bytes as the check reads them: length, then pointer (the
-// shape of an LDAP binary value).
-struct CrlBlob {
-    uint32_t cbData = 0;
-    const uint8_t* pbData = nullptr;
-};
-
-inline CrlBlob blobOf(const std::vector<uint8_t>& bytes) {
-    return {static_cast<uint32_t>(bytes.size()), bytes.data()};
-}
+#include "crl_acceptance.h"
+#include "crl_rules.h"
 
 // Downloads larger than this fail as CRLCHECK_NETWORK: real lists are far smaller.
 constexpr size_t MAX_CRL_SIZE = 64u << 20;
@@ -26,16 +19,21 @@ constexpr size_t MAX_CRL_SIZE = 64u << 20;
 // point is not named by a URL).
 std::string GetCrlUrl(const uint8_t* certificate, size_t length);
 
-// The cache file of a cache name: "<temporary folder><name>.crl"; empty when
-// the platform gives no temporary folder.
-std::string crlCachePath(const std::string& cacheName);
+// The folder of the cached lists, in the temporary folder.
+constexpr char CRL_CACHE_FOLDER[] = "quillcheck-crl";
+
+// The cache file of an address: "<temporary folder>quillcheck-crl\<CrlCacheName>.crl";
+// empty when the platform gives no temporary folder.
+std::string crlCachePath(const CrlUrl& url);
 
 // 1 with the cached copy in `crl`, 0 when there is none (or it cannot be read,
-// or is larger than MAX_CRL_SIZE).
-int ReadCachedCrl(const std::string& cacheName, std::vector<uint8_t>* crl);
+// or is larger than MAX_CRL_SIZE). What it holds is to be believed only after
+// acceptCrl.
+int ReadCachedCrl(const CrlUrl& url, std::vector<uint8_t>* crl);
 
-// 1 when the copy was written, 0 otherwise.
-int WriteCachedCrl(const CrlBlob& crl, const std::string& cacheName);
+// Keeps a list that passed the gate as the copy of its address, in place of
+// the one before (written aside, then moved over it); 1 when it was kept.
+int WriteCachedCrl(const AcceptedCrl& crl, const CrlUrl& url);
 
 // 0 with the body of `url` in `crl` (read once), or CRLCHECK_NETWORK.
 int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl);
@@ -45,3 +43,9 @@ int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl);
 // CRLCHECK_AUTH, CRLCHECK_DOWNLOAD.
 // The server is asked on port 389 whatever the address says.
 int32_t DownloadCrlLdap(const std::string& host, const std::string& objectPart, std::vector<uint8_t>* crl);
+
+// The list of `address` (parsed as `url`) by HTTP or LDAP, as the two above,
+// within `seconds` for the whole of it: after that, CRLCHECK_NETWORK. A
+// download still running then is left to end by itself; it holds only its
+// own copies.
+int32_t DownloadCrl(const std::string& address, const CrlUrl& url, unsigned seconds, std::vector<uint8_t>* crl);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ber.h"
+
 namespace {
 
 int hexValue(char c) {
@@ -31,13 +33,23 @@ void removeAll(std::string& text, const char* piece) {
     for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at)) text.erase(at, length);
 }
 
-// A name that the cache file may carry: no folder, drive or wildcard, and not
-// only dots.
-bool plainFileName(const std::string& name) {
-    if (name.find_first_not_of('.') == std::string::npos) return false;
-    for (unsigned char c : name) {
-        if (c < 0x20 || std::strchr("\\:*?\"<>|", c) != nullptr) return false;
+// FNV-1a, 32 bits: enough to keep apart the few addresses one user meets.
+uint32_t nameDigest(const std::string& text) {
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : text) hash = (hash ^ c) * 16777619u;
+    return hash;
+}
+
+// The content of a DER INTEGER without its leading zero octets; false when
+// the bytes are no INTEGER or it is negative.
+bool unsignedContent(const uint8_t* der, size_t length, ber::Span* content) {
+    ber::Element integer;
+    if (der == nullptr || !ber::read({der, length}, &integer) || integer.tag != ber::INTEGER ||
+        integer.whole.size != length || integer.content.empty() || (integer.content.data[0] & 0x80)) {
+        return false;
     }
+    *content = integer.content;
+    while (content->size > 1 && content->data[0] == 0) ++content->data, --content->size;
     return true;
 }
 
@@ -73,13 +85,42 @@ bool parseCrlUrl(const std::string& address, CrlUrl* url) {
     return true;
 }
 
-std::string CrlCacheName(const std::string& objectPart) {
-    std::string name = objectPart;
-    removeAll(name, "/");
-    removeAll(name, "cn=");
-    const size_t comma = name.find(',');
-    if (comma != std::string::npos) name.erase(comma);
-    return plainFileName(name) ? name : "";
+std::string CrlCacheName(const CrlUrl& url) {
+    constexpr size_t READABLE_PART = 96;
+    const std::string address = url.host + url.objectPart;
+    std::string name = url.http ? "http-" : "ldap-";
+    for (size_t i = 0; i < address.size() && i < READABLE_PART; ++i) {
+        const unsigned char c = static_cast<unsigned char>(address[i]);
+        const bool kept = (c < 0x80 && std::isalnum(c)) || c == '.' || c == '-';
+        name += kept ? static_cast<char>(c) : '_';
+    }
+    char digest[16];
+    std::snprintf(digest, sizeof digest, "-%08x", static_cast<unsigned>(nameDigest(name.substr(0, 5) + address)));
+    return name + digest;
+}
+
+int crlNumberOrder(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength) {
+    ber::Span x, y;
+    if (!unsignedContent(a, aLength, &x) || !unsignedContent(b, bLength, &y)) return -2;
+    if (x.size != y.size) return x.size < y.size ? -1 : 1;
+    const int order = std::memcmp(x.data, y.data, x.size);
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
+}
+
+bool issuingPointCoversAll(const uint8_t* der, size_t length) {
+    constexpr uint8_t DISTRIBUTION_POINT = 0xA0;  // [0]: where the list is published
+    constexpr uint8_t ONLY_USER_CERTS = 0x81;     // [1]: end entities, which signers are
+    ber::Element point;
+    if (der == nullptr || !ber::read({der, length}, &point) || point.tag != ber::SEQUENCE ||
+        point.whole.size != length) {
+        return false;
+    }
+    ber::Reader fields(point);
+    ber::Element field;
+    while (fields.next(&field)) {
+        if (field.tag != DISTRIBUTION_POINT && field.tag != ONLY_USER_CERTS) return false;
+    }
+    return !fields.failed();
 }
 
 std::string ldapSearchBase(const std::string& objectPart) {
@@ -109,7 +150,10 @@ int32_t revocationResultOf(int32_t verifyResult, bool fromCache) {
     case CRLVERIFY_GOOD: return CRLCHECK_VALID;
     case CRLVERIFY_REVOKED: return CRLCHECK_REVOKED;
     case CRLVERIFY_TIME: return CRLCHECK_EXPIRED;
-    case CRLVERIFY_FAILED: return fromCache ? 0 : CRLCHECK_INTERNAL;
+    case CRLVERIFY_FAILED:
+    case CRLVERIFY_UNSIGNED:
+    case CRLVERIFY_SCOPE:
+    case CRLVERIFY_ROLLBACK: return fromCache ? 0 : CRLCHECK_INTERNAL;
     default: return fromCache ? 0 : CRLCHECK_UNEXPECTED;
     }
 }

@@ -3,6 +3,7 @@
 // from it, which LDAP attribute holds the list, and the message the user reads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,12 +21,20 @@ constexpr int32_t CRLCHECK_EMPTY = -11;     // nothing was retrieved
 constexpr int32_t CRLCHECK_UNEXPECTED = -1000;
 constexpr int32_t CRLCHECK_EXCEPTION = static_cast<int32_t>(0x80000000u);
 
-// CheckCertificateAgainstCrl's results.
+// CheckCertificateAgainstCrl's results. The negative ones are lists that are
+// not believed.
 constexpr int32_t CRLVERIFY_GOOD = 0;
 constexpr int32_t CRLVERIFY_REVOKED = 1;
 constexpr int32_t CRLVERIFY_TIME = 2;       // now is outside the certificate's validity
 constexpr int32_t CRLVERIFY_FAILED = -1;    // unreadable, or not the issuer's list
+constexpr int32_t CRLVERIFY_UNSIGNED = -2;  // the issuer is unknown, or its key did not sign the list
+constexpr int32_t CRLVERIFY_SCOPE = -3;     // not a full list: delta, partial, or a critical extension not understood
+constexpr int32_t CRLVERIFY_ROLLBACK = -4;  // older than the copy accepted before
 constexpr int32_t CRLVERIFY_OUTDATED = -5;  // the list's next update is not later than now
+
+// How long a download may take, connection included; after it the check
+// reports the network failure.
+constexpr unsigned CRL_RETRIEVAL_SECONDS = 20;
 
 // A CRL address split as the dialog framework's URL splitter does it, with
 // %-escapes decoded and nothing encoded again. User name, password and port
@@ -40,11 +49,23 @@ struct CrlUrl {
 // is not a number. A "%" without two hex digits after it stays as it is.
 bool parseCrlUrl(const std::string& address, CrlUrl* url);
 
-// The cache file's name (without ".crl") from the object part: every "/" and
-// every "cn=" removed, then cut at the first ",". Empty: nothing is cached;
-// so for a name that is no plain file name (a "\\", ":", wildcard, control
-// character, or only dots), which would put the file elsewhere or nowhere.
-std::string CrlCacheName(const std::string& objectPart);
+// The cache file's name (without ".crl") for an address: "http-" or "ldap-",
+// then host and object part with every character but letters, digits, "." and
+// "-" written "_" (cut at 96 characters), then "-" and eight hex digits of a
+// digest of the whole address, which keeps apart what the cut or the "_" join.
+// Such a name is a plain file name, never a device's ("CON", "LPT1"...).
+std::string CrlCacheName(const CrlUrl& url);
+
+// The order of two CRL numbers given as their DER INTEGERs (tag, length,
+// content): -1, 0 or 1; -2 when either is no non-negative INTEGER.
+int crlNumberOrder(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength);
+
+// True when an issuing distribution point extension's value (DER) leaves the
+// list whole for a signer's certificate: it may name where the list is
+// published and limit it to end entities, nothing else (not to CA or
+// attribute certificates, not to some reasons, not indirect). False too when
+// the value cannot be read.
+bool issuingPointCoversAll(const uint8_t* der, size_t length);
 
 // The LDAP search base: the object part without "?certificaterevocationlist"
 // (written so; another spelling stays) and without its first character.

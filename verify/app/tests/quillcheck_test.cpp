@@ -376,8 +376,11 @@ TEST_F(ContentOpening, ThroughTheAssociationOrTheChooser) {
 TEST_F(VerifierWindow, RevocationButtonAsksTheServers) {
     if (std::getenv("QUILL_CRL_SERVERS") == nullptr) GTEST_SKIP() << "needs scripts/crl-servers";
     for (const char* card : {"cie140", "cie141"}) {
-        for (const char* object : {"/crl/ca140.crl", "/cn=CRL141,ou=CA,o=Valdora,c=IT?certificaterevocationlist"}) {
-            DeleteFileA(crlCachePath(CrlCacheName(object)).c_str());  // the answer comes from the server
+        for (const char* address : {"http://127.0.0.1:8089/crl/ca140.crl",
+                                    "ldap://127.0.0.1/cn=CRL141,ou=CA,o=Valdora,c=IT?certificaterevocationlist"}) {
+            CrlUrl url;
+            parseCrlUrl(address, &url);
+            DeleteFileA(crlCachePath(url).c_str());  // the answer comes from the server
         }
         boxes_.clear();
         int selectedAfter = 0;

@@ -1,8 +1,10 @@
 // The revocation check's platform-free rules: the address, the cache name,
-// the LDAP search base and attribute, the results and the messages.
+// the CRL number and scope, the LDAP search base and attribute, the messages.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "crl_rules.h"
 
@@ -33,24 +35,98 @@ TEST(CrlUrl, SplitsSchemeHostAndObjectPart) {
     }
 }
 
-TEST(CrlCacheName, FromTheObjectPartAndOnlyAPlainFileName) {
-    const struct { const char* object; const char* name; } rows[] = {
-        {"/cn=CRL7,ou=CA,c=IT?certificaterevocationlist", "CRL7"},
-        {"/pub/crl/ca.crl", "pubcrlca.crl"},
-        {"/crl/ca140.crl", "crlca140.crl"},
-        {"/CN=CRL7,ou=CA,c=IT", "CN=CRL7"},  // only "cn=" as written
-        {"/a/cn=b/cn=c", "abc"},
-        {"/c/n=CRL9", "CRL9"},  // the slashes go first
-        {"/", ""},
-        {"/,cn=CRL7", ""},
-        // Names that would leave the temporary folder, or are none.
-        {"/..\\..\\Windows\\win.ini", ""},
-        {"/C:evil", ""},
-        {"/..", ""},
-        {"/pub/ca.crl?x", ""},
-        {"/a\tb", ""},
+CrlUrl urlOf(const char* address) {
+    CrlUrl url;
+    EXPECT_TRUE(parseCrlUrl(address, &url)) << address;
+    return url;
+}
+
+// One name per address, a plain file name that no device takes, and readable.
+TEST(CrlCacheName, OnePlainNamePerAddress) {
+    const char* addresses[] = {
+        "http://127.0.0.1:8089/crl/ca140.crl",
+        "http://ca.example/crl/ca140.crl",  // another host, the same path
+        "ldap://ca.example/crl/ca140.crl",  // another service
+        "http://ca.example/crl/ca140_crl",  // what "_" stands for differs
+        "http://ca.example/crl/ca140?crl",
+        "http://ca.example/CRL/CA140.CRL",  // another case: another list
+        "ldap://h/cn=CRL7,ou=CA,c=IT?certificaterevocationlist",
+        "ldap://h/cn=CRL8,ou=CA,c=IT?certificaterevocationlist",
+        "http://con/", "http://lpt1/", "http://h/..", "http://h/..\\..\\Windows\\win.ini", "http://h/C:evil",
+        "http://h/a%09b%00c", "http://h/%E8%20%2A",
     };
-    for (const auto& row : rows) EXPECT_EQ(CrlCacheName(row.object), row.name) << row.object;
+    std::set<std::string> names;
+    for (const char* address : addresses) {
+        const std::string name = CrlCacheName(urlOf(address));
+        EXPECT_TRUE(names.insert(name).second) << address << " shares " << name;
+        EXPECT_TRUE(name.rfind("http-", 0) == 0 || name.rfind("ldap-", 0) == 0) << name;
+        EXPECT_EQ(name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-"),
+                  std::string::npos)
+            << name;
+        EXPECT_EQ(CrlCacheName(urlOf(address)), name) << "the same address, the same name";
+    }
+    EXPECT_EQ(CrlCacheName(urlOf("http://127.0.0.1:8089/crl/ca140.crl")).substr(0, 28), "http-127.0.0.1_crl_ca140.crl");
+    // Long addresses are cut, and still kept apart.
+    const std::string path(300, 'a');
+    const std::string a = CrlCacheName(urlOf(("http://h/" + path + "1").c_str()));
+    const std::string b = CrlCacheName(urlOf(("http://h/" + path + "2").c_str()));
+    EXPECT_LE(a.size(), 5u + 96u + 9u);
+    EXPECT_NE(a, b);
+}
+
+// Which list came later, by its number: values of any length, leading zeros
+// that change nothing, and what is no number.
+TEST(CrlNumber, OrderOfTwoNumbers) {
+    const std::vector<uint8_t> n4096 = {0x02, 0x02, 0x10, 0x00}, n4095 = {0x02, 0x02, 0x0F, 0xFF},
+                               n4096z = {0x02, 0x03, 0x00, 0x10, 0x00}, big = {0x02, 0x09, 0x01, 0, 0, 0, 0, 0, 0, 0, 0},
+                               n128 = {0x02, 0x02, 0x00, 0x80}, n127 = {0x02, 0x01, 0x7F},
+                               negative = {0x02, 0x01, 0x80}, text = {0x04, 0x01, 0x01}, cut = {0x02, 0x02, 0x10},
+                               empty = {0x02, 0x00};
+    auto order = [](const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+        return crlNumberOrder(a.data(), a.size(), b.data(), b.size());
+    };
+    EXPECT_EQ(order(n4095, n4096), -1);
+    EXPECT_EQ(order(n4096, n4095), 1);
+    EXPECT_EQ(order(n4096, n4096z), 0);
+    EXPECT_EQ(order(big, n4096), 1);
+    EXPECT_EQ(order(n127, n128), -1);
+    for (const auto* broken : {&negative, &text, &cut, &empty}) {
+        EXPECT_EQ(order(*broken, n4096), -2);
+        EXPECT_EQ(order(n4096, *broken), -2);
+    }
+    EXPECT_EQ(crlNumberOrder(nullptr, 0, n4096.data(), n4096.size()), -2);
+}
+
+// An issuing distribution point leaves a list whole only when it names where
+// the list lives and keeps it to end entities.
+TEST(CrlIssuingPoint, OnlyTheNameAndEndEntitiesLeaveTheListWhole) {
+    const std::vector<uint8_t> name = {0xA0, 0x07, 0xA0, 0x05, 0x86, 0x03, 'h', '/', 'c'};
+    auto point = [&](std::vector<uint8_t> fields) {
+        std::vector<uint8_t> der = {0x30, static_cast<uint8_t>(fields.size())};
+        der.insert(der.end(), fields.begin(), fields.end());
+        return der;
+    };
+    auto with = [&](std::vector<uint8_t> field) {
+        std::vector<uint8_t> fields = name;
+        fields.insert(fields.end(), field.begin(), field.end());
+        return point(fields);
+    };
+    auto covers = [](const std::vector<uint8_t>& der) { return issuingPointCoversAll(der.data(), der.size()); };
+    EXPECT_TRUE(covers(point({})));
+    EXPECT_TRUE(covers(point(name)));
+    EXPECT_TRUE(covers(with({0x81, 0x01, 0xFF})));             // only end entities
+    EXPECT_FALSE(covers(with({0x82, 0x01, 0xFF})));            // only CA certificates
+    EXPECT_FALSE(covers(with({0x83, 0x02, 0x06, 0x40})));      // only some reasons
+    EXPECT_FALSE(covers(with({0x84, 0x01, 0xFF})));            // indirect
+    EXPECT_FALSE(covers(with({0x85, 0x01, 0xFF})));            // only attribute certificates
+    EXPECT_FALSE(covers(with({0x86, 0x00})));                  // a field not known
+    std::vector<uint8_t> cut = with({0x81, 0x01, 0xFF});
+    cut.pop_back();
+    EXPECT_FALSE(covers(cut));
+    std::vector<uint8_t> trailing = point(name);
+    trailing.push_back(0x00);
+    EXPECT_FALSE(covers(trailing));
+    EXPECT_FALSE(issuingPointCoversAll(nullptr, 0));
 }
 
 TEST(CrlLdap, SearchBaseAndAttributeNames) {
@@ -69,22 +145,6 @@ TEST(CrlLdap, SearchBaseAndAttributeNames) {
         EXPECT_FALSE(isCrlAttributeName(name)) << name;
     }
     EXPECT_FALSE(isCrlAttributeName(nullptr));
-}
-
-// A cached list that does not settle the question sends the check on to a
-// download; a downloaded one that does not is a failure of its own.
-TEST(CrlResults, FromTheCheckOfACachedOrDownloadedList) {
-    const struct { int32_t verify; int32_t cached; int32_t downloaded; } rows[] = {
-        {CRLVERIFY_GOOD, CRLCHECK_VALID, CRLCHECK_VALID},
-        {CRLVERIFY_REVOKED, CRLCHECK_REVOKED, CRLCHECK_REVOKED},
-        {CRLVERIFY_TIME, CRLCHECK_EXPIRED, CRLCHECK_EXPIRED},
-        {CRLVERIFY_FAILED, 0, CRLCHECK_INTERNAL},
-        {CRLVERIFY_OUTDATED, 0, CRLCHECK_UNEXPECTED},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(revocationResultOf(row.verify, true), row.cached) << row.verify;
-        EXPECT_EQ(revocationResultOf(row.verify, false), row.downloaded) << row.verify;
-    }
 }
 
 TEST(CrlResults, MessagesForEveryCode) {
