@@ -44,6 +44,19 @@ bool tempPathFor(const char* path, char* out, size_t outSize) {
     return fits;
 }
 
+std::string makeOwnTempFolder(const char* prefix) {
+    for (unsigned attempt = 1; attempt <= 1000; ++attempt) {
+        char name[128];
+        std::snprintf(name, sizeof name, "\\%s-%lu-%u", prefix, GetCurrentProcessId(), attempt);
+        char path[TEMP_DIR_CAPACITY];
+        if (!tempPathFor(name, path, sizeof path)) return "";
+        std::string folder = path;  // before the folder exists: once it does, nothing may fail
+        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return "";
+    }
+    return "";
+}
+
 int writeTempFile(const char* path, const uint8_t* data, size_t length) {
     FileWriter writer(path);
     if (!writer.isOpen()) {

@@ -27,6 +27,12 @@ int resolveLongPath(const char* dir, char* out, size_t outSize);
 // 0. False, with `out` empty, when the result does not fit `out`.
 bool tempPathFor(const char* path, char* out, size_t outSize);
 
+// A new folder of this process's own in the temporary directory,
+// "<prefix>-<process id>-<n>": a name that no earlier run, of this program or
+// another, has taken, so nothing in it can meet another's file. Empty when
+// none can be made.
+std::string makeOwnTempFolder(const char* prefix);
+
 // Creates (or truncates) `path` and writes the block. Returns 1 when it was
 // written whole; else shows the open or the write message and returns 0 (an
 // empty block counts as not written).

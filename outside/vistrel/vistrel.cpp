@@ -55,6 +55,19 @@ std::string issuerCheckText(DWORD check) {
     }
 }
 
+// The size of the buffer that the library copies the subject's e-mail address
+// into: it copies the whole value and cannot be asked its length. No value of
+// the subject takes more than two bytes for each byte of its encoding (a
+// UTF-8 value is decoded to UTF-16), and the copy ends with a nul.
+size_t mailBufferSize(const unsigned char* certificate, unsigned long length) {
+    if (certificate == nullptr || length == 0) return 2;
+    PCCERT_CONTEXT context = CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, certificate, length);
+    if (context == nullptr) return 2;
+    const size_t size = 2 * static_cast<size_t>(context->pCertInfo->Subject.cbData) + 2;
+    CertFreeCertificateContext(context);
+    return size;
+}
+
 }  // namespace
 
 struct COrvikDlg::Field {
@@ -88,8 +101,8 @@ bool COrvikDlg::onInit() {
 
     std::vector<Field> fields;
     CertificateData data{};
-    char mail[512] = "";
-    data.pszMailAddress = mail;
+    std::vector<char> mail(mailBufferSize(certificate_, length_), '\0');
+    data.pszMailAddress = mail.data();
     // The texts are copied out of the record, so the library's bracket closes here.
     const bool opened = certificate_ != nullptr && length_ > 0 && AllocOrvikMem() == 0;
     const bool read = opened && GetCertificateDataFromBuffer(certificate_, length_, &data) == 0;
@@ -112,7 +125,7 @@ bool COrvikDlg::onInit() {
             {"Impronta SHA-1", text(data.pszThumbprint), text(data.pszThumbprint)},
             {"Verifica dell'emittente", issuerCheckText(data.dwIssuerCheck), issuerCheckText(data.dwIssuerCheck)},
         };
-        if (mail[0] != '\0') fields.push_back({"Indirizzo e-mail", mail, mail});
+        if (mail[0] != '\0') fields.push_back({"Indirizzo e-mail", mail.data(), mail.data()});
         for (int critical = 0; critical < 2; ++critical) {
             for (const ExtensionNode* e = critical ? data.pCriticalExtensions : data.pExtensions; e; e = e->pNext) {
                 const std::string value = withLineEnds(e->pszValue);

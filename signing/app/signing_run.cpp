@@ -25,22 +25,6 @@ bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 
 bool samePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
-// A new folder of this process's own in the temporary directory: a name that
-// no earlier run, of this program or another, has taken. Empty when none can
-// be made.
-std::string makeRunFolder() {
-    for (unsigned attempt = 1; attempt <= 1000; ++attempt) {
-        char name[64];
-        std::snprintf(name, sizeof name, "\\quillet-%lu-%u", GetCurrentProcessId(), attempt);
-        char path[TEMP_DIR_CAPACITY];
-        if (!tempPathFor(name, path, sizeof path)) return "";
-        std::string folder = path;  // before the folder exists: once it does, nothing may fail
-        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return "";
-    }
-    return "";
-}
-
 }  // namespace
 
 SigningRun::SigningRun(AttachmentSet& set, SendWorkflow& workflow) : set_(set), workflow_(workflow) {
@@ -65,7 +49,7 @@ std::string SigningRun::prepare(const std::string& messageText, const std::strin
     }
     messageText_ = messageText;
     replyTo_ = replyTo;
-    folder_ = makeRunFolder();
+    folder_ = makeOwnTempFolder("quillet");
     if (folder_.empty()) {
         return "Non \xE8 stato possibile creare una cartella per i file firmati nella cartella temporanea.";
     }

@@ -20,6 +20,24 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
+// The most of a zone mark that is copied: a few lines, but a page's address
+// in it may be long. A longer one is written as the bare mark of the
+// Internet zone, which is what matters.
+constexpr DWORD MAX_ZONE_MARK = 64 * 1024;
+const char INTERNET_ZONE_MARK[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+const char ZONE_STREAM[] = ":Zone.Identifier";
+
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+Handle openFile(const std::string& path, DWORD access, DWORD disposition) {
+    const HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
+    return Handle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
 void showCannotOpen(const std::string& path, INT_PTR result) {
     const std::string text =
         "Impossibile visualizzare il file.\n" + path + "\n errore " + std::to_string(result) + " sulla ShellExecute!";
@@ -28,19 +46,79 @@ void showCannotOpen(const std::string& path, INT_PTR result) {
 
 }  // namespace
 
+bool prepareWorkFolder(SignedFileRecord* record) {
+    const std::string folder = makeOwnTempFolder("quillcheck");
+    if (folder.empty()) return false;
+    record->workFolder = folder;
+    const std::string content = contentPathIn(folder, record->signedPath);
+    if (content.size() >= MAX_PATH * 4 || !CreateDirectoryA(contentFolderIn(folder).c_str(), nullptr)) return false;
+    record->contentPath = content;
+    return true;
+}
+
+void removeWorkFolder(const SignedFileRecord& record) {
+    if (!record.contentPath.empty()) {
+        DeleteFileA((record.contentPath + ZONE_STREAM).c_str());  // under Wine a file of its own
+        DeleteFileA(record.contentPath.c_str());
+    }
+    if (record.workFolder.empty()) return;
+    DeleteFileA(dumpPathIn(record.workFolder).c_str());
+    RemoveDirectoryA(contentFolderIn(record.workFolder).c_str());
+    RemoveDirectoryA(record.workFolder.c_str());
+}
+
+void copyZoneMark(const std::string& signedPath, const std::string& contentPath) {
+    const Handle from = openFile(signedPath + ZONE_STREAM, GENERIC_READ, OPEN_EXISTING);
+    if (!from) return;
+    std::vector<char> mark(MAX_ZONE_MARK + 1);
+    DWORD read = 0;
+    if (!ReadFile(from.get(), mark.data(), static_cast<DWORD>(mark.size()), &read, nullptr) || read == 0) return;
+    if (read > MAX_ZONE_MARK) {
+        mark.assign(INTERNET_ZONE_MARK, INTERNET_ZONE_MARK + sizeof INTERNET_ZONE_MARK - 1);
+        read = static_cast<DWORD>(mark.size());
+    }
+    const Handle to = openFile(contentPath + ZONE_STREAM, GENERIC_WRITE, CREATE_ALWAYS);
+    DWORD written = 0;
+    if (to) WriteFile(to.get(), mark.data(), read, &written, nullptr);
+}
+
+std::string systemProgramPath(const char* name) {
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder) return "";
+    return std::string(folder) + "\\" + name;
+}
+
+bool desktopWouldRun(const std::string& path) {
+    if (runsWhenOpened(path)) return true;
+    const std::string extension = extensionOf(path);
+    if (extension.empty()) return false;
+    // The platform's own list, where it has one (shlwapi's AssocIsDangerous).
+    using IsDangerous = BOOL(WINAPI*)(PCWSTR);
+    static const IsDangerous isDangerous = [] {
+        const HMODULE shlwapi = LoadLibraryA(systemProgramPath("shlwapi.dll").c_str());
+        const FARPROC entry = shlwapi ? GetProcAddress(shlwapi, "AssocIsDangerous") : nullptr;
+        return reinterpret_cast<IsDangerous>(reinterpret_cast<void (*)()>(entry));
+    }();
+    wchar_t wide[64];
+    return isDangerous != nullptr && MultiByteToWideChar(CP_ACP, 0, extension.c_str(), -1, wide, 64) > 0 &&
+           isDangerous(wide) != FALSE;
+}
+
 int FileTools::openWithAssociation(const std::string& path) {
     try {
         // A content that would run when opened (x.exe.p7m gives x.exe) goes
         // to the chooser: "Visualizza File" must never execute what was signed.
-        const INT_PTR opened = runsWhenOpened(path)
+        const INT_PTR opened = desktopWouldRun(path)
                                    ? SE_ERR_NOASSOC
                                    : reinterpret_cast<INT_PTR>(
                                          ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
         if (opened > 32) return 0;
         if (opened == SE_ERR_NOASSOC) {
             const std::string parameters = "shell32.dll,OpenAs_RunDLL " + path + " ";
+            const std::string chooserProgram = systemProgramPath("rundll32.exe");
             const INT_PTR chooser = reinterpret_cast<INT_PTR>(
-                ShellExecuteA(nullptr, "open", "RUNDLL32.EXE", parameters.c_str(), nullptr, SW_SHOWNORMAL));
+                ShellExecuteA(nullptr, "open", chooserProgram.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL));
             if (chooser <= 32) showCannotOpen(path, chooser);
         } else {
             showCannotOpen(path, opened);
@@ -53,12 +131,12 @@ int FileTools::openWithAssociation(const std::string& path) {
 }
 
 void FileTools::showSource(const SignedFileRecord& record) {
-    char dumpPath[MAX_PATH * 4];
-    if (!tempPathFor(HEX_DUMP_NAME, dumpPath, sizeof dumpPath)) return;
+    if (record.workFolder.empty()) return;
+    const std::string dumpPath = dumpPathIn(record.workFolder);
     std::vector<uint8_t> bytes;
     if (readFileBytes(record.signedPath, &bytes) != 0) return;
     writeHexDump(dumpPath, bytes.data(), bytes.size());
-    const std::string command = std::string("notepad.exe \"") + dumpPath + "\"";
+    const std::string command = "\"" + systemProgramPath("notepad.exe") + "\" \"" + dumpPath + "\"";
     switch (WinExec(command.c_str(), SW_SHOW)) {
     case 0: showProgramMessage("Sistema con risorse limitate"); break;
     case ERROR_FILE_NOT_FOUND: showProgramMessage("File npon trovato"); break;

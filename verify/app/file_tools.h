@@ -11,8 +11,29 @@
 
 #include "signed_file_record.h"
 
-// The source view's dump: the temporary directory's "file_hex.txt".
-constexpr char HEX_DUMP_NAME[] = "c:\\file_hex.txt";
+// A folder of the window's own in the temporary directory for what it shows
+// of `record`: sets record->workFolder and record->contentPath
+// (viewer_rules' places). False when it cannot be made, or the content's
+// path would not fit the program's buffers.
+bool prepareWorkFolder(SignedFileRecord* record);
+
+// "Esci": the content and the dump go, and the folders when nothing else is
+// in them.
+void removeWorkFolder(const SignedFileRecord& record);
+
+// The content carries the SignedFile's mark of the zone it came from (its
+// Zone.Identifier stream, when it has one), so that programs open it as they
+// would open the SignedFile: a document from the Internet in protected view.
+void copyZoneMark(const std::string& signedPath, const std::string& contentPath);
+
+// A program of the system folder by its full path, so that a program of the
+// same name in the current folder (the SignedFile's, when the desktop opened
+// it) is never the one that runs.
+std::string systemProgramPath(const char* name);
+
+// True when the desktop would run or install the file rather than show it:
+// by the names runsWhenOpened knows, or by the platform's own judgement.
+bool desktopWouldRun(const std::string& path);
 
 class FileTools {
 public:
@@ -21,8 +42,8 @@ public:
     // chooser. 0, also after a message; 1 after an internal failure.
     int openWithAssociation(const std::string& path);
 
-    // Writes the dump of the record's SignedFile, as stored, and opens it in
-    // the text editor.
+    // Writes the dump of the record's SignedFile, as stored, into the
+    // window's folder and opens it in the system's text editor.
     void showSource(const SignedFileRecord& record);
 
     // The file whole into `bytes` (emptied first): 0; -1 it cannot be opened;

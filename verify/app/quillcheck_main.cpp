@@ -49,10 +49,9 @@ struct CVerifierApp {
         char longPath[MAX_PATH * 4];
         if (!resolveLongPath(path.c_str(), longPath, sizeof longPath)) endOnDiskError();
         record.signedPath = longPath;
-        char contentPath[MAX_PATH * 4];
-        const std::string stem = record.signedPath.size() > 4 ? record.signedPath.substr(0, record.signedPath.size() - 4) : "";
-        if (!tempPathFor(stem.c_str(), contentPath, sizeof contentPath)) endOnDiskError();
-        record.contentPath = contentPath;
+        // The window's own folder: another window on a file of the same name
+        // shows and deletes only its own content.
+        if (!prepareWorkFolder(&record)) endOnDiskError();
         if (!isSignedFileName(record.signedPath.c_str())) {
             showMessageBox(nullptr, "Il file selezionato non \xE8 un p7m e l'applicazione verr\xE0 chiusa",
                            "Attenzione!", MB_ICONSTOP);
@@ -64,9 +63,21 @@ struct CVerifierApp {
     }
 };
 
+// The desktop starts the program in the SignedFile's folder, where anybody
+// who sent the file may have put a DLL beside it: the current folder leaves
+// the DLL search (the program's own folder and the system's stay).
+void keepCurrentFolderOutOfDllSearch() {
+    SetDllDirectoryA("");
+    using SetDefaultDirectories = BOOL(WINAPI*)(DWORD);
+    const FARPROC entry = GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    const auto setDefault = reinterpret_cast<SetDefaultDirectories>(reinterpret_cast<void (*)()>(entry));
+    if (setDefault != nullptr) setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+    keepCurrentFolderOutOfDllSearch();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     setResourceInstance(instance);

@@ -6,7 +6,6 @@
 #include "resource.h"
 #include "signed_file_loader.h"
 #include "signer_display.h"
-#include "temp_paths.h"
 
 namespace {
 
@@ -25,6 +24,7 @@ bool CSignersDlg::onInit() {
     ProgramDialog::onInit();
     list_ = item(IDC_SIGNERS);
     const bool loaded = loadSignedFile(*record_, *acceptedCas_) == 0;
+    if (loaded) copyZoneMark(record_->signedPath, record_->contentPath);
     fillList(loaded);
     return true;
 }
@@ -120,9 +120,7 @@ void CSignersDlg::clearSelection() {
 
 // "Esci": the dump and the content go, then the window.
 void CSignersDlg::onOK() {
-    char dumpPath[MAX_PATH * 4];
-    if (tempPathFor(HEX_DUMP_NAME, dumpPath, sizeof dumpPath)) std::remove(dumpPath);
-    if (!record_->contentPath.empty()) std::remove(record_->contentPath.c_str());
+    removeWorkFolder(*record_);
     if (images_) ImageList_Destroy(images_);
     images_ = nullptr;
     endDialog(IDOK);

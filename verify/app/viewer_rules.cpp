@@ -11,6 +11,16 @@ std::string pathFromCommandLine(const std::string& arguments) {
     return path;
 }
 
+std::string dumpPathIn(const std::string& workFolder) { return workFolder + "\\" + HEX_DUMP_NAME; }
+
+std::string contentFolderIn(const std::string& workFolder) { return workFolder + "\\" + CONTENT_FOLDER_NAME; }
+
+std::string contentPathIn(const std::string& workFolder, const std::string& signedPath) {
+    const size_t slash = signedPath.find_last_of("\\/");
+    const std::string name = slash == std::string::npos ? signedPath : signedPath.substr(slash + 1);
+    return contentFolderIn(workFolder) + "\\" + (name.size() > 4 ? name.substr(0, name.size() - 4) : "");
+}
+
 std::string hexDumpLine(const uint8_t* bytes, size_t count) {
     std::string line;
     char pair[4];
@@ -35,19 +45,30 @@ std::string hexDump(const uint8_t* bytes, size_t length) {
     return dump;
 }
 
-bool runsWhenOpened(const std::string& name) {
-    static const char* const RUNNABLE[] = {
-        ".exe", ".com", ".bat", ".cmd", ".pif", ".scr", ".cpl", ".msi", ".msp", ".msc", ".hta", ".jar",
-        ".js",  ".jse", ".vbs", ".vbe", ".wsf", ".wsh", ".ps1", ".reg", ".lnk", ".url", ".scf", ".inf", ".application"};
-    // The desktop ignores trailing dots and spaces of a name.
+std::string extensionOf(const std::string& name) {
     std::string trimmed = name;
     while (!trimmed.empty() && (trimmed.back() == '.' || trimmed.back() == ' ')) trimmed.pop_back();
     const size_t dot = trimmed.rfind('.');
-    if (dot == std::string::npos || trimmed.find('\\', dot) != std::string::npos) return false;
+    if (dot == std::string::npos || trimmed.find_first_of("\\/", dot) != std::string::npos) return "";
     std::string extension;
     for (size_t i = dot; i < trimmed.size(); ++i) {
         extension += static_cast<char>(std::tolower(static_cast<unsigned char>(trimmed[i])));
     }
+    return extension;
+}
+
+bool runsWhenOpened(const std::string& name) {
+    static const char* const RUNNABLE[] = {
+        // programs, scripts and their hosts
+        ".exe", ".com", ".bat", ".cmd", ".pif", ".scr", ".cpl", ".msc", ".hta", ".jar", ".jnlp", ".js", ".jse",
+        ".vb", ".vbs", ".vbe", ".ws", ".wsf", ".wsh", ".wsc", ".sct", ".ps1", ".chm",
+        // installers and what changes the system
+        ".msi", ".msp", ".mst", ".msix", ".appinstaller", ".application", ".appref-ms", ".reg", ".inf", ".diagcab",
+        // shortcuts and places that point elsewhere
+        ".lnk", ".url", ".scf", ".website", ".library-ms", ".settingcontent-ms",
+        // certificates, which install, and disk images, which mount
+        ".cer", ".crt", ".der", ".iso", ".img", ".vhd", ".vhdx"};
+    const std::string extension = extensionOf(name);
     for (const char* runnable : RUNNABLE) {
         if (extension == runnable) return true;
     }

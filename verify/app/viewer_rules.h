@@ -1,6 +1,7 @@
 // The verification program's rules that need no platform: the path on its
-// command line, the source view's dump format, and which content names the
-// desktop would run rather than show.
+// command line, where a window keeps the content and the dump, the source
+// view's dump format, and which content names the desktop would run rather
+// than show.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,18 @@
 // too, become backslashes.
 std::string pathFromCommandLine(const std::string& arguments);
 
+// The source view's dump: "file_hex.txt" at the top of the window's folder.
+constexpr char HEX_DUMP_NAME[] = "file_hex.txt";
+// The folder of the window's folder that holds the content, so that no
+// content name meets the dump.
+constexpr char CONTENT_FOLDER_NAME[] = "contenuto";
+
+std::string dumpPathIn(const std::string& workFolder);
+std::string contentFolderIn(const std::string& workFolder);
+// The content of `signedPath` in the window's folder: the SignedFile's base
+// name without its last four characters (".p7m"), in the content folder.
+std::string contentPathIn(const std::string& workFolder, const std::string& signedPath);
+
 // One line of the dump for up to 16 bytes: each byte as "%02x " (three spaces
 // for each missing one), " ;  ", the bytes as characters (0x20 to 0x7E as
 // themselves, any other as "."), CR LF. A full line is 70 bytes.
@@ -21,6 +34,11 @@ std::string hexDumpLine(const uint8_t* bytes, size_t count);
 // The whole dump: one line per 16 bytes; empty for no bytes.
 std::string hexDump(const uint8_t* bytes, size_t length);
 
+// The extension of a file name in lower case, dot included, as the desktop
+// reads it (trailing dots and spaces ignored); empty when there is none.
+std::string extensionOf(const std::string& name);
+
 // True when opening a file of this name through its association would run it
-// (a program, a script, a shortcut, an installer, a registry file...).
+// or install something: a program, a script, a shortcut, an installer, a
+// registry file, a compiled help file, a certificate, a disk image...
 bool runsWhenOpened(const std::string& name);

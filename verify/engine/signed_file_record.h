@@ -14,6 +14,7 @@ constexpr size_t SIGNER_TEXT_SIZE = 512;
 struct SignedFileRecord {
     int32_t loaded = 0;          // 1 after a successful load
     std::string contentPath;     // where the extracted content goes
+    std::string workFolder;      // the window's own folder: the dump, and the content below it
     std::string signedPath;      // the SignedFile, in long form
     // Per signer, by the signer infos' order in the file:
     char signerNames[MAX_SIGNERS][SIGNER_TEXT_SIZE];

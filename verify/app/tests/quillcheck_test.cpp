@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "der_builder.h"
 #include "file_tools.h"
 #include "message_box_recorder.h"
 #include "program_dialog.h"
@@ -46,12 +47,6 @@ std::string temporaryFolder() {
 std::string peerFile(const char* name) { return std::string(QUILL_PEER_FILES_DIR) + "\\" + name; }
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string dumpPath() {
-    char path[1024];
-    tempPathFor(HEX_DUMP_NAME, path, sizeof path);
-    return path;
-}
 
 struct Row {
     std::string name, state;
@@ -103,9 +98,7 @@ protected:
     INT_PTR open(const std::string& signedPath, const std::function<void(HWND)>& drive) {
         record_ = std::make_unique<SignedFileRecord>();
         record_->signedPath = signedPath;
-        char content[1024];
-        tempPathFor(signedPath.substr(0, signedPath.size() - 4).c_str(), content, sizeof content);
-        record_->contentPath = content;
+        EXPECT_TRUE(prepareWorkFolder(record_.get()));
         CSignersDlg dialog(&tools_, record_.get(), &authorities_.table());
         ui::WindowWatcher watcher(CAPTION, [&](HWND window) {
             ui::waitFor("the summary line to be filled",
@@ -114,6 +107,8 @@ protected:
         });
         return dialog.runModal(nullptr);
     }
+
+    std::string dumpPath() const { return dumpPathIn(record_->workFolder); }
 
     FileTools tools_;
     TestPkiAuthorities authorities_;
@@ -241,37 +236,125 @@ TEST_F(VerifierWindow, CertificateOfTheSelectedSignerThenTheSelectionIsGone) {
     EXPECT_EQ(boxes_.boxes(), (std::vector<Box>{ask, ask}));
 }
 
-// "Esci" deletes the content and the dump; the close box leaves them.
-TEST_F(VerifierWindow, EsciDeletesTheContentAndTheDumpTheCloseBoxLeavesThem) {
+// card144's certificate with a subject of a common name and an e-mail address
+// `length` characters long, the other fields as they are (the signature no
+// longer matches: the dialog only shows the certificate).
+Bytes certificateWithMailOf(size_t length) {
+    using namespace der_builder;
+    const Bytes card = loadTestCard("card144").certificate;
+    const Element certificate = elementAt(card, 0);
+    const Element tbs = elementAt(card, certificate.contentStart);
+    std::vector<Bytes> fields;  // version, serial, algorithm, issuer, validity, subject, key...
+    for (size_t at = tbs.contentStart; at < tbs.end(); at = elementAt(card, at).end()) {
+        fields.emplace_back(card.begin() + at, card.begin() + elementAt(card, at).end());
+    }
+    std::string mail(length - 11, 'm');
+    mail += "@example.it";
+    const Bytes emailOid = hex("2A864886F70D010901"), commonNameOid = hex("550403");
+    const std::string name = "Posta Lunga";
+    fields[5] = tlv(0x30, cat({tlv(0x31, tlv(0x30, cat({tlv(0x06, commonNameOid), tlv(0x0C, Bytes(name.begin(), name.end()))}))),
+                               tlv(0x31, tlv(0x30, cat({tlv(0x06, emailOid), tlv(0x16, Bytes(mail.begin(), mail.end()))})))}));
+    Bytes body;
+    for (const Bytes& field : fields) body.insert(body.end(), field.begin(), field.end());
+    return tlv(0x30, cat({tlv(0x30, body), Bytes(card.begin() + tbs.end(), card.begin() + certificate.end())}));
+}
+
+// The certificate dialog shows an e-mail address of any length whole: the
+// buffer it hands the library is sized from the subject.
+TEST_F(VerifierWindow, CertificateDialogShowsAnEMailAddressOfAnyLength) {
+    for (size_t length : {20u, 600u, 5000u}) {
+        SignedFileRecord record;
+        record.signerCount = 1;
+        record.signerCerts[0] = certificateWithMailOf(length);
+        std::string shown;
+        ui::WindowWatcher dialog("Certificato", [&](HWND window) {
+            HWND list = GetDlgItem(window, 2001);
+            ui::waitFor("the certificate's fields", [&] { return ListView_GetItemCount(list) > 0; });
+            for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+                std::vector<char> field(64), value(8192);
+                ListView_GetItemText(list, i, 0, field.data(), static_cast<int>(field.size()));
+                ListView_GetItemText(list, i, 1, value.data(), static_cast<int>(value.size()));
+                if (std::string(field.data()) == "Indirizzo e-mail") shown = value.data();
+            }
+            ui::click(window, IDOK);
+        });
+        EXPECT_EQ(tools_.showCertificate(0, record), 0);
+        EXPECT_EQ(shown.size(), length);
+        EXPECT_EQ(shown.substr(shown.size() < 11 ? 0 : shown.size() - 11), "@example.it") << length;
+    }
+}
+
+// "Esci" deletes the content and the dump; the close box leaves them. Each
+// window has a place of its own: one on another file of the same name, from
+// another folder, neither shows nor deletes the first one's content.
+TEST_F(VerifierWindow, EachWindowKeepsItsOwnContentAndEsciDeletesOnlyThat) {
     const std::string file = engineFile("cie140");
+    const std::string sameName = folder_ + "\\altra\\cie140.txt.p7m";
+    CreateDirectoryA((folder_ + "\\altra").c_str(), nullptr);
+    writeWholeFile(sameName, buildSignedFile(loadTestCard("cie141"), Bytes(40, 'w'), {}));
     const uint8_t bytes[] = {1, 2, 3};
     open(file, [&](HWND window) {
         tools_.writeHexDump(dumpPath(), bytes, sizeof bytes);
         ui::pressCloseBox(window);
     });
-    EXPECT_TRUE(exists(record_->contentPath));
-    EXPECT_TRUE(exists(dumpPath()));
-    open(file, [&](HWND window) { ui::click(window, IDOK); });
+    const std::string firstContent = record_->contentPath, firstDump = dumpPath();
+    EXPECT_EQ(readWholeFile(firstContent), Bytes(40, 'v'));
+    EXPECT_TRUE(exists(firstDump));
+    open(sameName, [&](HWND window) {
+        tools_.writeHexDump(dumpPath(), bytes, sizeof bytes);
+        ui::click(window, IDOK);
+    });
+    EXPECT_NE(record_->contentPath, firstContent);
     EXPECT_FALSE(exists(record_->contentPath));
     EXPECT_FALSE(exists(dumpPath()));
+    EXPECT_FALSE(exists(record_->workFolder)) << "the window's folder goes with what it held";
+    EXPECT_EQ(readWholeFile(firstContent), Bytes(40, 'v')) << "the other window's content";
+    EXPECT_TRUE(exists(firstDump));
 }
 
-// The source view: the SignedFile as stored, dumped, in the text editor.
-TEST_F(VerifierWindow, SourceViewOpensTheDumpInTheTextEditor) {
+// A content that opens the way its SignedFile would: it carries the
+// SignedFile's zone mark (under Wine the stream is a file of its own beside
+// it), and "Esci" takes the mark away with the content.
+TEST_F(VerifierWindow, TheContentCarriesTheSignedFilesZoneMark) {
+    const std::string file = engineFile("cie140");
+    const std::string mark = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://posta.example/allegato\r\n";
+    writeWholeFile(file + ":Zone.Identifier", Bytes(mark.begin(), mark.end()));
+    Bytes carried;
+    open(file, [&](HWND window) {
+        const std::string carriedMark = record_->contentPath + ":Zone.Identifier";
+        if (exists(carriedMark)) carried = readWholeFile(carriedMark);
+        ui::click(window, IDOK);
+    });
+    EXPECT_EQ(std::string(carried.begin(), carried.end()), mark);
+    EXPECT_FALSE(exists(record_->contentPath + ":Zone.Identifier"));
+    EXPECT_FALSE(exists(record_->workFolder));
+    DeleteFileA((file + ":Zone.Identifier").c_str());
+}
+
+// The source view: the SignedFile as stored, dumped, in the system's text
+// editor, even with a program of the editor's name beside the SignedFile in
+// the current folder, as when the desktop opens a SignedFile.
+TEST_F(VerifierWindow, SourceViewOpensTheDumpInTheSystemsTextEditor) {
     const std::string file = engineFile("card144");
-    DeleteFileA(dumpPath().c_str());
+    const std::string planted = folder_ + "\\notepad.exe", recorded = folder_ + "\\planted-ran.txt";
+    CopyFileA(QUILL_RECORDER_EXE, planted.c_str(), FALSE);
+    DeleteFileA(recorded.c_str());
+    SetEnvironmentVariableA("QUILL_RECORDED", recorded.c_str());
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(sizeof before, before);
+    SetCurrentDirectoryA(folder_.c_str());
     HWND editor = nullptr;
     std::string dumped;
     open(file, [&](HWND window) {
         ui::click(window, IDC_VIEW_SOURCE);
-        ui::waitFor("the text editor on the dump", [&] {
+        ui::waitFor("the text editor on the dump, or the planted program", [&] {
             editor = nullptr;
             for (HWND w = GetTopWindow(nullptr); w && !editor; w = GetWindow(w, GW_HWNDNEXT)) {
                 char caption[256] = "";
                 GetWindowTextA(w, caption, sizeof caption);
                 if (IsWindowVisible(w) && std::strstr(caption, "file_hex") != nullptr) editor = w;
             }
-            return editor != nullptr;
+            return editor != nullptr || exists(recorded);
         }, 30000);
         if (editor) {
             const Bytes dump = readWholeFile(dumpPath());
@@ -281,24 +364,23 @@ TEST_F(VerifierWindow, SourceViewOpensTheDumpInTheTextEditor) {
         }
         ui::click(window, IDOK);
     });
+    SetCurrentDirectoryA(before);
+    SetEnvironmentVariableA("QUILL_RECORDED", nullptr);
+    EXPECT_FALSE(exists(recorded)) << "the program beside the SignedFile ran";
     ASSERT_NE(editor, nullptr) << "no text editor on the dump";
     const Bytes stored = readWholeFile(file);
     EXPECT_EQ(dumped, hexDump(stored.data(), stored.size()));
     EXPECT_TRUE(boxes_.boxes().empty());
 }
 
-// The dump as written: CR LF exactly, the last line padded, rewritten each time.
-TEST_F(VerifierWindow, DumpOfTwentyBytesAndAFileThatCannotBeRead) {
-    std::vector<uint8_t> bytes(20);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(0x70 + i * 8);
-    tools_.writeHexDump(dumpPath(), bytes.data(), 3);  // then rewritten whole
-    tools_.writeHexDump(dumpPath(), bytes.data(), bytes.size());
-    const Bytes dump = readWholeFile(dumpPath());
-    const std::string expected =
-        "70 78 80 88 90 98 a0 a8 b0 b8 c0 c8 d0 d8 e0 e8  ;  px..............\r\n"
-        "f0 f8 00 08 " + std::string(36, ' ') + " ;  ....\r\n";
-    EXPECT_EQ(std::string(dump.begin(), dump.end()), expected);
-    DeleteFileA(dumpPath().c_str());
+// The dump file is written anew each time; a file that cannot be read is said.
+TEST_F(VerifierWindow, DumpIsRewrittenAndAFileThatCannotBeReadIsSaid) {
+    const std::string dump = folder_ + "\\dump.txt";
+    const Bytes longer(40, 'a'), shorter(20, 'b');
+    tools_.writeHexDump(dump, longer.data(), longer.size());
+    tools_.writeHexDump(dump, shorter.data(), shorter.size());
+    const Bytes written = readWholeFile(dump);
+    EXPECT_EQ(std::string(written.begin(), written.end()), hexDump(shorter.data(), shorter.size()));
 
     std::vector<uint8_t> read = {9};
     EXPECT_EQ(tools_.readFileBytes(folder_ + "\\manca.p7m", &read), -1);
@@ -502,32 +584,6 @@ TEST_F(QuillcheckStartUp, EndsWithAMessageOrShowsTheFileInLongForm) {
     ASSERT_GT(GetShortPathNameA(signed_.c_str(), shortForm, sizeof shortForm), 0u);
     ASSERT_NE(std::string(shortForm), signed_);
     EXPECT_EQ(run(shortForm, "start-short-path").path, signed_);
-}
-
-// Both programs carry the product's version resource, as the desktop's file
-// properties show it.
-TEST(ProgramVersion, BothProgramsNameTheProductTheVersionAndTheMunicipality) {
-    for (const char* program : {QUILLCHECK_EXE, QUILLET_EXE}) {
-        DWORD ignored = 0;
-        std::vector<char> info(GetFileVersionInfoSizeA(program, &ignored));
-        ASSERT_FALSE(info.empty()) << program;
-        ASSERT_TRUE(GetFileVersionInfoA(program, 0, static_cast<DWORD>(info.size()), info.data()));
-        auto value = [&](const char* name) {
-            char* text = nullptr;
-            UINT length = 0;
-            const std::string path = std::string("\\StringFileInfo\\041004B0\\") + name;
-            return VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&text), &length) && text
-                       ? std::string(text)
-                       : std::string("(none)");
-        };
-        EXPECT_EQ(value("ProductName"), "Quill") << program;
-        EXPECT_EQ(value("CompanyName"), "Comune di Valdora") << program;
-        EXPECT_EQ(value("ProductVersion"), "1.0.0.0") << program;
-        VS_FIXEDFILEINFO* fixed = nullptr;
-        UINT length = 0;
-        ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-        EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u) << program;
-    }
 }
 
 }  // namespace

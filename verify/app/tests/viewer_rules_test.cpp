@@ -32,15 +32,34 @@ TEST(HexDump, LinesOfSixteenPaddedOnTheHexSide) {
     EXPECT_EQ(hexDump(bytes.data(), 16), first);
 }
 
-TEST(RunnableNames, ProgramsScriptsAndShortcutsOnly) {
-    for (const char* name : {"C:\\Temp\\x.exe", "C:\\Temp\\LETTERA.PDF.EXE", "a.bat", "a.cmd", "a.vbs", "a.js", "a.lnk",
-                             "a.msi", "a.scr", "a.ps1", "a.reg", "a.hta", "a.exe.", "a.exe .", "a.com"}) {
+// Contents the desktop would run or install rather than show: they go to the
+// chooser, never to their association.
+TEST(RunnableNames, ProgramsScriptsInstallersShortcutsCertificatesAndDiskImages) {
+    for (const char* name : {"C:\\Temp\\x.exe", "C:\\Temp\\LETTERA.PDF.EXE", "a.bat", "a.cmd", "a.vbs", "a.js",
+                             "a.lnk", "a.msi", "a.scr", "a.ps1", "a.reg", "a.hta", "a.exe.", "a.exe .", "a.com",
+                             "guida.chm", "a.vb", "a.ws", "a.wsc", "a.sct", "a.mst", "a.appref-ms",
+                             "a.settingcontent-ms", "a.website", "a.library-ms", "a.jnlp", "a.msix", "a.appinstaller",
+                             "a.diagcab", "firma.cer", "firma.CRT", "firma.der", "disco.iso", "disco.img", "disco.vhd",
+                             "disco.VHDX", "a.url", "a.inf", "a.application"}) {
         EXPECT_TRUE(runsWhenOpened(name)) << name;
     }
-    for (const char* name : {"C:\\Temp\\lettera.pdf", "C:\\Temp\\lettera", "C:\\Temp.exe\\lettera", "a.txt", "a.p7m",
-                             "a.exe.pdf", "a.docx", "", "."}) {
+    for (const char* name : {"C:\\Temp\\lettera.pdf", "C:\\Temp\\lettera", "C:\\Temp.exe\\lettera", "a.txt",
+                             "a.p7m", "a.exe.pdf", "a.docx", "a.cerx", "a.vbx", "a.iso.txt", "", "."}) {
         EXPECT_FALSE(runsWhenOpened(name)) << name;
     }
+    EXPECT_EQ(extensionOf("C:\\Temp\\Lettera.PDF. ."), ".pdf");
+    EXPECT_EQ(extensionOf("C:\\Temp.d\\lettera"), "");
+}
+
+// A window's content lies one folder below its dump, so that no SignedFile's
+// name makes its content the dump.
+TEST(WindowPlace, TheContentNeverMeetsTheDump) {
+    const std::string folder = "C:\\T\\quillcheck-7-1";
+    EXPECT_EQ(dumpPathIn(folder), "C:\\T\\quillcheck-7-1\\file_hex.txt");
+    EXPECT_EQ(contentPathIn(folder, "D:\\posta\\lettera.pdf.p7m"), "C:\\T\\quillcheck-7-1\\contenuto\\lettera.pdf");
+    EXPECT_EQ(contentPathIn(folder, "D:\\posta\\file_hex.txt.p7m"), "C:\\T\\quillcheck-7-1\\contenuto\\file_hex.txt");
+    EXPECT_NE(contentPathIn(folder, "D:\\posta\\file_hex.txt.p7m"), dumpPathIn(folder));
+    EXPECT_EQ(contentPathIn(folder, "D:/posta/a.txt.P7M"), "C:\\T\\quillcheck-7-1\\contenuto\\a.txt");
 }
 
 }  // namespace
