@@ -69,6 +69,7 @@ typedef struct CertificateData {
 #define ORVIK_INCOMPLETE_HEAP 0x1        /* the 64000-byte heap was full: some texts are NULL */
 #define ORVIK_INCOMPLETE_THUMBPRINT 0x2  /* the platform gave no thumbprint */
 #define ORVIK_INCOMPLETE_CONVERSION 0x4  /* an extension's text could not be converted */
+#define ORVIK_INCOMPLETE_MEMORY 0x8      /* memory ran out outside that heap: some texts or nodes are missing */
 
 #define CRL_ADDRESS_URL 0xF1
 #define CRL_ADDRESS_IP 0xF2
@@ -77,7 +78,13 @@ typedef struct CrlAddress {
     DWORD dwKind;
 } CrlAddress;
 
-/* A null name or a zero length. */
+/* A null argument (certificate, record, name, array, count) or a zero length.
+ * GetSignerCommonNameCertificateData answers -1 for a null certificate, as
+ * for one without a common name. Memory running out inside a call gives
+ * ERROR_NOT_ENOUGH_MEMORY (8), with ORVIK_INCOMPLETE_MEMORY in the record,
+ * or -1 from the two calls whose failure is -1;
+ * a file that holds no certificate gives CRYPT_E_NOT_FOUND. No call lets an
+ * exception reach its caller. */
 #define ORVIK_NO_ARGUMENT 0xFFFFF
 
 ORVIK_API int __cdecl AllocOrvikMem(void);

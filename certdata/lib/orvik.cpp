@@ -4,6 +4,7 @@
 #define ORVIK_BUILDING
 #include "orvik.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -44,11 +45,16 @@ char* privateText(Filling& f, const std::string& text) {
     return block;
 }
 
-// A zero-filled block of the process heap, kept until the process ends.
-void* processBlock(size_t size) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size); }
+// A zero-filled block of the process heap, kept until the process ends; null
+// when the heap has no room, which the record says.
+void* processBlock(Filling& f, size_t size) {
+    void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
+    if (block == nullptr) f.incomplete(ORVIK_INCOMPLETE_MEMORY);
+    return block;
+}
 
-char* processText(const std::string& text) {
-    char* block = static_cast<char*>(processBlock(text.size() + 1));
+char* processText(Filling& f, const std::string& text) {
+    char* block = static_cast<char*>(processBlock(f, text.size() + 1));
     if (block) std::memcpy(block, text.c_str(), text.size() + 1);
     return block;
 }
@@ -165,11 +171,11 @@ KeyUsageNode* keyUsageList(Filling& f, PCCERT_CONTEXT certificate) {
     KeyUsageNode* node = head;
     for (size_t i = 0; i < names.size(); ++i) {
         if (i > 0) {
-            node->pNext = static_cast<KeyUsageNode*>(processBlock(sizeof(KeyUsageNode)));
+            node->pNext = static_cast<KeyUsageNode*>(processBlock(f, sizeof(KeyUsageNode)));
             node = node->pNext;
             if (node == nullptr) break;
         }
-        node->pszText = processText(names[i]);
+        node->pszText = processText(f, names[i]);
     }
     return head;
 }
@@ -210,11 +216,11 @@ void extensionLists(Filling& f, PCCERT_CONTEXT certificate) {
         const std::string value = listed ? extensionText(f, e) : printableForm(e.Value.pbData, e.Value.cbData);
         const int list = e.fCritical ? 1 : 0;
         // The first node of each list in the private heap, the rest in the process heap.
-        auto* node = static_cast<ExtensionNode*>(heads[list] ? processBlock(sizeof(ExtensionNode))
+        auto* node = static_cast<ExtensionNode*>(heads[list] ? processBlock(f, sizeof(ExtensionNode))
                                                               : privateBlock(f, sizeof(ExtensionNode)));
         if (node == nullptr) continue;
-        node->pszName = processText(name);
-        node->pszValue = processText(value);
+        node->pszName = processText(f, name);
+        node->pszValue = processText(f, value);
         if (tails[list]) tails[list]->pNext = node; else heads[list] = node;
         tails[list] = node;
     }
@@ -282,35 +288,15 @@ bool subjectMail(PCCERT_CONTEXT certificate, std::string* mail, DWORD* error) {
     return found;
 }
 
-}  // namespace
-
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) g_module = instance;
-    return TRUE;
-}
-
-int __cdecl AllocOrvikMem(void) {
-    g_heap = HeapCreate(0, PRIVATE_HEAP_SIZE, PRIVATE_HEAP_SIZE);
-    return g_heap ? 0 : static_cast<int>(GetLastError());
-}
-
-int __cdecl FreeOrvikMem(void) {
-    if (g_heap == nullptr) return 0;
-    const BOOL destroyed = HeapDestroy(g_heap);
-    g_heap = nullptr;
-    return destroyed ? 0 : static_cast<int>(GetLastError());
-}
-
-void __cdecl GetCertificateData(PCCERT_CONTEXT certificate, CertificateData* data) {
-    if (certificate == nullptr || data == nullptr) return;
-    Filling f{data};
+// Every text of the record, in the order the record lists them.
+void fillTexts(Filling& f, PCCERT_CONTEXT certificate) {
+    CertificateData* data = f.data;
     if (g_heap) HeapCompact(g_heap, 0);
     if (data->pszMailAddress) {
         std::string mail;
         if (subjectMail(certificate, &mail, nullptr)) std::memcpy(data->pszMailAddress, mail.c_str(), mail.size() + 1);
     }
     data->dwIssuerCheck = issuerCheck(certificate);
-    data->dwReserved = 0;
     const CERT_INFO* info = certificate->pCertInfo;
     data->pKeyUsage = keyUsageList(f, certificate);
     // An algorithm outside the table gives an empty text.
@@ -331,6 +317,7 @@ void __cdecl GetCertificateData(PCCERT_CONTEXT certificate, CertificateData* dat
     if (CertGetCertificateContextProperty(certificate, CERT_SHA1_HASH_PROP_ID, thumbprint, &size)) {
         data->pszThumbprint = privateText(f, hexPairs(thumbprint, size));
     } else {
+        data->pszThumbprint = nullptr;  // never a text of an earlier bracket
         f.incomplete(ORVIK_INCOMPLETE_THUMBPRINT);
     }
     const std::string sha1 = sha1Text(certificate);
@@ -342,107 +329,178 @@ void __cdecl GetCertificateData(PCCERT_CONTEXT certificate, CertificateData* dat
     extensionLists(f, certificate);
 }
 
+// The record filled: 0; or ERROR_NOT_ENOUGH_MEMORY when memory ran out,
+// which leaves it incomplete and says so.
+int fillRecord(PCCERT_CONTEXT certificate, CertificateData* data) {
+    Filling f{data};
+    data->dwReserved = 0;
+    try {
+        fillTexts(f, certificate);
+        return 0;
+    } catch (...) {
+        f.incomplete(ORVIK_INCOMPLETE_MEMORY);
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+}  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) g_module = instance;
+    return TRUE;
+}
+
+int __cdecl AllocOrvikMem(void) {
+    g_heap = HeapCreate(0, PRIVATE_HEAP_SIZE, PRIVATE_HEAP_SIZE);
+    return g_heap ? 0 : static_cast<int>(GetLastError());
+}
+
+int __cdecl FreeOrvikMem(void) {
+    if (g_heap == nullptr) return 0;
+    const BOOL destroyed = HeapDestroy(g_heap);
+    g_heap = nullptr;
+    return destroyed ? 0 : static_cast<int>(GetLastError());
+}
+
+void __cdecl GetCertificateData(PCCERT_CONTEXT certificate, CertificateData* data) {
+    if (certificate != nullptr && data != nullptr) fillRecord(certificate, data);
+}
+
 int __cdecl GetCertificateDataFromContext(PCCERT_CONTEXT certificate, CertificateData* data) {
-    GetCertificateData(certificate, data);
-    return 0;
+    if (certificate == nullptr || data == nullptr) return ORVIK_NO_ARGUMENT;
+    return fillRecord(certificate, data);
 }
 
 int __cdecl GetCertificateDataFromBuffer(const BYTE* encoded, DWORD length, CertificateData* data) {
-    if (length == 0 || encoded == nullptr) return ORVIK_NO_ARGUMENT;
+    if (length == 0 || encoded == nullptr || data == nullptr) return ORVIK_NO_ARGUMENT;
     PCCERT_CONTEXT certificate = CertCreateCertificateContext(ENCODING, encoded, length);
     if (certificate == nullptr) return static_cast<int>(GetLastError());
-    GetCertificateData(certificate, data);
+    const int result = fillRecord(certificate, data);
     CertFreeCertificateContext(certificate);  // the texts are copies
-    return 0;
+    return result;
 }
 
 int __cdecl GetCertificateDataFromFile(const char* fileName, CertificateData* data) {
-    if (fileName == nullptr) return ORVIK_NO_ARGUMENT;
+    if (fileName == nullptr || data == nullptr) return ORVIK_NO_ARGUMENT;
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_FILENAME_A, ENCODING, 0, CERT_STORE_OPEN_EXISTING_FLAG, fileName);
     if (store == nullptr) {
         const DWORD error = GetLastError();
         return error ? static_cast<int>(error) : -1;
     }
-    // The first certificate in store order.
+    // The first certificate in store order; a store without one (an empty
+    // one, a message holding only a list) is no certificate file.
     PCCERT_CONTEXT certificate = CertEnumCertificatesInStore(store, nullptr);
+    int result = static_cast<int>(CRYPT_E_NOT_FOUND);
     if (certificate != nullptr) {
-        GetCertificateData(certificate, data);
+        result = fillRecord(certificate, data);
         CertFreeCertificateContext(certificate);
     }
     CertCloseStore(store, 0);
-    return 0;
+    return result;
 }
 
 int __cdecl GetSubjectMailAddress(PCCERT_CONTEXT certificate, char* buffer) {
-    std::string mail;
-    DWORD error = 0;
-    const bool found = subjectMail(certificate, &mail, &error);
-    if (error) return static_cast<int>(error);
-    if (found && buffer) std::memcpy(buffer, mail.c_str(), mail.size() + 1);
-    return 0;
+    if (certificate == nullptr) return ORVIK_NO_ARGUMENT;
+    try {
+        std::string mail;
+        DWORD error = 0;
+        const bool found = subjectMail(certificate, &mail, &error);
+        if (error) return static_cast<int>(error);
+        if (found && buffer) std::memcpy(buffer, mail.c_str(), mail.size() + 1);
+        return 0;
+    } catch (...) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
 }
 
 int __cdecl GetSignerCommonNameCertificateData(PCCERT_CONTEXT certificate, char* buffer) {
+    if (certificate == nullptr) return -1;
     AllocOrvikMem();
-    CertificateData scratch{};
-    Filling f{&scratch};
     int result = -1;
-    for (NameAttributeNode* n = nameList(f, certificate->pCertInfo->Subject); n; n = n->pNext) {
-        if (n->pszName && std::strcmp(n->pszName, "COMMON NAME") == 0 && n->pszValue) {
-            if (buffer) std::strcpy(buffer, n->pszValue);
-            result = buffer ? 0 : static_cast<int>(std::strlen(n->pszValue) + 1);
-            break;
+    try {
+        CertificateData scratch{};
+        Filling f{&scratch};
+        for (NameAttributeNode* n = nameList(f, certificate->pCertInfo->Subject); n; n = n->pNext) {
+            if (n->pszName && std::strcmp(n->pszName, "COMMON NAME") == 0 && n->pszValue) {
+                if (buffer) std::strcpy(buffer, n->pszValue);
+                result = buffer ? 0 : static_cast<int>(std::strlen(n->pszValue) + 1);
+                break;
+            }
         }
+    } catch (...) {
+        result = -1;
     }
     FreeOrvikMem();
     return result;
 }
 
-int __cdecl GetCRLAddress(PCCERT_CONTEXT certificate, CrlAddress* addresses, DWORD* count) {
-    AllocOrvikMem();
+namespace {
+
+// The distribution points into the caller's array: -1 when there is none
+// that can be read.
+int crlAddresses(PCCERT_CONTEXT certificate, CrlAddress* addresses, DWORD* count) {
     const CERT_INFO* info = certificate->pCertInfo;
     const CERT_EXTENSION* points = nullptr;
     for (DWORD i = 0; i < info->cExtension; ++i) {  // the last match wins
         if (_stricmp(info->rgExtension[i].pszObjId, CRL_POINTS_OID) == 0) points = &info->rgExtension[i];
     }
-    int result = -1;
     DWORD size = 0;
-    if (points && CryptDecodeObject(ENCODING, CRL_POINTS_OID, points->Value.pbData, points->Value.cbData,
-                                    CRYPT_DECODE_NOCOPY_FLAG, nullptr, &size)) {
-        std::vector<BYTE> decoded(size);
-        if (CryptDecodeObject(ENCODING, CRL_POINTS_OID, points->Value.pbData, points->Value.cbData,
-                              CRYPT_DECODE_NOCOPY_FLAG, decoded.data(), &size)) {
-            const auto* list = reinterpret_cast<const CRL_DIST_POINTS_INFO*>(decoded.data());
-            for (DWORD i = 0; i < list->cDistPoint && addresses; ++i) {
-                const CRL_DIST_POINT_NAME& point = list->rgDistPoint[i].DistPointName;
-                if (point.dwDistPointNameChoice != CRL_DIST_POINT_FULL_NAME || point.FullName.cAltEntry == 0) continue;
-                const CERT_ALT_NAME_ENTRY& entry = point.FullName.rgAltEntry[0];
-                CrlAddress& out = addresses[i];
-                switch (entry.dwAltNameChoice) {
-                case CERT_ALT_NAME_URL:
-                case CERT_ALT_NAME_RFC822_NAME:
-                case CERT_ALT_NAME_DNS_NAME:
-                    std::snprintf(out.szAddress, sizeof out.szAddress, "%s", ansiOf(entry.pwszURL, -1).c_str());
-                    if (entry.dwAltNameChoice == CERT_ALT_NAME_URL) out.dwKind = CRL_ADDRESS_URL;
-                    break;
-                case CERT_ALT_NAME_IP_ADDRESS:
-                    std::memset(out.szAddress, 0, sizeof out.szAddress);
-                    out.dwKind = CRL_ADDRESS_IP;
-                    break;
-                case CERT_ALT_NAME_DIRECTORY_NAME:
-                case CERT_ALT_NAME_REGISTERED_ID:
-                    std::memset(out.szAddress, 0, sizeof out.szAddress);
-                    break;
-                default:
-                    break;
-                }
-            }
-            if (list->cDistPoint > 0) {
-                *count = list->cDistPoint;
-                result = 0;
-            }
+    if (points == nullptr || !CryptDecodeObject(ENCODING, CRL_POINTS_OID, points->Value.pbData, points->Value.cbData,
+                                                CRYPT_DECODE_NOCOPY_FLAG, nullptr, &size)) {
+        return -1;
+    }
+    std::vector<BYTE> decoded(size);
+    if (!CryptDecodeObject(ENCODING, CRL_POINTS_OID, points->Value.pbData, points->Value.cbData,
+                           CRYPT_DECODE_NOCOPY_FLAG, decoded.data(), &size)) {
+        return -1;
+    }
+    const auto* list = reinterpret_cast<const CRL_DIST_POINTS_INFO*>(decoded.data());
+    for (DWORD i = 0; i < list->cDistPoint; ++i) {
+        const CRL_DIST_POINT_NAME& point = list->rgDistPoint[i].DistPointName;
+        if (point.dwDistPointNameChoice != CRL_DIST_POINT_FULL_NAME || point.FullName.cAltEntry == 0) continue;
+        const CERT_ALT_NAME_ENTRY& entry = point.FullName.rgAltEntry[0];
+        CrlAddress& out = addresses[i];
+        switch (entry.dwAltNameChoice) {
+        case CERT_ALT_NAME_URL:
+        case CERT_ALT_NAME_RFC822_NAME:
+        case CERT_ALT_NAME_DNS_NAME:
+            std::snprintf(out.szAddress, sizeof out.szAddress, "%s", ansiOf(entry.pwszURL, -1).c_str());
+            if (entry.dwAltNameChoice == CERT_ALT_NAME_URL) out.dwKind = CRL_ADDRESS_URL;
+            break;
+        case CERT_ALT_NAME_IP_ADDRESS:
+            std::memset(out.szAddress, 0, sizeof out.szAddress);
+            out.dwKind = CRL_ADDRESS_IP;
+            break;
+        case CERT_ALT_NAME_DIRECTORY_NAME:
+        case CERT_ALT_NAME_REGISTERED_ID:
+            std::memset(out.szAddress, 0, sizeof out.szAddress);
+            break;
+        default:
+            break;
         }
+    }
+    if (list->cDistPoint == 0) return -1;
+    *count = list->cDistPoint;
+    return 0;
+}
+
+}  // namespace
+
+int __cdecl GetCRLAddress(PCCERT_CONTEXT certificate, CrlAddress* addresses, DWORD* count) {
+    if (certificate == nullptr || addresses == nullptr || count == nullptr) return ORVIK_NO_ARGUMENT;
+    AllocOrvikMem();
+    int result;
+    try {
+        result = crlAddresses(certificate, addresses, count);
+    } catch (...) {
+        result = -1;
     }
     FreeOrvikMem();
     return result;
 }
+
+// The interface's layout, as callers built against orvik.h rely on it.
+static_assert(sizeof(CrlAddress) == 264, "CrlAddress is 260 bytes of text and a DWORD");
+static_assert(sizeof(CertificateData) == 2 * sizeof(DWORD) + 15 * sizeof(void*), "two DWORDs and fifteen pointers");
+static_assert(offsetof(CertificateData, pszMailAddress) == 2 * sizeof(DWORD) + 7 * sizeof(void*),
+              "the mail buffer is the tenth field");

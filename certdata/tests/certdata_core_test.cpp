@@ -17,7 +17,7 @@ namespace {
 // the gaps, and exact matching only.
 TEST(NameTables, HoldTheirRowsAndMatchExactly) {
     EXPECT_EQ(ATTRIBUTE_NAMES.count, 44u);
-    EXPECT_EQ(ALGORITHM_NAMES.count, 107u);
+    EXPECT_EQ(ALGORITHM_NAMES.count, 118u);
     EXPECT_EQ(EXTENSION_NAMES.count, 17u);
     const struct { const NameTable& table; const char* oid; const char* name; } rows[] = {
         {ATTRIBUTE_NAMES, "2.5.4.3", "COMMON NAME"},
@@ -26,7 +26,15 @@ TEST(NameTables, HoldTheirRowsAndMatchExactly) {
         {ATTRIBUTE_NAMES, "2.5.4.42", "GIVEN NAME"},
         {ATTRIBUTE_NAMES, "0.9.2342.19200300.100.1.25", "DOMAIN COMPONENT"},
         {ALGORITHM_NAMES, "1.2.840.113549.1.1.5", "RSA SHA1"},
-        {ALGORITHM_NAMES, "1.2.840.113549.1.1.11", nullptr},  // sha256WithRSA: not in the table
+        {ALGORITHM_NAMES, "1.2.840.113549.1.1.11", "RSA SHA256"},
+        {ALGORITHM_NAMES, "1.2.840.113549.1.1.10", "RSA SSA PSS"},
+        {ALGORITHM_NAMES, "1.2.840.113549.1.1.14", "RSA SHA224"},
+        {ALGORITHM_NAMES, "1.2.840.113549.1.1.15", nullptr},
+        {ALGORITHM_NAMES, "1.2.840.10045.2.1", "X962 ECC PUBLIC KEY"},
+        {ALGORITHM_NAMES, "1.2.840.10045.4.1", "ECDSA SHA1"},
+        {ALGORITHM_NAMES, "1.2.840.10045.4.3.2", "ECDSA SHA256"},
+        {ALGORITHM_NAMES, "1.2.840.10045.4.3.4", "ECDSA SHA512"},
+        {ALGORITHM_NAMES, "1.2.840.10045.4.3", nullptr},
         {ALGORITHM_NAMES, "1.2.840.113549.1.1", "PKCS 1"},
         {ALGORITHM_NAMES, "1.2.840.113549.1.12", "PKCS 12"},
         {ALGORITHM_NAMES, "1.2.840.113549.1.11", nullptr},

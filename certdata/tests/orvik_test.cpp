@@ -33,17 +33,71 @@ struct Context {
     PCCERT_CONTEXT context = nullptr;
 };
 
+// A file of the temporary folder written by the test.
+std::string written(const char* name, const std::vector<BYTE>& bytes) {
+    char folder[MAX_PATH] = "";
+    GetTempPathA(sizeof folder, folder);
+    const std::string path = std::string(folder) + name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return path;
+}
+
+// A store saved as the platform saves it: `as` a serialized store or PKCS #7.
+std::vector<BYTE> savedStore(DWORD as, const std::vector<BYTE>& crl) {
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+    if (!crl.empty()) {
+        CertAddEncodedCRLToStore(store, X509_ASN_ENCODING, crl.data(), static_cast<DWORD>(crl.size()),
+                                 CERT_STORE_ADD_ALWAYS, nullptr);
+    }
+    CRYPT_DATA_BLOB blob{0, nullptr};
+    CertSaveStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, as, CERT_STORE_SAVE_TO_MEMORY, &blob, 0);
+    std::vector<BYTE> bytes(blob.cbData);
+    blob.pbData = bytes.data();
+    CertSaveStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, as, CERT_STORE_SAVE_TO_MEMORY, &blob, 0);
+    CertCloseStore(store, 0);
+    bytes.resize(blob.cbData);
+    return bytes;
+}
+
+// Every null argument, a zero length, what is no certificate and a file that
+// holds none: a code each, nothing filled, and the caller goes on.
 TEST(Orvik, RefusesMissingArgumentsAndWhatIsNoCertificate) {
     ASSERT_EQ(AllocOrvikMem(), 0);
+    const Context cie("cie140");
     CertificateData data{};
+    CrlAddress addresses[4] = {};
+    DWORD count = 0;
+    char buffer[512] = "";
     const BYTE junk[] = {0x30, 0x03, 0x02, 0x01, 0x05};
-    EXPECT_EQ(GetCertificateDataFromBuffer(junk, 0, &data), ORVIK_NO_ARGUMENT);
-    EXPECT_EQ(GetCertificateDataFromFile(nullptr, &data), ORVIK_NO_ARGUMENT);
-    const int missing = GetCertificateDataFromFile((std::string(QUILL_TESTDATA_DIR) + "/manca.der").c_str(), &data);
-    EXPECT_NE(missing, 0);
-    EXPECT_NE(missing, ORVIK_NO_ARGUMENT);
-    EXPECT_NE(GetCertificateDataFromBuffer(junk, sizeof junk, &data), 0);
+    const std::string file = card("cie140");
+    const struct { const char* call; int result; int expected; } rows[] = {
+        {"buffer of length 0", GetCertificateDataFromBuffer(junk, 0, &data), ORVIK_NO_ARGUMENT},
+        {"null buffer", GetCertificateDataFromBuffer(nullptr, 5, &data), ORVIK_NO_ARGUMENT},
+        {"buffer, null record", GetCertificateDataFromBuffer(cie.bytes.data(), static_cast<DWORD>(cie.bytes.size()), nullptr),
+         ORVIK_NO_ARGUMENT},
+        {"null file name", GetCertificateDataFromFile(nullptr, &data), ORVIK_NO_ARGUMENT},
+        {"file, null record", GetCertificateDataFromFile(file.c_str(), nullptr), ORVIK_NO_ARGUMENT},
+        {"null context", GetCertificateDataFromContext(nullptr, &data), ORVIK_NO_ARGUMENT},
+        {"context, null record", GetCertificateDataFromContext(cie.context, nullptr), ORVIK_NO_ARGUMENT},
+        {"mail of a null context", GetSubjectMailAddress(nullptr, buffer), ORVIK_NO_ARGUMENT},
+        {"common name of a null context", GetSignerCommonNameCertificateData(nullptr, buffer), -1},
+        {"addresses of a null context", GetCRLAddress(nullptr, addresses, &count), ORVIK_NO_ARGUMENT},
+        {"addresses into no array", GetCRLAddress(cie.context, nullptr, &count), ORVIK_NO_ARGUMENT},
+        {"addresses without a count", GetCRLAddress(cie.context, addresses, nullptr), ORVIK_NO_ARGUMENT},
+        {"missing file", GetCertificateDataFromFile((std::string(QUILL_TESTDATA_DIR) + "/manca.der").c_str(), &data),
+         ERROR_FILE_NOT_FOUND},
+        {"empty serialized store", GetCertificateDataFromFile(written("orvik-empty.sst", savedStore(CERT_STORE_SAVE_AS_STORE, {})).c_str(), &data),
+         static_cast<int>(CRYPT_E_NOT_FOUND)},
+        {"PKCS #7 holding only a list",
+         GetCertificateDataFromFile(written("orvik-crl-only.p7b", savedStore(CERT_STORE_SAVE_AS_PKCS7,
+                                                                             bytesOf(std::string(QUILL_TESTDATA_DIR) + "/pki/crl/ca140.crl"))).c_str(), &data),
+         static_cast<int>(CRYPT_E_NOT_FOUND)},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.result, row.expected) << row.call;
+    EXPECT_LT(GetCertificateDataFromBuffer(junk, sizeof junk, &data), 0) << "the platform's CRYPT_E_ASN1_ code";
     EXPECT_EQ(data.pszVersion, nullptr) << "nothing filled";
+    EXPECT_EQ(count, 0u);
+    EXPECT_STREQ(buffer, "");
     EXPECT_EQ(FreeOrvikMem(), 0);
 }
 
