@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ansi_text.h"
 #include "extension_texts.h"
 #include "name_tables.h"
 #include "text_formats.h"
@@ -71,15 +72,6 @@ std::string hexPairs(const BYTE* bytes, size_t length) {
     return text.c_str();
 }
 
-// UTF-16 text in the ANSI code page; characters it lacks become "?".
-std::string ansiOf(const wchar_t* text, int length) {
-    // No best fit: a letter the code page lacks is "?", never a look-alike.
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, nullptr, 0, "?", nullptr);
-    std::string out(size > 0 ? size : 0, '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, &out[0], size, "?", nullptr);
-    return out;
-}
-
 // An attribute value as text: the 8-bit string kinds as they are; BMP and
 // UTF-8 values (which the decoder gives as UTF-16) and universal strings (32-bit
 // units) in the ANSI code page.
@@ -88,14 +80,14 @@ std::string valueText(const CERT_RDN_ATTR& attribute) {
     switch (attribute.dwValueType) {
     case CERT_RDN_BMP_STRING:
     case CERT_RDN_UTF8_STRING:
-        return ansiOf(reinterpret_cast<const wchar_t*>(v.pbData), static_cast<int>(v.cbData / 2));
+        return ansiText(reinterpret_cast<const wchar_t*>(v.pbData), static_cast<int>(v.cbData / 2));
     case CERT_RDN_UNIVERSAL_STRING: {
         std::wstring wide;
         for (DWORD i = 0; i + 4 <= v.cbData; i += 4) {
             const uint32_t c = *reinterpret_cast<const uint32_t*>(v.pbData + i);
             wide += c < 0x10000 ? static_cast<wchar_t>(c) : L'?';
         }
-        return ansiOf(wide.c_str(), static_cast<int>(wide.size()));
+        return ansiText(wide.c_str(), static_cast<int>(wide.size()));
     }
     default:
         return std::string(reinterpret_cast<const char*>(v.pbData), v.cbData);
@@ -191,7 +183,7 @@ std::string extensionText(Filling& f, const CERT_EXTENSION& e) {
         std::vector<wchar_t> wide(size / sizeof(wchar_t) + 1, L'\0');
         if (CryptFormatObject(ENCODING, 0, flags, nullptr, e.pszObjId, e.Value.pbData, e.Value.cbData, wide.data(),
                               &size)) {
-            const std::string text = ansiOf(wide.data(), -1);
+            const std::string text = ansiText(wide.data(), -1);
             if (text.empty()) f.incomplete(ORVIK_INCOMPLETE_CONVERSION);
             return text.c_str();
         }
@@ -200,7 +192,7 @@ std::string extensionText(Filling& f, const CERT_EXTENSION& e) {
     static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
     const std::u16string own = ownExtensionText(e.pszObjId, e.Value.pbData, e.Value.cbData);
     if (own.empty()) return printableForm(e.Value.pbData, e.Value.cbData);
-    const std::string text = ansiOf(reinterpret_cast<const wchar_t*>(own.c_str()), static_cast<int>(own.size()));
+    const std::string text = ansiText(reinterpret_cast<const wchar_t*>(own.c_str()), static_cast<int>(own.size()));
     if (text.empty()) f.incomplete(ORVIK_INCOMPLETE_CONVERSION);
     return text;
 }
@@ -464,7 +456,7 @@ int crlAddresses(PCCERT_CONTEXT certificate, CrlAddress* addresses, DWORD* count
         case CERT_ALT_NAME_URL:
         case CERT_ALT_NAME_RFC822_NAME:
         case CERT_ALT_NAME_DNS_NAME:
-            std::snprintf(out.szAddress, sizeof out.szAddress, "%s", ansiOf(entry.pwszURL, -1).c_str());
+            std::snprintf(out.szAddress, sizeof out.szAddress, "%s", ansiText(entry.pwszURL, -1).c_str());
             if (entry.dwAltNameChoice == CERT_ALT_NAME_URL) out.dwKind = CRL_ADDRESS_URL;
             break;
         case CERT_ALT_NAME_IP_ADDRESS:

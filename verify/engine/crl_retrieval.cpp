@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "ansi_text.h"
 #include "crl_rules.h"
 
 namespace {
@@ -76,14 +77,7 @@ std::string GetCrlUrl(const uint8_t* certificate, size_t length) {
         name.FullName.rgAltEntry[0].dwAltNameChoice != CERT_ALT_NAME_URL) {
         return "";
     }
-    const wchar_t* url = name.FullName.rgAltEntry[0].pwszURL;
-    const DWORD flags = WC_COMPOSITECHECK | WC_SEPCHARS;
-    const int bytes = WideCharToMultiByte(CP_ACP, flags, url, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return "";
-    std::string text(bytes, '\0');
-    WideCharToMultiByte(CP_ACP, flags, url, -1, &text[0], bytes, nullptr, nullptr);
-    text.resize(bytes - 1);
-    return text;
+    return ansiText(name.FullName.rgAltEntry[0].pwszURL, -1);
 }
 
 std::string crlCachePath(const CrlUrl& url) {

@@ -1,0 +1,17 @@
+// UTF-16 text as the programs' 8-bit texts hold it: in the ANSI code page,
+// whichever the system has, UTF-8 (65001) included.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The code page that ANSI means here: the system's, unless a test has set
+// another through setAnsiCodePage (0: the system's again).
+UINT ansiCodePage();
+void setAnsiCodePage(UINT codePage);
+
+// `length` UTF-16 units of `text` (-1: up to its nul) in the ANSI code page.
+// A character the code page lacks becomes "?", never a look-alike; in UTF-8
+// and UTF-7 every character has its bytes. Empty for no text.
+std::string ansiText(const wchar_t* text, int length);
