@@ -23,8 +23,6 @@ const char* g_programName = "Quillet";
 
 void setProgramName(const char* name) { g_programName = name; }
 
-const char* programName() { return g_programName; }
-
 int showProgramMessage(const char* text, UINT style) {
     return showMessageBox(GetActiveWindow(), text, g_programName, style);
 }

@@ -19,7 +19,6 @@ void setMessageBoxHandler(MessageBoxHandler handler, void* context);
 // The program's own name, the caption of its plain messages; set once at
 // start-up ("Quillet" until then).
 void setProgramName(const char* name);
-const char* programName();
 
 // A plain message of the program: the program's name as caption, owned by the
 // active window, with an OK button unless `style` says otherwise.

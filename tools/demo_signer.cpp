@@ -12,7 +12,7 @@
 
 #include "pin_prompt.h"
 #include "progress_dialogs.h"
-#include "resource.h"
+#include "quillet_resource.h"
 #include "sign_file.h"
 #include "ui_driver.h"
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "resource.h"
+#include "quillet_resource.h"
 #include "ui_driver.h"
 
 namespace {

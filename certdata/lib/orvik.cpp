@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ansi_text.h"
+#include "decoded_object.h"
 #include "extension_texts.h"
 #include "name_tables.h"
 #include "text_formats.h"
@@ -96,15 +97,7 @@ std::string valueText(const CERT_RDN_ATTR& attribute) {
 
 // The decoded name (no copies: it points into the encoding); empty on failure.
 std::vector<BYTE> decodedName(const CERT_NAME_BLOB& name, DWORD* error) {
-    DWORD size = 0;
-    std::vector<BYTE> decoded;
-    if (CryptDecodeObject(ENCODING, X509_NAME, name.pbData, name.cbData, CRYPT_DECODE_NOCOPY_FLAG, nullptr, &size)) {
-        decoded.resize(size);
-        if (!CryptDecodeObject(ENCODING, X509_NAME, name.pbData, name.cbData, CRYPT_DECODE_NOCOPY_FLAG,
-                               decoded.data(), &size)) {
-            decoded.clear();
-        }
-    }
+    std::vector<BYTE> decoded = decodedObject(X509_NAME, name.pbData, name.cbData);
     if (decoded.empty() && error) *error = GetLastError();
     return decoded;
 }
@@ -141,12 +134,9 @@ BYTE firstKeyUsageByte(PCCERT_CONTEXT certificate) {
     // is decoded here then, and its absence means none.
     const CERT_INFO* info = certificate->pCertInfo;
     const CERT_EXTENSION* e = CertFindExtension(szOID_KEY_USAGE, info->cExtension, info->rgExtension);
-    DWORD size = 0;
-    if (e == nullptr || !CryptDecodeObject(ENCODING, X509_KEY_USAGE, e->Value.pbData, e->Value.cbData, 0, nullptr, &size)) {
-        return 0;
-    }
-    std::vector<BYTE> decoded(size);
-    if (!CryptDecodeObject(ENCODING, X509_KEY_USAGE, e->Value.pbData, e->Value.cbData, 0, decoded.data(), &size)) return 0;
+    if (e == nullptr) return 0;
+    const std::vector<BYTE> decoded = decodedObject(X509_KEY_USAGE, e->Value.pbData, e->Value.cbData, 0);
+    if (decoded.empty()) return 0;
     const auto* bits = reinterpret_cast<const CRYPT_BIT_BLOB*>(decoded.data());
     return bits->cbData > 0 ? bits->pbData[0] : 0;
 }
@@ -436,16 +426,9 @@ int crlAddresses(PCCERT_CONTEXT certificate, CrlAddress* addresses, DWORD* count
     for (DWORD i = 0; i < info->cExtension; ++i) {  // the last match wins
         if (_stricmp(info->rgExtension[i].pszObjId, CRL_POINTS_OID) == 0) points = &info->rgExtension[i];
     }
-    DWORD size = 0;
-    if (points == nullptr || !CryptDecodeObject(ENCODING, CRL_POINTS_OID, points->Value.pbData, points->Value.cbData,
-                                                CRYPT_DECODE_NOCOPY_FLAG, nullptr, &size)) {
-        return -1;
-    }
-    std::vector<BYTE> decoded(size);
-    if (!CryptDecodeObject(ENCODING, CRL_POINTS_OID, points->Value.pbData, points->Value.cbData,
-                           CRYPT_DECODE_NOCOPY_FLAG, decoded.data(), &size)) {
-        return -1;
-    }
+    if (points == nullptr) return -1;
+    const std::vector<BYTE> decoded = decodedObject(CRL_POINTS_OID, points->Value.pbData, points->Value.cbData);
+    if (decoded.empty()) return -1;
     const auto* list = reinterpret_cast<const CRL_DIST_POINTS_INFO*>(decoded.data());
     for (DWORD i = 0; i < list->cDistPoint; ++i) {
         const CRL_DIST_POINT_NAME& point = list->rgDistPoint[i].DistPointName;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "resource.h"
+#include "quillet_resource.h"
 
 CPinDlg::CPinDlg() : Dialog(IDD_PIN_PROMPT) {}
 

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "resource.h"
+#include "quillet_resource.h"
 
 CProgressDlg::CProgressDlg() : Dialog(IDD_PROGRESS) {}
 

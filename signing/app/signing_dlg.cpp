@@ -10,7 +10,7 @@
 #include <new>
 
 #include "message_box.h"
-#include "resource.h"
+#include "quillet_resource.h"
 #include "signing_run.h"
 
 namespace {

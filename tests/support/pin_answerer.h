@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "resource.h"
+#include "quillet_resource.h"
 #include "ui_driver.h"
 
 // Answers each PIN prompt that appears with the next PIN of the list (the last

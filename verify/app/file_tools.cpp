@@ -180,11 +180,7 @@ void FileTools::writeHexDump(const std::string& path, const uint8_t* bytes, size
         showProgramMessage(("errore sull' apertura del file temporaneo\n " + path).c_str());
         return;
     }
-    // Line by line, so that a large file costs no more than one line of text.
-    for (size_t at = 0; at < length; at += 16) {
-        const std::string line = hexDumpLine(bytes + at, length - at < 16 ? length - at : 16);
-        std::fwrite(line.data(), 1, line.size(), file.get());
-    }
+    forEachDumpLine(bytes, length, [&](const std::string& line) { std::fwrite(line.data(), 1, line.size(), file.get()); });
 }
 
 int FileTools::showCertificate(int index, const SignedFileRecord& record) {

@@ -11,7 +11,7 @@
 #include "dialog.h"
 #include "file_tools.h"
 #include "message_box.h"
-#include "resource.h"
+#include "quillcheck_resource.h"
 #include "signed_file_record.h"
 #include "signers_dlg.h"
 #include "temp_paths.h"

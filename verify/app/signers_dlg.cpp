@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "message_box.h"
-#include "resource.h"
+#include "quillcheck_resource.h"
 #include "signed_file_loader.h"
 #include "signer_display.h"
 

@@ -39,9 +39,13 @@ std::string hexDumpLine(const uint8_t* bytes, size_t count) {
     return line + "\r\n";
 }
 
+void forEachDumpLine(const uint8_t* bytes, size_t length, const std::function<void(const std::string&)>& line) {
+    for (size_t at = 0; at < length; at += 16) line(hexDumpLine(bytes + at, length - at < 16 ? length - at : 16));
+}
+
 std::string hexDump(const uint8_t* bytes, size_t length) {
     std::string dump;
-    for (size_t at = 0; at < length; at += 16) dump += hexDumpLine(bytes + at, length - at < 16 ? length - at : 16);
+    forEachDumpLine(bytes, length, [&](const std::string& line) { dump += line; });
     return dump;
 }
 

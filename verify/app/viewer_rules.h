@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The command line's text after the program name as one path: without its
@@ -31,7 +32,11 @@ std::string contentPathIn(const std::string& workFolder, const std::string& sign
 // themselves, any other as "."), CR LF. A full line is 70 bytes.
 std::string hexDumpLine(const uint8_t* bytes, size_t count);
 
-// The whole dump: one line per 16 bytes; empty for no bytes.
+// Each line of the dump in turn, one per 16 bytes, handed to `line`: a large
+// file costs no more than one line of text.
+void forEachDumpLine(const uint8_t* bytes, size_t length, const std::function<void(const std::string&)>& line);
+
+// The whole dump; empty for no bytes.
 std::string hexDump(const uint8_t* bytes, size_t length);
 
 // The extension of a file name in lower case, dot included, as the desktop

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "ansi_text.h"
+#include "decoded_object.h"
 #include "crl_rules.h"
 
 namespace {
@@ -59,16 +60,8 @@ std::string GetCrlUrl(const uint8_t* certificate, size_t length) {
         if (std::strcmp(info->rgExtension[i].pszObjId, szOID_CRL_DIST_POINTS) == 0) points = &info->rgExtension[i];
     }
     if (points == nullptr) return "";
-    DWORD size = 0;
-    if (!CryptDecodeObject(ENCODING, points->pszObjId, points->Value.pbData, points->Value.cbData,
-                           CRYPT_DECODE_NOCOPY_FLAG, nullptr, &size)) {
-        return "";
-    }
-    std::vector<BYTE> decoded(size);
-    if (!CryptDecodeObject(ENCODING, points->pszObjId, points->Value.pbData, points->Value.cbData,
-                           CRYPT_DECODE_NOCOPY_FLAG, decoded.data(), &size)) {
-        return "";
-    }
+    const std::vector<BYTE> decoded = decodedObject(points->pszObjId, points->Value.pbData, points->Value.cbData);
+    if (decoded.empty()) return "";
     const auto* list = reinterpret_cast<const CRL_DIST_POINTS_INFO*>(decoded.data());
     if (list->cDistPoint == 0) return "";
     const CRL_DIST_POINT_NAME& name = list->rgDistPoint[0].DistPointName;

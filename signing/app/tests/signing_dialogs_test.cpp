@@ -9,7 +9,7 @@
 
 #include "pin_prompt.h"
 #include "progress_dialogs.h"
-#include "resource.h"
+#include "quillet_resource.h"
 #include "ui_driver.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "pin_answerer.h"
 #include "program_fixture.h"
-#include "resource.h"
+#include "quillet_resource.h"
 #include "signing_dlg.h"
 #include "signing_run.h"
 

@@ -13,7 +13,7 @@
 #include "outlook_express.h"
 #include "pin_answerer.h"
 #include "program_fixture.h"
-#include "resource.h"
+#include "quillet_resource.h"
 #include "scripted_pin.h"
 #include "signing_dlg.h"
 

@@ -21,7 +21,7 @@
 #include "message_box_recorder.h"
 #include "program_dialog.h"
 #include "revocation_check.h"
-#include "resource.h"
+#include "quillcheck_resource.h"
 #include "signers_dlg.h"
 #include "temp_paths.h"
 #include "test_card_key.h"
