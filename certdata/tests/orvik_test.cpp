@@ -201,6 +201,63 @@ Bytes builtCertificate(const Bytes& subject, const char* notBefore, const char* 
     return tlv(0x30, cat({tbs, sha1Rsa, hex("03 03 00 01 02")}));
 }
 
+Bytes criticalExtension(const char* oidHex, const Bytes& value) {
+    return tlv(0x30, cat({tlv(0x06, hex(oidHex)), hex("01 01 FF"), tlv(0x04, value)}));
+}
+
+// What the record makes of each kind of field, on certificates built for it:
+// the key usages lowest bit first, values of the BMP and UTF-8 string kinds,
+// an extension outside the table by its identifier and its printable raw
+// value, a certificate with critical extensions only, and distribution
+// points named by a DNS name and by a directory name.
+TEST(Orvik, EachKindOfFieldAsTheRecordShowsIt) {
+    const std::string bmp("\0C\0o\0m\0u\0n\0e", 12);
+    const Bytes subject = tlv(0x30, cat({attribute("55 04 0A", 0x1E, bmp), attribute("55 04 03", 0x0C, "Valdora")}));
+    const Bytes points = tlv(0x30, cat({tlv(0x30, tlv(0xA0, tlv(0xA0, tlv(0x82, text("crl.example.it"))))),
+                                        tlv(0x30, tlv(0xA0, tlv(0xA0, tlv(0xA4, tlv(0x30, attribute("55 04 03", 0x13, "CRL")))))),
+                                        tlv(0x30, tlv(0xA0, tlv(0xA0, tlv(0x86, text("http://crl.example.it/a.crl")))))}));
+    const Context mixed(builtCertificate(subject, "200101000000Z", "491231235959Z",
+                                         cat({extension("55 1D 0F", hex("03 02 06 C0")),
+                                              extension("2B 06 01 04 01 86 8D 1F 07", text("ab\x01")),
+                                              extension("55 1D 1F", points)})));
+    const Context criticalOnly(builtCertificate(tlv(0x30, attribute("55 04 03", 0x13, "Solo")), "200101000000Z",
+                                                "491231235959Z", criticalExtension("55 1D 13", hex("30 03 01 01 FF"))));
+    ASSERT_NE(mixed.context, nullptr);
+    ASSERT_NE(criticalOnly.context, nullptr);
+
+    ASSERT_EQ(AllocOrvikMem(), 0);
+    CertificateData data{}, critical{};
+    ASSERT_EQ(GetCertificateDataFromContext(mixed.context, &data), 0);
+    ASSERT_EQ(GetCertificateDataFromContext(criticalOnly.context, &critical), 0);
+    std::vector<std::string> usages, values, extensions;
+    for (KeyUsageNode* k = data.pKeyUsage; k; k = k->pNext) usages.push_back(k->pszText);
+    for (NameAttributeNode* n = data.pSubject; n; n = n->pNext) values.push_back(n->pszValue);
+    for (ExtensionNode* e = data.pExtensions; e; e = e->pNext) extensions.push_back(std::string(e->pszName) + "=" + e->pszValue);
+    EXPECT_EQ(usages, (std::vector<std::string>{"Non Repudiation", "Digital Signature"}));
+    EXPECT_EQ(values, (std::vector<std::string>{"Valdora", "Comune"}));
+    ASSERT_EQ(extensions.size(), 3u);
+    EXPECT_EQ(extensions[1], "1.3.6.1.4.1.99999.7=ab.");
+    EXPECT_EQ(critical.pExtensions, nullptr);
+    ASSERT_NE(critical.pCriticalExtensions, nullptr);
+    EXPECT_STREQ(critical.pCriticalExtensions->pszName, "BASIC CONSTRAINTS2");
+    EXPECT_EQ(FreeOrvikMem(), 0);
+
+    CrlAddress addresses[3];
+    for (CrlAddress& a : addresses) {
+        std::memset(a.szAddress, 'x', sizeof a.szAddress);
+        a.dwKind = 0x77;
+    }
+    DWORD count = 0;
+    ASSERT_EQ(GetCRLAddress(mixed.context, addresses, &count), 0);
+    EXPECT_EQ(count, 3u);
+    EXPECT_STREQ(addresses[0].szAddress, "crl.example.it");
+    EXPECT_EQ(addresses[0].dwKind, 0x77u) << "a DNS name is no URL";
+    EXPECT_STREQ(addresses[1].szAddress, "");
+    EXPECT_EQ(addresses[1].dwKind, 0x77u);
+    EXPECT_STREQ(addresses[2].szAddress, "http://crl.example.it/a.crl");
+    EXPECT_EQ(addresses[2].dwKind, static_cast<DWORD>(CRL_ADDRESS_URL));
+}
+
 // The texts that come from the library's string tables, in the language of the
 // locale the test runs under (Italian for an LC_ALL of it_IT..., else English),
 // on a version 1 certificate without key usage that ends on a Monday.
