@@ -94,6 +94,24 @@ inline void issuerAndSerialOf(const Bytes& certificate, Bytes* issuer, Bytes* se
     issuer->assign(certificate.begin() + issuerStart, certificate.begin() + issuerName.end());
 }
 
+// A DER certificate with its subject Name replaced by `subject` (DER), the
+// other fields as they are: its signature no longer matches, which a test of
+// what is shown of a certificate does not mind.
+inline Bytes withSubject(const Bytes& certificate, const Bytes& subject) {
+    const Element whole = elementAt(certificate, 0);
+    const Element tbs = elementAt(certificate, whole.contentStart);
+    Bytes fields;
+    size_t at = tbs.contentStart;
+    // version (when there is one), serial number, algorithm, issuer, validity
+    const int before = certificate.at(at) == 0xA0 ? 5 : 4;
+    for (int i = 0; i < before; ++i) at = elementAt(certificate, at).end();
+    fields.insert(fields.end(), certificate.begin() + tbs.contentStart, certificate.begin() + at);
+    fields.insert(fields.end(), subject.begin(), subject.end());
+    at = elementAt(certificate, at).end();
+    fields.insert(fields.end(), certificate.begin() + at, certificate.begin() + tbs.end());
+    return tlv(0x30, cat({tlv(0x30, fields), Bytes(certificate.begin() + tbs.end(), certificate.begin() + whole.end())}));
+}
+
 // A copy of bytes in a heap block of exactly their size, so that
 // AddressSanitizer sees any read past their end.
 class ExactCopy {
