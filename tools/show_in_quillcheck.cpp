@@ -3,10 +3,11 @@
 // build/screenshots/<build>/ and leaves it with "Esci".
 //   show_in_quillcheck <quillcheck.exe> <file.p7m>
 //       starts the program on the file (scripts/demo: demo-quillcheck)
-//   show_in_quillcheck --running [--view-file]
+//   show_in_quillcheck --running [--view-file | --keep-open]
 //       takes the window the desktop opened (installed-outer); with
 //       --view-file presses "Visualizza File" first and reports the second
-//       window that opens (installed-inner) (scripts/check-installer)
+//       window that opens (installed-inner); with --keep-open reports the
+//       window (installed-running) and leaves it open (scripts/check-installer)
 #include <windows.h>
 
 #include <cstdio>
@@ -43,11 +44,12 @@ HWND quillcheckWindowBesides(HWND other) {
     return nullptr;
 }
 
-int running(bool viewFile) {
+int running(bool viewFile, bool keepOpen) {
     HWND outer = nullptr;
     ui::waitFor("a quillcheck window", [&] { return (outer = quillcheckWindowBesides(nullptr)) != nullptr; }, 60000);
     if (outer == nullptr) return fail("no quillcheck window");
-    report(outer, "installed-outer");
+    report(outer, keepOpen ? "installed-running" : "installed-outer");
+    if (keepOpen) return 0;
     if (viewFile) {
         PostMessageA(GetDlgItem(outer, VIEW_FILE), BM_CLICK, 0, 0);
         HWND inner = nullptr;
@@ -66,11 +68,12 @@ int running(bool viewFile) {
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--running") == 0) {
-        return running(argc == 3 && std::strcmp(argv[2], "--view-file") == 0);
+        return running(argc == 3 && std::strcmp(argv[2], "--view-file") == 0,
+                       argc == 3 && std::strcmp(argv[2], "--keep-open") == 0);
     }
     if (argc != 3) {
         std::fprintf(stderr, "usage: show_in_quillcheck <quillcheck.exe> <file.p7m>\n"
-                             "       show_in_quillcheck --running [--view-file]\n");
+                             "       show_in_quillcheck --running [--view-file | --keep-open]\n");
         return 2;
     }
     std::string commandLine = std::string("\"") + argv[1] + "\" \"" + argv[2] + "\"";

@@ -51,8 +51,9 @@ VIAddVersionKey /LANG=1040 "LegalCopyright" "${COMPANY}"
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\Italian.nlf"
 
 ; The installer and its uninstaller carry an Authenticode signature.
-!uninstfinalize '${SIGN} "%1" "${UNINSTALLER_COPY}"'
-!finalize '${SIGN} "%1"'
+; A signing failure stops the build.
+!uninstfinalize '"${SIGN}" "%1" "${UNINSTALLER_COPY}"' = 0
+!finalize '"${SIGN}" "%1"' = 0
 
 Page directory "" "" LeaveDirectoryPage
 Page instfiles
@@ -158,7 +159,41 @@ FunctionEnd
     Delete "${FOLDER}\${STAND_IN_3}"
 !macroend
 
+; The size of FOLDER\NAME in $3, or "" when it cannot be opened.
+!macro FILE_SIZE FOLDER NAME
+    StrCpy $3 ""
+    ClearErrors
+    FileOpen $2 "${FOLDER}\${NAME}" r
+    ${IfNot} ${Errors}
+        FileSeek $2 0 END $3
+        FileClose $2
+    ${EndIf}
+!macroend
+
+; The test variant records each stand-in's size in its entry.
+!macro RECORD_STAND_IN_SIZE NAME
+    !insertmacro FILE_SIZE $INSTDIR "${NAME}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "StandIn ${NAME}" "$3"
+!macroend
+
+; Removes the stand-in NAME from FOLDER when its size is the one the test
+; install recorded: a real component put there in its place stays.
+!macro REMOVE_STAND_IN FOLDER NAME
+    !insertmacro FILE_SIZE ${FOLDER} "${NAME}"
+    ReadRegStr $4 HKLM "${TEST_UNINSTALL_KEY}" "StandIn ${NAME}"
+    ${If} $3 != ""
+    ${AndIf} $3 == $4
+        Delete "${FOLDER}\${NAME}"
+        ${If} ${FileExists} "${FOLDER}\${NAME}"
+            DetailPrint "Non è stato possibile rimuovere il componente simulato ${FOLDER}\${NAME}"
+        ${Else}
+            DetailPrint "Rimosso il componente simulato ${FOLDER}\${NAME} dell'installazione di prova"
+        ${EndIf}
+    ${EndIf}
+!macroend
+
 !define OPEN_COMMAND '"$INSTDIR\quillcheck.exe" "%1"'
+!define MENU "$SMPROGRAMS\${PRODUCT}"
 
 ; ---------------------------------------------------------------------------
 ; The installer
@@ -178,8 +213,9 @@ FunctionEnd
 
 ; Pushes "1" when a group of every user (Everyone, Authenticated Users or
 ; Users) may create, change or delete files in the folder on the stack, or may
-; change who may; else "0". The folder's own access list counts, inherited
-; entries included; an entry that applies only to what is inside does not.
+; change who may; "?" when its access list cannot be read; else "0". The
+; folder's own access list counts, inherited entries included; an entry that
+; applies only to what is inside does not.
 Function FolderWritableByAll
     Exch $0 ; the folder
     Push $1
@@ -191,7 +227,7 @@ Function FolderWritableByAll
     Push $7
     Push $8
     Push $9
-    StrCpy $9 "0"
+    StrCpy $9 "?"
     ; GetNamedSecurityInfoW(name, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
     ; NULL, NULL, &dacl, NULL, &descriptor)
     System::Call 'advapi32::GetNamedSecurityInfoW(w r0, i 1, i 4, p 0, p 0, *p .r1, p 0, *p .r2) i .r3'
@@ -204,8 +240,10 @@ Function FolderWritableByAll
             System::Call 'advapi32::GetAclInformation(p r1, p r4, i 12, i 2) i .r3'
             System::Call '*$4(i .r5)'
             System::Free $4
-            ${If} $3 == 0
-                StrCpy $5 0
+            ${If} $3 != 0
+                StrCpy $9 "0"
+            ${Else}
+                StrCpy $5 0 ; no count: the list stays unread
             ${EndIf}
             StrCpy $6 0
             ${While} $6 < $5
@@ -257,6 +295,7 @@ Function FolderWritableByAll
     Exch $0
 FunctionEnd
 
+!define UNREADABLE_FOLDER_MESSAGE "Non è stato possibile leggere chi può modificare la cartella $INSTDIR. Scegliere un'altra cartella, per esempio quella proposta in Programmi."
 !define WRITABLE_BY_ALL_MESSAGE "Ogni utente di questo computer può modificare la cartella $INSTDIR: i programmi messi lì potrebbero essere sostituiti da chiunque, e ogni file .p7m aperto li avvierebbe. Scegliere un'altra cartella, per esempio quella proposta in Programmi."
 
 ; A folder that every user may write to is refused: the programs in it would
@@ -268,6 +307,9 @@ Function LeaveDirectoryPage
         Pop $0
         ${If} $0 == "1"
             MessageBox MB_OK|MB_ICONSTOP "${WRITABLE_BY_ALL_MESSAGE}"
+            Abort
+        ${ElseIf} $0 == "?"
+            MessageBox MB_OK|MB_ICONSTOP "${UNREADABLE_FOLDER_MESSAGE}"
             Abort
         ${EndIf}
     ${EndIf}
@@ -298,6 +340,28 @@ FunctionEnd
 Section "Quill"
     SetShellVarContext all
 
+    ; Nothing is written while a program of Quill runs: in this folder, in
+    ; the folder of the install that is there already, or in a test install's.
+    ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+!ifndef STAND_INS
+    ReadRegStr $R1 HKLM "${TEST_UNINSTALL_KEY}" "InstallLocation"
+!else
+    StrCpy $R1 ""
+!endif
+    Push $INSTDIR
+    Call WaitForProgramsClosed
+    ${If} $R0 != ""
+    ${AndIf} $R0 != $INSTDIR
+        Push $R0
+        Call WaitForProgramsClosed
+    ${EndIf}
+    ${If} $R1 != ""
+    ${AndIf} $R1 != $INSTDIR
+    ${AndIf} $R1 != $R0
+        Push $R1
+        Call WaitForProgramsClosed
+    ${EndIf}
+
     ; Refused before anything is written: a folder every user may change
     ; (a folder made here is checked once made, with what it inherited).
     ${IfNot} ${FileExists} "$INSTDIR\*.*"
@@ -307,23 +371,17 @@ Section "Quill"
     Push $INSTDIR
     Call FolderWritableByAll
     Pop $0
-    ${If} $0 == "1"
+    ${If} $0 != "0"
         ${If} $R9 == "made"
             RMDir "$INSTDIR"
         ${EndIf}
-        MessageBox MB_OK|MB_ICONSTOP "${WRITABLE_BY_ALL_MESSAGE}" /SD IDOK
+        ${If} $0 == "1"
+            MessageBox MB_OK|MB_ICONSTOP "${WRITABLE_BY_ALL_MESSAGE}" /SD IDOK
+        ${Else}
+            MessageBox MB_OK|MB_ICONSTOP "${UNREADABLE_FOLDER_MESSAGE}" /SD IDOK
+        ${EndIf}
         SetErrorLevel 2
-        Abort "Installazione annullata: la cartella può essere modificata da tutti gli utenti."
-    ${EndIf}
-
-    ; The install that is there already, in this folder or in another one.
-    ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-    Push $INSTDIR
-    Call WaitForProgramsClosed
-    ${If} $R0 != ""
-    ${AndIf} $R0 != $INSTDIR
-        Push $R0
-        Call WaitForProgramsClosed
+        Abort "Installazione annullata: la cartella non è protetta."
     ${EndIf}
 
     SetOutPath "$INSTDIR"
@@ -348,6 +406,19 @@ Section "Quill"
         Abort "Installazione non riuscita: alcuni file non sono stati scritti."
     ${EndIf}
 
+!ifndef STAND_INS
+    ; The test variant's stand-ins hide the real components; where a test
+    ; install left them, they go, each only while it is the file that install
+    ; wrote (its size, recorded in the test install's entry). The test
+    ; install's entry goes when its uninstaller is gone (this install took its
+    ; folder, or removed it as the old copy below).
+    ${If} $R1 != ""
+        !insertmacro REMOVE_STAND_IN $R1 "${STAND_IN_1}"
+        !insertmacro REMOVE_STAND_IN $R1 "${STAND_IN_2}"
+        !insertmacro REMOVE_STAND_IN $R1 "${STAND_IN_3}"
+    ${EndIf}
+!endif
+
     ; A copy left in another folder by an earlier install goes: its own
     ; uninstaller would otherwise remain, for a copy that is no longer used.
     ${If} $R0 != ""
@@ -366,24 +437,25 @@ Section "Quill"
     ${EndIf}
 
 !ifndef STAND_INS
-    ; The test variant's stand-ins hide the real components; where a test
-    ; install left them, they go. Its entry goes when this install takes its
-    ; folder (its uninstaller has just been replaced by this one).
-    ReadRegStr $R1 HKLM "${TEST_UNINSTALL_KEY}" "InstallLocation"
     ${If} $R1 != ""
-        Push $R1
-        Call WaitForProgramsClosed
-        DetailPrint "Rimossi i componenti simulati dell'installazione di prova in $R1"
-        !insertmacro REMOVE_STAND_INS $R1
-        ${If} $R1 == $INSTDIR
+        ${IfNot} ${FileExists} "$R1\uninstall.exe"
+        ${OrIf} $R1 == $INSTDIR
             DeleteRegKey HKLM "${TEST_UNINSTALL_KEY}"
+            Delete "$SMPROGRAMS\Quill PROVA\Quillet - Firma dei file.lnk"
+            Delete "$SMPROGRAMS\Quill PROVA\Leggimi.lnk"
+            RMDir "$SMPROGRAMS\Quill PROVA"
         ${EndIf}
     ${EndIf}
+!else
+    ; What the citizens' installer may take for a stand-in: these files' sizes.
+    !insertmacro RECORD_STAND_IN_SIZE "${STAND_IN_1}"
+    !insertmacro RECORD_STAND_IN_SIZE "${STAND_IN_2}"
+    !insertmacro RECORD_STAND_IN_SIZE "${STAND_IN_3}"
 !endif
 
-    CreateDirectory "$SMPROGRAMS\Quill"
-    CreateShortcut "$SMPROGRAMS\Quill\Quillet - Firma dei file.lnk" "$INSTDIR\quillet.exe"
-    CreateShortcut "$SMPROGRAMS\Quill\Leggimi.lnk" "$INSTDIR\LEGGIMI.txt"
+    CreateDirectory "${MENU}"
+    CreateShortcut "${MENU}\Quillet - Firma dei file.lnk" "$INSTDIR\quillet.exe"
+    CreateShortcut "${MENU}\Leggimi.lnk" "$INSTDIR\LEGGIMI.txt"
 
     ; ".p7m" opens in the verification program. Only the type's default
     ; value is taken; an earlier owner is kept, and given back by the
@@ -438,8 +510,10 @@ Section "Uninstall"
         SetErrorLevel 2
         Abort "Disinstallazione non completata."
     ${EndIf}
-    ; Run in place (_?=), the uninstaller cannot remove itself until a restart.
-    Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+    ; Run in place (_?=), the uninstaller cannot remove itself; whoever ran it
+    ; so removes it (a removal at the next restart would take the uninstaller
+    ; of an install made before it).
+    Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
 
     ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
@@ -448,9 +522,9 @@ Section "Uninstall"
         Return
     ${EndIf}
 
-    Delete "$SMPROGRAMS\Quill\Quillet - Firma dei file.lnk"
-    Delete "$SMPROGRAMS\Quill\Leggimi.lnk"
-    RMDir "$SMPROGRAMS\Quill"
+    Delete "${MENU}\Quillet - Firma dei file.lnk"
+    Delete "${MENU}\Leggimi.lnk"
+    RMDir "${MENU}"
 
     ; The association goes only while it is still this install's. ".p7m"
     ; goes back to the earlier owner when that class still exists; else only
