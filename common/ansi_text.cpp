@@ -30,3 +30,33 @@ std::string ansiText(const wchar_t* text, int length) {
     if (length < 0) out.resize(out.size() - 1);  // the nul was converted too
     return out;
 }
+
+std::wstring wideText(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const UINT codePage = ansiCodePage();
+    const int size = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (size <= 0) return std::wstring();
+    std::wstring out(size, L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
+    return out;
+}
+
+std::string utf8Text(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return std::string();
+    std::string out(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring wideFromUtf8(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    if (size <= 0) return std::wstring();
+    std::wstring out(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &out[0], size);
+    return out;
+}

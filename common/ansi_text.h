@@ -15,3 +15,12 @@ void setAnsiCodePage(UINT codePage);
 // A character the code page lacks becomes "?", never a look-alike; in UTF-8
 // and UTF-7 every character has its bytes. Empty for no text.
 std::string ansiText(const wchar_t* text, int length);
+
+// Text in the ANSI code page as UTF-16; empty for no text.
+std::wstring wideText(const std::string& text);
+
+// UTF-16 as UTF-8 (a lone surrogate becomes U+FFFD); empty for no text.
+std::string utf8Text(const std::wstring& text);
+
+// UTF-8 as UTF-16 (a byte that is no UTF-8 becomes U+FFFD); empty for no text.
+std::wstring wideFromUtf8(const std::string& text);

@@ -1,6 +1,7 @@
 #include "file_io.h"
 
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -28,9 +29,9 @@ bool canOpenForReading(const char* path) {
     return file.valid();
 }
 
-ReadResult readFileContent(const char* path, FileContent* content) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+namespace {
+
+ReadResult readOpenFile(const FileHandle& file, FileContent* content) {
     if (!file.valid()) return ReadResult::NotOpenable;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.get(), &size)) return ReadResult::NotOpenable;
@@ -51,6 +52,20 @@ ReadResult readFileContent(const char* path, FileContent* content) {
     return ReadResult::Ok;
 }
 
+}  // namespace
+
+ReadResult readFileContent(const char* path, FileContent* content) {
+    const FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return readOpenFile(file, content);
+}
+
+ReadResult readFileContent(const wchar_t* path, FileContent* content) {
+    const FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return readOpenFile(file, content);
+}
+
 DWORD writeFileContent(const char* path, const uint8_t* data, uint32_t size) {
     FileWriter writer(path);
     writer.write(data, size);
@@ -60,6 +75,10 @@ DWORD writeFileContent(const char* path, const uint8_t* data, uint32_t size) {
 FileWriter::FileWriter(const char* path)
     : file_(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
     if (file_ == INVALID_HANDLE_VALUE) error_ = GetLastError() != 0 ? GetLastError() : ERROR_OPEN_FAILED;
+}
+
+FileWriter::FileWriter(HANDLE file) : file_(file) {
+    if (file_ == INVALID_HANDLE_VALUE) error_ = ERROR_OPEN_FAILED;
 }
 
 FileWriter::~FileWriter() { finish(); }
@@ -83,4 +102,31 @@ DWORD FileWriter::finish() {
         file_ = INVALID_HANDLE_VALUE;
     }
     return error_;
+}
+
+namespace {
+
+// The most of a zone mark that is copied: a few lines, but a page's address
+// in it may be long. A longer one is written as the bare mark of the
+// Internet zone, which is what matters.
+constexpr DWORD MAX_ZONE_MARK = 64 * 1024;
+const char INTERNET_ZONE_MARK[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+
+}  // namespace
+
+void copyZoneMark(const std::wstring& from, const std::wstring& to) {
+    const FileHandle source(CreateFileW((from + ZONE_STREAM).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!source.valid()) return;
+    std::vector<char> mark(MAX_ZONE_MARK + 1);
+    DWORD read = 0;
+    if (!ReadFile(source.get(), mark.data(), static_cast<DWORD>(mark.size()), &read, nullptr) || read == 0) return;
+    if (read > MAX_ZONE_MARK) {
+        mark.assign(INTERNET_ZONE_MARK, INTERNET_ZONE_MARK + sizeof INTERNET_ZONE_MARK - 1);
+        read = static_cast<DWORD>(mark.size());
+    }
+    const FileHandle target(CreateFileW((to + ZONE_STREAM).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (target.valid()) WriteFile(target.get(), mark.data(), read, &written, nullptr);
 }

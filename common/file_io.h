@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 struct FileContent {
     std::unique_ptr<uint8_t[]> data;  // not zero-filled: every byte is read
@@ -17,6 +18,7 @@ enum class ReadResult { Ok, NotOpenable, TooLarge };
 // for reading or writing (as the C runtime's "rb" does). Files of 4 GiB and more are TooLarge; a
 // block that cannot be had throws std::bad_alloc.
 ReadResult readFileContent(const char* path, FileContent* content);
+ReadResult readFileContent(const wchar_t* path, FileContent* content);
 
 // True when `path` can be opened for reading.
 bool canOpenForReading(const char* path);
@@ -29,6 +31,8 @@ DWORD writeFileContent(const char* path, const uint8_t* data, uint32_t size);
 class FileWriter {
 public:
     explicit FileWriter(const char* path);
+    // A file the caller has opened for writing; the writer closes it.
+    explicit FileWriter(HANDLE file);
     ~FileWriter();
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
@@ -45,3 +49,11 @@ private:
     HANDLE file_;
     DWORD error_ = 0;
 };
+
+// The stream in which the desktop marks a file with the zone it came from.
+constexpr wchar_t ZONE_STREAM[] = L":Zone.Identifier";
+
+// Gives `to` the zone mark of `from` (its Zone.Identifier stream), when it has
+// one, so that programs open `to` as they would open `from`: a document from
+// the Internet in protected view.
+void copyZoneMark(const std::wstring& from, const std::wstring& to);

@@ -7,6 +7,8 @@
 #include <memory>
 #include <new>
 
+#include "ansi_text.h"
+#include "file_io.h"
 #include "message_box.h"
 #include "revocation_check.h"
 #include "temp_paths.h"
@@ -19,24 +21,6 @@ struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<FILE, FileCloser>;
-
-// The most of a zone mark that is copied: a few lines, but a page's address
-// in it may be long. A longer one is written as the bare mark of the
-// Internet zone, which is what matters.
-constexpr DWORD MAX_ZONE_MARK = 64 * 1024;
-const char INTERNET_ZONE_MARK[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
-const char ZONE_STREAM[] = ":Zone.Identifier";
-
-struct HandleCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
-
-Handle openFile(const std::string& path, DWORD access, DWORD disposition) {
-    const HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr);
-    return Handle(h == INVALID_HANDLE_VALUE ? nullptr : h);
-}
 
 void showCannotOpen(const std::string& path, INT_PTR result) {
     const std::string text =
@@ -58,7 +42,7 @@ bool prepareWorkFolder(SignedFileRecord* record) {
 
 void removeWorkFolder(const SignedFileRecord& record) {
     if (!record.contentPath.empty()) {
-        DeleteFileA((record.contentPath + ZONE_STREAM).c_str());  // under Wine a file of its own
+        DeleteFileW((wideText(record.contentPath) + ZONE_STREAM).c_str());  // under Wine a file of its own
         DeleteFileA(record.contentPath.c_str());
     }
     if (record.workFolder.empty()) return;
@@ -68,18 +52,7 @@ void removeWorkFolder(const SignedFileRecord& record) {
 }
 
 void copyZoneMark(const std::string& signedPath, const std::string& contentPath) {
-    const Handle from = openFile(signedPath + ZONE_STREAM, GENERIC_READ, OPEN_EXISTING);
-    if (!from) return;
-    std::vector<char> mark(MAX_ZONE_MARK + 1);
-    DWORD read = 0;
-    if (!ReadFile(from.get(), mark.data(), static_cast<DWORD>(mark.size()), &read, nullptr) || read == 0) return;
-    if (read > MAX_ZONE_MARK) {
-        mark.assign(INTERNET_ZONE_MARK, INTERNET_ZONE_MARK + sizeof INTERNET_ZONE_MARK - 1);
-        read = static_cast<DWORD>(mark.size());
-    }
-    const Handle to = openFile(contentPath + ZONE_STREAM, GENERIC_WRITE, CREATE_ALWAYS);
-    DWORD written = 0;
-    if (to) WriteFile(to.get(), mark.data(), read, &written, nullptr);
+    copyZoneMark(wideText(signedPath), wideText(contentPath));
 }
 
 std::string systemProgramPath(const char* name) {

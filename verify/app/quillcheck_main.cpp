@@ -3,13 +3,18 @@
 // one window runs modally and the program ends when it closes.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "accepted_cas.h"
+#include "ansi_text.h"
 #include "dialog.h"
 #include "file_tools.h"
+#include "folder_dlg.h"
+#include "folder_rules.h"
 #include "message_box.h"
 #include "quillcheck_resource.h"
 #include "signed_file_record.h"
@@ -39,6 +44,12 @@ struct CVerifierApp {
     // The start-up: returns false, and the program ends when the window has closed.
     bool initInstance(HINSTANCE instance, const char* arguments) {
         loadAcceptedCas(instance);
+        if (arguments != nullptr && arguments[0] != '\0') {
+            // A file keeps its own start-up; a folder is verified whole.
+            const DWORD attributes = GetFileAttributesA(pathFromCommandLine(arguments).c_str());
+            const bool file = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+            if (!file && startFolderCheck()) return false;
+        }
         if (arguments == nullptr || arguments[0] == '\0') {
             showMessageBox(nullptr,
                            "L'applicazione \xE8 stata avviata senza selezionare alcun file p7m e verr\xE0 terminata",
@@ -60,6 +71,84 @@ struct CVerifierApp {
         CSignersDlg dialog(&tools, &record, &acceptedCas);
         dialog.runModal(nullptr);
         return false;
+    }
+
+    // The folder forms of the command line: the whole text naming a folder
+    // (one dropped on the program), or the switches. False when the line is
+    // of neither form.
+    bool startFolderCheck() {
+        const std::vector<std::string> arguments = commandLineArguments();
+        const std::wstring whole = wideFromUtf8(pathFromCommandLine(utf8Text(argumentsText())));
+        const DWORD attributes = GetFileAttributesW(whole.c_str());
+        FolderCommand command;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            command.source = utf8Text(whole);
+        } else if (isFolderCommand(arguments)) {
+            std::string error;
+            if (!parseFolderCommand(arguments, &command, &error)) {
+                const std::string text = ansiText(wideFromUtf8(error).c_str(), -1);
+                if (command.scheduled) endScheduledRun(FOLDER_EXIT_RUN_FAILED, text);
+                showMessageBox(nullptr, text.c_str(), "Attenzione", MB_ICONEXCLAMATION);
+                return true;
+            }
+        } else {
+            return false;
+        }
+        FolderCheckOptions options;
+        options.source = wideFromUtf8(command.source);
+        options.output = wideFromUtf8(command.output);
+        options.revocation = command.revocation;
+        if (command.scheduled) {
+            const FolderCheckResult result = runFolderCheck(options, acceptedCas, nullptr);
+            endScheduledRun(result.exitCode, result.exitCode == FOLDER_EXIT_RUN_FAILED
+                                                 ? result.error
+                                                 : ansiText(result.reportPage.c_str(), -1));
+        }
+        CFolderDlg dialog(options.source, options.output, options.revocation, &acceptedCas);
+        dialog.runModal(nullptr);
+        return true;
+    }
+
+    // The command line after the program's name.
+    static std::wstring argumentsText() {
+        const wchar_t* line = GetCommandLineW();
+        if (*line == L'"') {
+            for (++line; *line && *line != L'"'; ++line) {}
+            if (*line) ++line;
+        } else {
+            while (*line && *line != L' ' && *line != L'\t') ++line;
+        }
+        while (*line == L' ' || *line == L'\t') ++line;
+        return line;
+    }
+
+    // The arguments after the program's name, as the platform splits them, in UTF-8.
+    static std::vector<std::string> commandLineArguments() {
+        std::vector<std::string> arguments;
+        int count = 0;
+        LPWSTR* split = CommandLineToArgvW(GetCommandLineW(), &count);
+        if (split == nullptr) return arguments;
+        for (int i = 1; i < count; ++i) arguments.push_back(utf8Text(split[i]));
+        LocalFree(split);
+        return arguments;
+    }
+
+    // The end of a run with no window: one line for whoever started it (its
+    // standard error, or the console it was started from), and the exit code.
+    [[noreturn]] static void endScheduledRun(int exitCode, const std::string& line) {
+        HANDLE out = GetStdHandle(STD_ERROR_HANDLE);
+        bool own = false;
+        if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+            out = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+            own = true;
+        }
+        if (out != nullptr && out != INVALID_HANDLE_VALUE) {
+            const std::string text = "quillcheck: " + line + "\r\n";
+            DWORD written = 0;
+            WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            if (own) CloseHandle(out);
+        }
+        std::exit(exitCode);
     }
 };
 

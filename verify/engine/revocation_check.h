@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "crl_acceptance.h"
@@ -23,6 +25,24 @@ int32_t CheckCertificateAgainstCrl(const CrlBlob& crl, const uint8_t* certificat
 // `skipCache`), else one downloaded within CRL_RETRIEVAL_SECONDS, which is
 // cached once the gate has accepted it.
 int32_t CheckRevocation(const uint8_t* certificate, size_t length, int skipCache, const std::vector<uint8_t>& issuer);
+
+// The revocation checks of one run over many SignedFiles: each address's list
+// is fetched at most once. The first certificate that names an address is
+// checked as CheckRevocation checks it (the cached copy when it settles the
+// question, else a download); later ones are judged by the same gate against
+// the list had then, or get the same download failure.
+class RevocationRun {
+public:
+    // A CRLCHECK_* result, as CheckRevocation gives it.
+    int32_t check(const std::vector<uint8_t>& certificate, const std::vector<uint8_t>& issuer);
+
+private:
+    struct Fetched {
+        std::vector<uint8_t> list;  // the cached or downloaded list; empty when none was had
+        int32_t failure = 0;        // why none was had
+    };
+    std::map<std::string, Fetched> lists_;  // by address
+};
 
 // Checks the certificate of signer `index` of `record` and shows the result
 // in a box of the program. Returns 0.

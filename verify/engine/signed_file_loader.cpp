@@ -22,52 +22,65 @@ int32_t decodeError(DecodeResult result) {
     return static_cast<int32_t>(CRYPT_E_ASN1_BADTAG);
 }
 
-// The load proper; certificates go into `handles`.
-int32_t loadInto(SignedFileRecord& record, const AcceptedCaTable& acceptedCas,
-                 PCCERT_CONTEXT handles[MAX_SIGNERS]) {
+// One layer's decoding and checks; certificates go into `handles`.
+int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTable& acceptedCas, Base64Codec* codec,
+                   SignedMessage* message, PCCERT_CONTEXT handles[MAX_SIGNERS]) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    Base64Codec codec;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(record.signedPath.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return LOAD_ERR_UNREADABLE;
-    FindClose(search);
-    FileContent file;
-    if (readWholeFile(record.signedPath, &file) != 0) return LOAD_ERR_UNREADABLE;
-
     // The DER form first; the base64 form is known only by the failure of it.
-    SignedMessage message;
-    int32_t result = verifyAndExtract({file.data.get(), file.size}, record.signerStatus, &message);
+    int32_t result = verifyAndExtract(data, record.signerStatus, message);
     if (result != 0 && result != LOAD_ERR_NO_PROVIDER) {
-        if (!Base64Codec::mayDecodeToSequence(file.data.get(), file.size)) return LOAD_ERR_UNDECODABLE;
-        codec.decode(file.data.get(), file.size);
-        result = verifyAndExtract({codec.outputBuffer(), codec.outputLength()}, record.signerStatus, &message);
+        if (!Base64Codec::mayDecodeToSequence(data.data, data.size)) return LOAD_ERR_UNDECODABLE;
+        codec->decode(data.data, data.size);
+        result = verifyAndExtract({codec->outputBuffer(), codec->outputLength()}, record.signerStatus, message);
     }
     if (result == LOAD_ERR_NO_PROVIDER) return result;
     if (result != 0) return LOAD_ERR_UNDECODABLE;
 
-    record.signerCount = static_cast<int32_t>(message.signers.size());
-    result = readSignerDetails(message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
-                               record.expiryDates, record.signerStatus);
-    if (result == 0 && !record.contentPath.empty()) result = writeContentFile(record.contentPath, message);
-    return result;
+    record.signerCount = static_cast<int32_t>(message->signers.size());
+    return readSignerDetails(*message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
+                             record.expiryDates, record.signerStatus);
 }
 
 }  // namespace
 
-int32_t loadSignedFile(SignedFileRecord& record, const AcceptedCaTable& acceptedCas) {
+int32_t loadSignedBytes(ber::Span data, SignedFileRecord& record, const AcceptedCaTable& acceptedCas,
+                        Base64Codec* codec, SignedMessage* message) {
     PCCERT_CONTEXT handles[MAX_SIGNERS] = {};
     int32_t result;
     try {
-        result = loadInto(record, acceptedCas, handles);
+        result = decodeInto(data, record, acceptedCas, codec, message, handles);
     } catch (const std::bad_alloc&) {
         result = static_cast<int32_t>(E_OUTOFMEMORY);
     }
     for (size_t i = 0; i < MAX_SIGNERS; ++i) {
         if (handles[i] == nullptr) continue;
-        record.signerCerts[i].assign(handles[i]->pbCertEncoded,
-                                     handles[i]->pbCertEncoded + handles[i]->cbCertEncoded);
+        try {
+            record.signerCerts[i].assign(handles[i]->pbCertEncoded,
+                                         handles[i]->pbCertEncoded + handles[i]->cbCertEncoded);
+        } catch (const std::bad_alloc&) {
+            result = static_cast<int32_t>(E_OUTOFMEMORY);
+        }
         CertFreeCertificateContext(handles[i]);
+    }
+    return result;
+}
+
+int32_t loadSignedFile(SignedFileRecord& record, const AcceptedCaTable& acceptedCas) {
+    int32_t result;
+    try {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(record.signedPath.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return LOAD_ERR_UNREADABLE;
+        FindClose(search);
+        FileContent file;
+        if (readWholeFile(record.signedPath, &file) != 0) return LOAD_ERR_UNREADABLE;
+        Base64Codec codec;
+        SignedMessage message;
+        result = loadSignedBytes({file.data.get(), file.size}, record, acceptedCas, &codec, &message);
+        if (result == 0 && !record.contentPath.empty()) result = writeContentFile(record.contentPath, message);
+    } catch (const std::bad_alloc&) {
+        result = static_cast<int32_t>(E_OUTOFMEMORY);
     }
     if (result == 0) record.loaded = 1;
     return result;

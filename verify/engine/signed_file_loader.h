@@ -11,6 +11,7 @@
 #include <string>
 
 #include "accepted_cas.h"
+#include "base64_codec.h"
 #include "ber.h"
 #include "file_io.h"
 #include "signed_file_record.h"
@@ -28,6 +29,14 @@ constexpr int32_t LOAD_ERR_NO_PROVIDER = static_cast<int32_t>(NTE_PROV_TYPE_NOT_
 // Certificates reach record.signerCerts only when every signer's details
 // were read.
 int32_t loadSignedFile(SignedFileRecord& record, const AcceptedCaTable& acceptedCas);
+
+// One SignedFile given as its bytes (`data`, DER or base64 text), as
+// loadSignedFile loads a file: the record's signers are filled (certificates
+// included) and `message` holds the decoded message, whose parts are views
+// into `data` or into `codec`, which must outlive it. Writes no file.
+// Returns 0, or a failure code as loadSignedFile.
+int32_t loadSignedBytes(ber::Span data, SignedFileRecord& record, const AcceptedCaTable& acceptedCas,
+                        Base64Codec* codec, SignedMessage* message);
 
 // The file whole, shared with programs that hold it open for writing; 0, or
 // the platform's last error (an empty file is a failure).

@@ -123,3 +123,14 @@ bool isSubjectsOwnName(const PersonalDataName& name, ber::Span subject) {
            nameAttribute(subject, GIVEN_NAME, &givenName) && sameIgnoringCase(givenName, name.givenName) &&
            holdsFiscalCode(subject, name.fiscalCode);
 }
+
+std::string fiscalCodeOf(ber::Span subject) {
+    std::string serialNumber;
+    if (!nameAttribute(subject, SERIAL_NUMBER, &serialNumber)) return std::string();
+    for (const std::string prefix : {"IT:", "TINIT-"}) {
+        if (serialNumber.size() > prefix.size() && sameIgnoringCase(serialNumber.substr(0, prefix.size()), prefix)) {
+            return serialNumber.substr(prefix.size());
+        }
+    }
+    return serialNumber;
+}

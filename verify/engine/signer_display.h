@@ -48,3 +48,8 @@ bool personalDataName(ber::Span value, char* slot, size_t slotSize);
 // of the common name, followed by its end or "/". A record that nothing
 // signed names somebody only when it agrees with a certificate that was.
 bool isSubjectsOwnName(const PersonalDataName& name, ber::Span subject);
+
+// The fiscal code a certificate's subject Name carries: its serialNumber
+// attribute without an "IT:" or "TINIT-" in front (in any case); empty when
+// there is none.
+std::string fiscalCodeOf(ber::Span subject);

@@ -1,0 +1,181 @@
+#include "folder_dlg.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "message_box.h"
+#include "quillcheck_resource.h"
+
+namespace {
+
+// Posted by the run's thread: a file begins (wParam its number, lParam the
+// total), and the run has ended.
+constexpr UINT WM_FOLDER_FILE = WM_APP + 1;
+constexpr UINT WM_FOLDER_DONE = WM_APP + 2;
+
+const char READY[] = "Premere \"Avvia\" per verificare i file p7m della cartella e delle sue sottocartelle.";
+
+}  // namespace
+
+CFolderDlg::CFolderDlg(const std::wstring& source, const std::wstring& output, bool revocation,
+                       const AcceptedCaTable* acceptedCas)
+    : ProgramDialog(IDD_FOLDER_CHECK, IDI_PROGRAM, IDS_ABOUTBOX, IDD_ABOUTBOX),
+      source_(source),
+      output_(output),
+      revocation_(revocation),
+      acceptedCas_(acceptedCas) {}
+
+CFolderDlg::~CFolderDlg() {
+    stop_ = true;
+    if (worker_.joinable()) worker_.join();
+}
+
+bool CFolderDlg::onInit() {
+    ProgramDialog::onInit();
+    if (output_.empty()) output_ = defaultOutputFolder(source_);
+    SetDlgItemTextW(handle(), IDC_FOLDER_SOURCE, source_.c_str());
+    SetDlgItemTextW(handle(), IDC_FOLDER_OUTPUT, output_.c_str());
+    CheckDlgButton(handle(), IDC_FOLDER_REVOCATION, revocation_ ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, READY);
+    setRunning(false);
+    return true;
+}
+
+bool CFolderDlg::onCommand(int id, int) {
+    switch (id) {
+    case IDC_FOLDER_BROWSE:
+        browseForOutput();
+        return true;
+    case IDC_FOLDER_STOP:
+        stop_ = true;
+        EnableWindow(item(IDC_FOLDER_STOP), FALSE);
+        SetDlgItemTextA(handle(), IDC_FOLDER_CURRENT, "Interruzione in corso...");
+        return true;
+    default:
+        return false;
+    }
+}
+
+// "Avvia".
+void CFolderDlg::onOK() {
+    if (!running_ && !worker_.joinable()) start();
+}
+
+// "Chiudi", or the window's close box: a run in progress is stopped first.
+void CFolderDlg::onCancel() {
+    if (!running_) {
+        endDialog(IDCANCEL);
+        return;
+    }
+    closeWhenDone_ = true;
+    stop_ = true;
+    EnableWindow(item(IDCANCEL), FALSE);
+    EnableWindow(item(IDC_FOLDER_STOP), FALSE);
+}
+
+void CFolderDlg::setRunning(bool running) {
+    running_ = running;
+    EnableWindow(item(IDOK), !running && !worker_.joinable());
+    EnableWindow(item(IDC_FOLDER_BROWSE), !running && !worker_.joinable());
+    EnableWindow(item(IDC_FOLDER_REVOCATION), !running && !worker_.joinable());
+    EnableWindow(item(IDC_FOLDER_STOP), running);
+}
+
+void CFolderDlg::browseForOutput() {
+    BROWSEINFOW browse{};
+    browse.hwndOwner = handle();
+    browse.lpszTitle = L"Cartella in cui scrivere il rapporto e i contenuti";
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+    if (chosen == nullptr) return;
+    wchar_t path[MAX_PATH];
+    if (SHGetPathFromIDListW(chosen, path)) {
+        output_ = path;
+        SetDlgItemTextW(handle(), IDC_FOLDER_OUTPUT, output_.c_str());
+    }
+    CoTaskMemFree(chosen);
+}
+
+void CFolderDlg::start() {
+    revocation_ = IsDlgButtonChecked(handle(), IDC_FOLDER_REVOCATION) == BST_CHECKED;
+    stop_ = false;
+    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, "Ricerca dei file p7m...");
+    FolderCheckOptions options;
+    options.source = source_;
+    options.output = output_;
+    options.revocation = revocation_;
+    const HWND window = handle();
+    worker_ = std::thread([this, options, window] {
+        result_ = runFolderCheck(options, *acceptedCas_, this);
+        PostMessageA(window, WM_FOLDER_DONE, 0, 0);
+    });
+    setRunning(true);
+}
+
+void CFolderDlg::onFile(size_t number, size_t total, const std::wstring& relative) {
+    {
+        std::lock_guard<std::mutex> hold(currentLock_);
+        current_ = relative;
+    }
+    PostMessageA(handle(), WM_FOLDER_FILE, number, total);
+}
+
+void CFolderDlg::showProgress(size_t number, size_t total) {
+    char count[128];
+    std::snprintf(count, sizeof count, "File %u di %u", static_cast<unsigned>(number), static_cast<unsigned>(total));
+    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, count);
+    std::wstring current;
+    {
+        std::lock_guard<std::mutex> hold(currentLock_);
+        current = current_;
+    }
+    if (!stop_) SetDlgItemTextW(handle(), IDC_FOLDER_CURRENT, current.c_str());
+    SendDlgItemMessageA(handle(), IDC_FOLDER_PROGRESS, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+    SendDlgItemMessageA(handle(), IDC_FOLDER_PROGRESS, PBM_SETPOS, number - 1, 0);
+}
+
+void CFolderDlg::finished() {
+    if (worker_.joinable()) worker_.join();
+    setRunning(false);
+    EnableWindow(item(IDCANCEL), TRUE);
+    if (closeWhenDone_) {
+        endDialog(IDCANCEL);
+        return;
+    }
+    if (result_.exitCode == FOLDER_EXIT_RUN_FAILED) {
+        SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, "Verifica non eseguita.");
+        SetDlgItemTextA(handle(), IDC_FOLDER_CURRENT, "");
+        showMessageBox(handle(), result_.error.c_str(), "Attenzione", MB_ICONEXCLAMATION);
+        return;
+    }
+    const size_t* c = result_.counts;
+    char count[256];
+    std::snprintf(count, sizeof count,
+                  "%s: %u file. Validi %u, da controllare %u, non validi %u, non verificabili %u.",
+                  result_.stopped ? "Verifica interrotta" : "Verifica conclusa",
+                  static_cast<unsigned>(c[0] + c[1] + c[2] + c[3]), static_cast<unsigned>(c[0]),
+                  static_cast<unsigned>(c[1]), static_cast<unsigned>(c[2]), static_cast<unsigned>(c[3]));
+    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, count);
+    SetDlgItemTextW(handle(), IDC_FOLDER_CURRENT, (L"Rapporto: " + result_.reportPage).c_str());
+    SendDlgItemMessageA(handle(), IDC_FOLDER_PROGRESS, PBM_SETRANGE32, 0, 1);
+    SendDlgItemMessageA(handle(), IDC_FOLDER_PROGRESS, PBM_SETPOS, 1, 0);
+    // The page the run wrote: the default browser shows it.
+    ShellExecuteW(handle(), L"open", result_.reportPage.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+INT_PTR CFolderDlg::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
+    if (message == WM_FOLDER_FILE) {
+        showProgress(wParam, static_cast<size_t>(lParam));
+        *handled = true;
+        return 0;
+    }
+    if (message == WM_FOLDER_DONE) {
+        finished();
+        *handled = true;
+        return 0;
+    }
+    return ProgramDialog::onMessage(message, wParam, lParam, handled);
+}

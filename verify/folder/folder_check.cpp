@@ -1,0 +1,533 @@
+#include "folder_check.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <wincrypt.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <cwctype>
+#include <functional>
+#include <io.h>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "ansi_text.h"
+#include "file_io.h"
+#include "hash_data.h"
+#include "path_rules.h"
+#include "revocation_check.h"
+#include "signed_file_loader.h"
+#include "signer_display.h"
+
+namespace {
+
+// Texts of the report (UTF-8) and of the user's messages (ANSI code page).
+const char EMPTY_FILE[] = "File vuoto (0 byte)";
+const char TOO_LARGE[] = "File troppo grande per essere verificato";
+const char NO_MEMORY[] = "Memoria insufficiente per verificare il file";
+const char NO_PROVIDER[] = "Nessun servizio crittografico per verificare la firma";
+const char CONTENT_NAME_TOO_LONG[] =
+    "Contenuto non scritto: il suo nome non entra nei percorsi della cartella dei risultati";
+const char NO_DIGEST[] = "Impronta SHA-256 non calcolata";
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// The ANSI texts of the engine (names, states, messages) as UTF-8.
+std::string fromAnsi(const std::string& text) { return utf8Text(wideText(text)); }
+
+std::string readFailure(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return "Il file non c'\xC3\xA8 pi\xC3\xB9: \xC3\xA8 stato spostato o cancellato durante la verifica";
+    case ERROR_ACCESS_DENIED: return "Il file non si pu\xC3\xB2 leggere: accesso negato";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return "Il file non si pu\xC3\xB2 leggere: \xC3\xA8 bloccato da un altro programma";
+    default: return "Il file non si pu\xC3\xB2 leggere (errore " + std::to_string(error) + ")";
+    }
+}
+
+std::string loadFailure(int32_t code) {
+    if (code == static_cast<int32_t>(E_OUTOFMEMORY)) return NO_MEMORY;
+    if (code == LOAD_ERR_NO_PROVIDER) return NO_PROVIDER;
+    std::string text = fromAnsi(summaryLine(false, 0));
+    if (code != LOAD_ERR_UNDECODABLE) {
+        char number[32];
+        std::snprintf(number, sizeof number, " (errore 0x%08X)", static_cast<unsigned>(code));
+        text += number;
+    }
+    return text;
+}
+
+// The first line of the revocation box's text: the answer, or why there is none.
+std::string revocationText(int32_t code) {
+    const std::string message = revocationMessage(code);
+    return fromAnsi(message.substr(0, message.find('\n')));
+}
+
+bool endsWithSignedExtension(const std::wstring& name) {
+    if (name.size() <= 4) return false;
+    std::wstring last = name.substr(name.size() - 4);
+    for (wchar_t& c : last) c = static_cast<wchar_t>(std::towlower(c));
+    return last == L".p7m";
+}
+
+// A path the platform takes whatever its length: "\\?\C:\..." or "\\?\UNC\server\share\...".
+std::wstring extendedPath(const std::wstring& path) {
+    if (path.compare(0, 4, L"\\\\?\\") == 0) return path;
+    if (path.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+    return L"\\\\?\\" + path;
+}
+
+// The full, long form of a folder's path, without a trailing backslash (a
+// drive's root keeps its own); empty when it cannot be had.
+std::wstring folderPath(const std::wstring& path) {
+    if (path.empty()) return std::wstring();
+    std::vector<wchar_t> full(32768);
+    DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size()) return std::wstring();
+    std::wstring result(full.data(), length);
+    std::vector<wchar_t> longForm(32768);
+    length = GetLongPathNameW(result.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
+    if (length > 0 && length < longForm.size()) result.assign(longForm.data(), length);
+    while (result.size() > 3 && result.back() == L'\\') result.pop_back();
+    return result;
+}
+
+bool isRoot(const std::wstring& folder) { return folder.size() <= 3 && folder.size() >= 2 && folder[1] == L':'; }
+
+bool sameOrInside(const std::wstring& path, const std::wstring& folder) {
+    if (path.size() < folder.size() || _wcsnicmp(path.c_str(), folder.c_str(), folder.size()) != 0) return false;
+    return path.size() == folder.size() || folder.back() == L'\\' || path[folder.size()] == L'\\';
+}
+
+bool isDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(extendedPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool isEmptyDirectory(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((extendedPath(path) + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return true;
+    bool empty = true;
+    do {
+        if (std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0) empty = false;
+    } while (empty && FindNextFileW(search, &found));
+    FindClose(search);
+    return empty;
+}
+
+// What the run goes through: a SignedFile, or a subfolder that could not be listed.
+struct Entry {
+    std::wstring relative;
+    bool unlistedFolder;
+};
+
+// The SignedFiles below `source`, as paths relative to it, in order, and the
+// subfolders that could not be listed. Folders that are links (junctions,
+// symbolic links) are not followed: a folder may lead back to itself. False
+// when the source itself cannot be listed.
+bool listSignedFiles(const std::wstring& source, std::vector<Entry>* files) {
+    std::vector<std::wstring> pending{std::wstring()};
+    bool first = true;
+    while (!pending.empty()) {
+        const std::wstring relative = pending.back();
+        pending.pop_back();
+        const std::wstring folder = relative.empty() ? source : source + L"\\" + relative;
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW((extendedPath(folder) + L"\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) {
+            if (first) return false;
+            files->push_back({relative, true});
+            continue;
+        }
+        first = false;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) pending.push_back(path);
+            } else if (endsWithSignedExtension(name)) {
+                files->push_back({path, false});
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(files->begin(), files->end(), [](const Entry& a, const Entry& b) {
+        return _wcsicmp(a.relative.c_str(), b.relative.c_str()) < 0;
+    });
+    return true;
+}
+
+std::wstring baseName(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring localStamp() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t text[64];
+    std::swprintf(text, 64, L"%02d/%02d/%04d %02d:%02d:%02d", now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute,
+                  now.wSecond);
+    return text;
+}
+
+// One run over the files of a folder.
+class FolderRun {
+public:
+    FolderRun(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas, const std::wstring& contents,
+              ReportWriter* report)
+        : options_(options), acceptedCas_(acceptedCas), contents_(contents), report_(report) {}
+
+    // The rows of one file; false when the report could not be written.
+    bool checkFile(const std::wstring& relative);
+    // The row of a subfolder whose files could not be listed.
+    bool reportUnlistedFolder(const std::wstring& relative);
+
+private:
+    void checkLayers(const std::wstring& path, const std::string& file, const uint8_t* data, size_t size);
+    void fillSigners(const SignedFileRecord& record, LayerRow* row);
+    // Writes the content as a new file of the contents folder; fills the
+    // row's content name and digest, or its reason.
+    template <typename Blocks>
+    void writeContent(const std::wstring& name, const std::wstring& sourcePath, Blocks blocks, LayerRow* row);
+    std::string digestOf(const uint8_t* data, size_t size);
+    bool emit(LayerRow& row);
+
+    const FolderCheckOptions& options_;
+    const AcceptedCaTable& acceptedCas_;
+    std::wstring contents_;
+    ReportWriter* report_;
+    Sha256Hasher hasher_;
+    RevocationRun revocations_;
+    bool firstRow_ = true;
+    bool written_ = true;
+    Verdict fileVerdict_ = Verdict::Valid;
+};
+
+bool FolderRun::emit(LayerRow& row) {
+    fileVerdict_ = worseOf(fileVerdict_, row.verdict);
+    written_ = report_->add(row, firstRow_) && written_;
+    firstRow_ = false;
+    return written_;
+}
+
+std::string FolderRun::digestOf(const uint8_t* data, size_t size) {
+    if (!hasher_.begin() || !hasher_.add(data, size)) return std::string();
+    return hasher_.finishHex();
+}
+
+bool FolderRun::checkFile(const std::wstring& relative) {
+    firstRow_ = true;
+    fileVerdict_ = Verdict::Valid;
+    const std::wstring path = extendedPath(options_.source + L"\\" + relative);
+    LayerRow row;
+    row.file = utf8Text(relative);
+    FileContent file;
+    ReadResult read = ReadResult::NotOpenable;
+    DWORD error = 0;
+    try {
+        SetLastError(0);
+        read = readFileContent(path.c_str(), &file);
+        error = GetLastError();
+    } catch (const std::bad_alloc&) {
+        row.reason = NO_MEMORY;
+    }
+    if (row.reason.empty() && read == ReadResult::TooLarge) row.reason = TOO_LARGE;
+    if (row.reason.empty() && read != ReadResult::Ok) row.reason = readFailure(error != 0 ? error : ERROR_READ_FAULT);
+    if (row.reason.empty() && file.size == 0) {
+        row.reason = EMPTY_FILE;
+        row.sha256 = digestOf(nullptr, 0);
+    }
+    if (!row.reason.empty()) {
+        row.verdict = Verdict::Unverifiable;
+        emit(row);
+    } else {
+        checkLayers(path, row.file, file.data.get(), file.size);
+    }
+    report_->countFile(fileVerdict_);
+    return written_;
+}
+
+bool FolderRun::reportUnlistedFolder(const std::wstring& relative) {
+    firstRow_ = true;
+    fileVerdict_ = Verdict::Valid;
+    LayerRow row;
+    row.file = utf8Text(relative) + "\\";
+    row.verdict = Verdict::Unverifiable;
+    row.reason = "Cartella non leggibile: i file che contiene non sono stati verificati";
+    emit(row);
+    report_->countFile(fileVerdict_);
+    return written_;
+}
+
+void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
+    for (int g = 0; g < record.signerCount && g < static_cast<int>(MAX_SIGNERS); ++g) {
+        SignerRow signer;
+        const SignerStatus status = record.signerStatus[g];
+        signer.name = fromAnsi(signerNameText(record.signerNames[g]));
+        signer.state = fromAnsi(statusText(status, record.expiryDates[g]));
+        signer.expiry = fromAnsi(record.expiryDates[g]);
+        signer.icon = statusIcon(status);
+        const std::vector<uint8_t>& der = record.signerCerts[g];
+        MessageCertificate names;
+        if (!der.empty() && readCertificateNames({der.data(), der.size()}, &names)) {
+            signer.fiscalCode = fiscalCodeOf(names.subject);
+            signer.serial = hexText(names.serial.data, names.serial.size);
+        }
+        if (PCCERT_CONTEXT certificate = der.empty() ? nullptr
+                                                     : CertCreateCertificateContext(
+                                                           X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()))) {
+            wchar_t issuer[512] = L"";
+            CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, CERT_NAME_ISSUER_FLAG, nullptr, issuer, 512);
+            signer.issuer = utf8Text(issuer);
+            CertFreeCertificateContext(certificate);
+        }
+        int32_t revocation = 0;
+        if (options_.revocation) {
+            revocation = revocations_.check(der, record.issuerCerts[g]);
+            signer.revocation = revocationText(revocation);
+        }
+        row->verdict = worseOf(row->verdict, signerVerdict(signer.icon, revocation));
+        row->signers.push_back(std::move(signer));
+    }
+}
+
+void FolderRun::checkLayers(const std::wstring& path, const std::string& file, const uint8_t* data, size_t size) {
+    std::wstring name = baseName(path);
+    std::vector<uint8_t> inner;  // the content of the layer before, when it is itself a SignedFile
+    for (int layer = 1;; ++layer) {
+        LayerRow row;
+        row.file = file;
+        row.layer = layer;
+        row.size = size;
+        row.sha256 = digestOf(data, size);
+        auto record = std::make_unique<SignedFileRecord>();
+        Base64Codec codec;
+        SignedMessage message;
+        const int32_t loaded = loadSignedBytes({data, size}, *record, acceptedCas_, &codec, &message);
+        if (loaded != 0) {
+            row.verdict = Verdict::Unverifiable;
+            row.reason = loadFailure(loaded);
+            // A nested layer that is no SignedFile is the innermost content.
+            if (layer > 1) {
+                writeContent(name, path, [&](const std::function<bool(ber::Span)>& visit) {
+                    return visit({data, size});
+                }, &row);
+            }
+            emit(row);
+            return;
+        }
+        row.verdict = Verdict::Valid;
+        fillSigners(*record, &row);
+        const std::wstring contentName = name.substr(0, name.size() - 4);
+        if (endsWithSignedExtension(contentName) && layer < MAX_LAYERS) {
+            std::vector<uint8_t> next;
+            hasher_.begin();
+            forEachContentBlock(message, [&](ber::Span block) {
+                next.insert(next.end(), block.data, block.data + block.size);
+                return hasher_.add(block.data, block.size);
+            });
+            row.contentName = utf8Text(contentName);
+            row.contentSha256 = hasher_.finishHex();
+            emit(row);
+            // The views into `data` end here: the next layer reads its own copy.
+            inner.swap(next);
+            data = inner.data();
+            size = inner.size();
+            name = contentName;
+            continue;
+        }
+        writeContent(contentName, path, [&](const std::function<bool(ber::Span)>& visit) {
+            return forEachContentBlock(message, visit);
+        }, &row);
+        emit(row);
+        return;
+    }
+}
+
+template <typename Blocks>
+void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourcePath, Blocks blocks, LayerRow* row) {
+    const std::string safe = safeFileName(utf8Text(name));
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::wstring written, writtenName;
+    DWORD error = 0;
+    for (int n = 1; n < 10000 && file == INVALID_HANDLE_VALUE; ++n) {
+        const std::string candidate = numberedName(safe, n);
+        const std::wstring wide = wideFromUtf8(candidate);
+        const std::wstring target = contents_ + L"\\" + wide;
+        // The clerk's programs open it by its ordinary path.
+        if (target.size() >= MAX_PATH) {
+            row->reason = CONTENT_NAME_TOO_LONG;
+            row->verdict = worseOf(row->verdict, Verdict::ToCheck);
+            return;
+        }
+        file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = GetLastError();
+        if (file == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        written = target;
+        writtenName = wide;
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        row->reason = "Contenuto non scritto (errore " + std::to_string(error) + ")";
+        row->verdict = worseOf(row->verdict, Verdict::ToCheck);
+        return;
+    }
+    FileWriter writer(file);
+    const bool hashing = hasher_.begin();
+    blocks([&](ber::Span block) { return writer.write(block.data, block.size) && (!hashing || hasher_.add(block.data, block.size)); });
+    const std::string digest = hasher_.finishHex();
+    const DWORD failed = writer.finish();
+    if (failed != 0) {
+        DeleteFileW(written.c_str());
+        row->reason = "Contenuto non scritto (errore " + std::to_string(failed) + ")";
+        row->verdict = worseOf(row->verdict, Verdict::ToCheck);
+        return;
+    }
+    copyZoneMark(sourcePath, written);
+    row->contentName = utf8Text(writtenName);
+    row->contentSha256 = digest;
+    if (digest.empty()) row->reason = NO_DIGEST;
+}
+
+// The report's files; false when one cannot be made.
+bool openReport(const std::wstring& output, File* csv, File* page, File* scratch, std::wstring* scratchPath) {
+    const auto create = [](const std::wstring& path, File* file) {
+        const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
+        if (fd < 0) {
+            CloseHandle(h);
+            return false;
+        }
+        file->reset(_fdopen(fd, "w+b"));
+        return file->get() != nullptr;
+    };
+    // The page's rows wait in the temporary folder until the summary is known.
+    wchar_t temporary[MAX_PATH + 1], name[MAX_PATH + 1];
+    if (GetTempPathW(MAX_PATH + 1, temporary) == 0 || GetTempFileNameW(temporary, L"qcr", 0, name) == 0) return false;
+    *scratchPath = name;
+    DeleteFileW(name);
+    return create(output + L"\\" + REPORT_CSV_NAME, csv) && create(output + L"\\" + REPORT_PAGE_NAME, page) &&
+           create(*scratchPath, scratch);
+}
+
+FolderCheckResult failure(FolderCheckResult result, const std::string& error) {
+    result.exitCode = FOLDER_EXIT_RUN_FAILED;
+    result.error = error;
+    return result;
+}
+
+}  // namespace
+
+std::wstring outputFolderNameFor(const std::wstring& source) {
+    const std::wstring folder = folderPath(source);
+    if (folder.empty()) return std::wstring();
+    const std::wstring name = isRoot(folder) ? L"Disco " + folder.substr(0, 1) : baseName(folder);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::string text = outputFolderName(utf8Text(name), now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                                              now.wSecond);
+    return wideFromUtf8(text);
+}
+
+std::wstring defaultOutputFolder(const std::wstring& source) {
+    const std::wstring folder = folderPath(source);
+    if (folder.empty()) return std::wstring();
+    std::wstring parent;
+    if (isRoot(folder)) {
+        wchar_t documents[MAX_PATH];
+        if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents))) return std::wstring();
+        parent = documents;
+    } else {
+        parent = folder.substr(0, folder.find_last_of(L'\\'));
+    }
+    if (parent.empty() || parent.back() != L'\\') parent += L'\\';
+    return parent + outputFolderNameFor(folder);
+}
+
+FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas,
+                                 FolderCheckObserver* observer) {
+    FolderCheckResult result;
+    FolderCheckOptions run = options;
+    run.source = folderPath(options.source);
+    if (run.source.empty() || !isDirectory(run.source)) {
+        return failure(result, "La cartella da verificare non esiste o non \xE8 una cartella.");
+    }
+    if (run.output.empty()) run.output = defaultOutputFolder(run.source);
+    run.output = folderPath(run.output);
+    if (run.output.empty()) return failure(result, "La cartella dei risultati non \xE8 un percorso valido.");
+    if (sameOrInside(run.output, run.source)) {
+        return failure(result, "La cartella dei risultati non pu\xF2 stare nella cartella da verificare.");
+    }
+    // The output folder is new, or empty: nothing in it is overwritten. A
+    // folder that holds something gets a new folder of the run inside it.
+    if (isDirectory(run.output) && !isEmptyDirectory(run.output)) {
+        run.output = run.output + L"\\" + outputFolderNameFor(run.source);
+    }
+    if (!CreateDirectoryW(extendedPath(run.output).c_str(), nullptr)) {
+        if (!isDirectory(run.output) || !isEmptyDirectory(run.output)) {
+            return failure(result, "La cartella dei risultati non si pu\xF2 creare, o non \xE8 vuota.");
+        }
+    }
+    result.outputFolder = run.output;
+    const std::wstring contents = run.output + L"\\" + CONTENTS_FOLDER_NAME;
+    if (!CreateDirectoryW(extendedPath(contents).c_str(), nullptr)) {
+        return failure(result, "Nella cartella dei risultati non si pu\xF2 scrivere.");
+    }
+
+    std::vector<Entry> files;
+    if (!listSignedFiles(run.source, &files)) return failure(result, "La cartella da verificare non si pu\xF2 leggere.");
+    result.filesFound = files.size();
+
+    File csv, page, scratch;
+    std::wstring scratchPath;
+    if (!openReport(run.output, &csv, &page, &scratch, &scratchPath)) {
+        if (!scratchPath.empty()) DeleteFileW(scratchPath.c_str());
+        return failure(result, "Il rapporto non si pu\xF2 scrivere nella cartella dei risultati.");
+    }
+    ReportWriter report(csv.get(), page.get(), scratch.get());
+    RunFacts facts;
+    facts.sourceFolder = utf8Text(run.source);
+    facts.outputFolder = utf8Text(run.output);
+    facts.startedAt = utf8Text(localStamp());
+    facts.revocationChecked = run.revocation;
+    facts.filesFound = files.size();
+
+    bool written = report.begin();
+    {
+        FolderRun folderRun(run, acceptedCas, contents, &report);
+        for (size_t i = 0; i < files.size() && written; ++i) {
+            if (observer != nullptr && observer->stopRequested()) {
+                facts.stopped = true;
+                break;
+            }
+            const Entry& entry = files[i];
+            if (observer != nullptr) observer->onFile(i + 1, files.size(), entry.relative);
+            written = entry.unlistedFolder ? folderRun.reportUnlistedFolder(entry.relative)
+                                           : folderRun.checkFile(entry.relative);
+        }
+    }
+    written = written && report.finish(facts);
+    scratch.reset();
+    DeleteFileW(scratchPath.c_str());
+    result.stopped = facts.stopped;
+    for (int v = 0; v < VERDICT_COUNT; ++v) result.counts[v] = report.counts()[v];
+    if (!written || std::fclose(csv.release()) != 0 || std::fclose(page.release()) != 0) {
+        return failure(result, "Il rapporto non si \xE8 potuto scrivere per intero.");
+    }
+    result.reportPage = run.output + L"\\" + REPORT_PAGE_NAME;
+    const bool allValid = result.counts[static_cast<int>(Verdict::Valid)] == files.size();
+    result.exitCode = allValid ? FOLDER_EXIT_ALL_VALID : FOLDER_EXIT_SOME_NOT_VALID;
+    return result;
+}
