@@ -1,0 +1,415 @@
+// A folder verified whole, as the municipal office runs it: SignedFiles of
+// every state, of the signing engine and of OpenSSL, nested, in base64,
+// broken, empty, locked, with clashing and overlong names; the report read
+// back and each row held against the single file's load.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ansi_text.h"
+#include "crl_retrieval.h"
+#include "csv_reader.h"
+#include "folder_check.h"
+#include "hash_data.h"
+#include "signed_file_loader.h"
+#include "signer_display.h"
+#include "temp_paths.h"
+#include "test_card_key.h"
+#include "test_pki_authorities.h"
+
+namespace {
+
+enum Column { FILE_, LAYER, SIZE, SHA, NAME, FISCAL, ISSUER, SERIAL, EXPIRY, STATE, COLOUR, REVOCATION, CONTENT,
+              CONTENT_SHA, VERDICT, REASON };
+
+std::string peerFile(const char* name) { return std::string(QUILL_PEER_FILES_DIR) + "\\" + name; }
+
+std::string sha256Of(const Bytes& bytes) {
+    Sha256Hasher hasher;
+    hasher.begin();
+    hasher.add(bytes.data(), bytes.size());
+    return hasher.finishHex();
+}
+
+std::string base64Of(const Bytes& der) {
+    DWORD size = 0;
+    CryptBinaryToStringA(der.data(), static_cast<DWORD>(der.size()), CRYPT_STRING_BASE64, nullptr, &size);
+    std::string text(size, '\0');
+    CryptBinaryToStringA(der.data(), static_cast<DWORD>(der.size()), CRYPT_STRING_BASE64, &text[0], &size);
+    text.resize(size);
+    return text;
+}
+
+// Every file below `folder` (wide paths, any length): relative name to bytes.
+void snapshot(const std::wstring& folder, const std::wstring& relative, std::map<std::wstring, Bytes>* files) {
+    WIN32_FIND_DATAW found;
+    const std::wstring base = relative.empty() ? folder : folder + L"\\" + relative;
+    const HANDLE search = FindFirstFileW((L"\\\\?\\" + base + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            (*files)[path + L"\\"] = Bytes();
+            snapshot(folder, path, files);
+        } else {
+            FileContent content;
+            readFileContent((L"\\\\?\\" + folder + L"\\" + path).c_str(), &content);
+            (*files)[path] = Bytes(content.data.get(), content.data.get() + content.size);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+void removeTree(const std::wstring& folder) {
+    std::map<std::wstring, Bytes> files;
+    snapshot(folder, L"", &files);
+    for (auto it = files.rbegin(); it != files.rend(); ++it) {
+        const std::wstring path = L"\\\\?\\" + folder + L"\\" + it->first;
+        if (it->first.back() == L'\\') {
+            RemoveDirectoryW(path.c_str());
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+class StopAfter : public FolderCheckObserver {
+public:
+    explicit StopAfter(size_t files) : files_(files) {}
+    void onFile(size_t number, size_t total, const std::wstring& relative) override {
+        seen.push_back(std::to_string(number) + "/" + std::to_string(total) + " " + utf8Text(relative));
+    }
+    bool stopRequested() override { return seen.size() >= files_; }
+    std::vector<std::string> seen;
+
+private:
+    size_t files_;
+};
+
+// A cell as written before the spreadsheet's guard against formulas.
+std::string unguarded(const std::string& cell) {
+    if (cell.size() > 1 && cell[0] == '\'' && std::strchr("=+-@\t\r", cell[1])) return cell.substr(1);
+    return cell;
+}
+
+class FolderCheck : public testing::Test {
+protected:
+    void SetUp() override {
+        root_ = wideText(makeOwnTempFolder("folder-check"));
+        ASSERT_FALSE(root_.empty());
+        source_ = root_ + L"\\Posta del giorno";
+        output_ = root_ + L"\\esiti";
+        CreateDirectoryW(source_.c_str(), nullptr);
+        CreateDirectoryW((source_ + L"\\sottocartella").c_str(), nullptr);
+    }
+    void TearDown() override { removeTree(root_); }
+
+    std::string sourcePath(const std::string& relative) const { return ansiText(source_.c_str(), -1) + "\\" + relative; }
+    void put(const std::string& relative, const Bytes& bytes) { writeWholeFile(sourcePath(relative), bytes); }
+    void put(const std::string& relative, const std::string& text) { put(relative, Bytes(text.begin(), text.end())); }
+    Bytes engineFile(const char* card, const std::string& content) {
+        return buildSignedFile(loadTestCard(card), Bytes(content.begin(), content.end()), {});
+    }
+
+    FolderCheckResult run(bool revocation = false, FolderCheckObserver* observer = nullptr) {
+        FolderCheckOptions options;
+        options.source = source_;
+        options.output = output_;
+        options.revocation = revocation;
+        return runFolderCheck(options, authorities_.table(), observer);
+    }
+
+    // The CSV's rows after its header, by file and layer ("name#2"); a row
+    // that is missing reads as empty cells.
+    struct Rows : std::map<std::string, std::vector<std::string>> {
+        std::vector<std::string>& operator[](const std::string& key) {
+            auto found = find(key);
+            if (found != end()) return found->second;
+            ADD_FAILURE() << "no row of " << key;
+            return std::map<std::string, std::vector<std::string>>::operator[](key) =
+                       std::vector<std::string>(REPORT_COLUMN_COUNT);
+        }
+    };
+    Rows rows(const std::wstring& output) {
+        const std::string csv = [&] {
+            FileContent content;
+            readFileContent((output + L"\\rapporto.csv").c_str(), &content);
+            return std::string(reinterpret_cast<const char*>(content.data.get()), content.size);
+        }();
+        EXPECT_EQ(csv.compare(0, 3, "\xEF\xBB\xBF"), 0) << "a byte-order mark";
+        Rows byFile;
+        const auto table = readCsv(csv.substr(3));
+        EXPECT_FALSE(table.empty());
+        for (size_t i = 1; i < table.size(); ++i) {
+            EXPECT_EQ(table[i].size(), REPORT_COLUMN_COUNT) << "row " << i;
+            if (table[i].size() != REPORT_COLUMN_COUNT) continue;
+            byFile.emplace(unguarded(table[i][FILE_]) + (table[i][LAYER] == "1" ? "" : "#" + table[i][LAYER]), table[i]);
+        }
+        return byFile;
+    }
+
+    TestPkiAuthorities authorities_;
+    std::wstring root_, source_, output_;
+};
+
+// What the single file's load says, in the report's terms: the lines of
+// the name, state and colour columns, or "fail".
+std::string singleLoad(const std::string& path, const AcceptedCaTable& cas) {
+    auto record = std::make_unique<SignedFileRecord>();
+    record->signedPath = path;
+    if (loadSignedFile(*record, cas) != 0) return "fail";
+    std::string names, states, colours;
+    for (int g = 0; g < record->signerCount; ++g) {
+        const std::string sep = g ? "\n" : "";
+        names += sep + utf8Text(wideText(signerNameText(record->signerNames[g])));
+        states += sep + utf8Text(wideText(statusText(record->signerStatus[g], record->expiryDates[g])));
+        colours += sep + colourName(statusIcon(record->signerStatus[g]));
+    }
+    return names + "|" + states + "|" + colours;
+}
+
+std::string reportLoad(const std::vector<std::string>& row) {
+    if (row[VERDICT] == "Non verificabile" && row[NAME].empty()) return "fail";
+    return unguarded(row[NAME]) + "|" + row[STATE] + "|" + row[COLOUR];
+}
+
+TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {
+    const std::string letter(3000, 'L');
+    put("valido.txt.p7m", engineFile("cie140", letter));
+    put("scaduto.txt.p7m", engineFile("expired", "scaduto"));
+    put("non-ancora.txt.p7m", engineFile("notyet", "futuro"));
+    put("estraneo.txt.p7m", engineFile("outsider-card", "estraneo"));
+    put("autorita-falsa.txt.p7m", engineFile("forged-ca-card", "falso"));
+    put("markup.txt.p7m", engineFile("markup", "<script>"));
+    put("openssl-con-attributi.p7m", readWholeFile(peerFile("smime-attrs-sha1.p7m")));
+    put("openssl-senza-attributi.p7m", readWholeFile(peerFile("smime-noattr-sha1.p7m")));
+    put("tre-firme-seconda-rotta.p7m", readWholeFile(peerFile("cms-three-attrs-second-broken.p7m")));
+    Bytes broken = engineFile("cie141", "firma rotta");
+    SignedMessage message;
+    ASSERT_EQ(decodeSignedMessage({broken.data(), broken.size()}, &message), DecodeResult::Ok);
+    broken[message.signers[0].signature.data - broken.data() + 5] ^= 0x01;
+    put("firma-rotta.txt.p7m", broken);
+    Bytes tampered = engineFile("cie140", "contenuto originale");
+    tampered[std::string(tampered.begin(), tampered.end()).find("originale")] ^= 0x20;
+    put("alterato.txt.p7m", tampered);
+    const Bytes inner = engineFile("cie142", "interno");
+    put("sottocartella\\doppia.txt.p7m.p7m", buildSignedFile(loadTestCard("card144"), inner, {}));
+    put("base64.txt.p7m", base64Of(engineFile("cie141", "in base64")));
+    put("vuoto.p7m", Bytes());
+    put("testo.p7m", "solo testo, nessuna firma");
+    put("nota.txt", "non un p7m");
+    put("lettera.txt.p7m", engineFile("cie140", "prima lettera"));
+    put("sottocartella\\lettera.txt.p7m", engineFile("cie141", "seconda lettera"));
+    // The platform refuses < > and " in names: what a name may hold of markup.
+    put("=pagina '&amp;';1.html.p7m", engineFile("card144", "<b>pagina</b>"));
+    const std::string longName = std::string(220, 'n') + ".txt.p7m";
+    put("sottocartella\\" + longName, engineFile("cie140", "nome lungo"));
+    put("bloccato.txt.p7m", engineFile("cie140", "bloccato"));
+    std::map<std::wstring, Bytes> before, after;
+    snapshot(source_, L"", &before);
+    const HANDLE lock = CreateFileA(sourcePath("bloccato.txt.p7m").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+    const FolderCheckResult result = run();
+    CloseHandle(lock);
+    ASSERT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << result.error;
+    EXPECT_EQ(result.filesFound, 20u);
+    snapshot(source_, L"", &after);
+    EXPECT_TRUE(before == after) << "the source folder is only read";
+
+    auto table = rows(output_);
+    EXPECT_EQ(table.size(), 21u) << "one row per file, two for the nested one";
+    EXPECT_EQ(table.count("nota.txt"), 0u);
+    // Each row as the file's own window would show it (the window opens no
+    // path longer than the platform's ordinary paths: the run reads those too).
+    for (const auto& entry : table) {
+        const std::vector<std::string>& row = entry.second;
+        const std::string path = ansiText(source_.c_str(), -1) + "\\" + unguarded(row[FILE_]);
+        if (row[LAYER] != "1" || row[FILE_] == "bloccato.txt.p7m" || path.size() >= MAX_PATH) continue;
+        EXPECT_EQ(reportLoad(row), singleLoad(path, authorities_.table())) << row[FILE_];
+    }
+    const std::string innerPath = ansiText(root_.c_str(), -1) + "\\interno.txt.p7m";
+    writeWholeFile(innerPath, inner);
+    EXPECT_EQ(reportLoad(table["sottocartella\\doppia.txt.p7m.p7m#2"]), singleLoad(innerPath, authorities_.table()));
+
+    const std::map<std::string, std::string> verdicts = {
+        {"valido.txt.p7m", "Valido"}, {"scaduto.txt.p7m", "Da controllare"},
+        {"non-ancora.txt.p7m", "Da controllare"}, {"estraneo.txt.p7m", "Da controllare"},
+        {"autorita-falsa.txt.p7m", "Da controllare"}, {"openssl-con-attributi.p7m", "Valido"},
+        {"openssl-senza-attributi.p7m", "Valido"}, {"tre-firme-seconda-rotta.p7m", "Non valido"},
+        {"firma-rotta.txt.p7m", "Non verificabile"}, {"alterato.txt.p7m", "Non verificabile"},
+        {"base64.txt.p7m", "Valido"}, {"vuoto.p7m", "Non verificabile"}, {"testo.p7m", "Non verificabile"},
+        {"sottocartella\\doppia.txt.p7m.p7m", "Valido"}, {"sottocartella\\doppia.txt.p7m.p7m#2", "Valido"},
+        {"bloccato.txt.p7m", "Non verificabile"}};
+    for (const auto& v : verdicts) EXPECT_EQ(table[v.first][VERDICT], v.second) << v.first;
+    EXPECT_EQ(table["vuoto.p7m"][REASON], "File vuoto (0 byte)");
+    EXPECT_EQ(table["vuoto.p7m"][SHA], sha256Of(Bytes()));
+    EXPECT_NE(table["bloccato.txt.p7m"][REASON].find("bloccato da un altro programma"), std::string::npos);
+    EXPECT_EQ(table["testo.p7m"][REASON], "File Corrotto o Firma non valida");
+
+    // The signer's details.
+    const auto& valid = table["valido.txt.p7m"];
+    EXPECT_EQ(valid[FISCAL], "RSSMRA70A01L736S");
+    EXPECT_EQ(valid[ISSUER], "CIE Sub CA 1");
+    EXPECT_EQ(valid[SERIAL], "1000");
+    EXPECT_EQ(valid[EXPIRY], "30/11/2049");
+    EXPECT_EQ(valid[COLOUR], "verde");
+    EXPECT_EQ(valid[REVOCATION], "");
+    EXPECT_EQ(valid[SHA], sha256Of(readWholeFile(sourcePath("valido.txt.p7m"))));
+    EXPECT_EQ(table["tre-firme-seconda-rotta.p7m"][COLOUR], "verde\nrosso\nverde");
+    EXPECT_EQ(table["markup.txt.p7m"][NAME], "'=1+1;<script>document.title=\"violato\"</script>");
+
+    // The contents: each under its own name, never one over another.
+    const std::string contents = ansiText(output_.c_str(), -1) + "\\contenuti\\";
+    EXPECT_EQ(valid[CONTENT], "valido.txt");
+    EXPECT_EQ(readWholeFile(contents + "valido.txt"), Bytes(letter.begin(), letter.end()));
+    EXPECT_EQ(valid[CONTENT_SHA], sha256Of(Bytes(letter.begin(), letter.end())));
+    EXPECT_EQ(table["sottocartella\\doppia.txt.p7m.p7m"][CONTENT], "doppia.txt.p7m");
+    EXPECT_EQ(table["sottocartella\\doppia.txt.p7m.p7m"][CONTENT_SHA], sha256Of(inner));
+    EXPECT_EQ(table["sottocartella\\doppia.txt.p7m.p7m#2"][SHA], sha256Of(inner));
+    EXPECT_EQ(readWholeFile(contents + table["sottocartella\\doppia.txt.p7m.p7m#2"][CONTENT]),
+              Bytes({'i', 'n', 't', 'e', 'r', 'n', 'o'}));
+    EXPECT_EQ(table["lettera.txt.p7m"][CONTENT], "lettera.txt");
+    EXPECT_EQ(table["sottocartella\\lettera.txt.p7m"][CONTENT], "lettera (2).txt");
+    EXPECT_EQ(readWholeFile(contents + "lettera.txt"), Bytes({'p', 'r', 'i', 'm', 'a', ' ', 'l', 'e', 't', 't', 'e', 'r', 'a'}));
+    EXPECT_EQ(readWholeFile(contents + "lettera (2).txt").size(), 15u);
+    EXPECT_EQ(table["=pagina '&amp;';1.html.p7m"][CONTENT], "'=pagina '&amp;';1.html") << "no formula";
+    EXPECT_EQ(readWholeFile(contents + "=pagina '&amp;';1.html").size(), 13u);
+    const auto& overlong = table["sottocartella\\" + longName];
+    EXPECT_EQ(overlong[VERDICT], "Da controllare");
+    EXPECT_NE(overlong[REASON].find("non entra nei percorsi"), std::string::npos);
+    EXPECT_EQ(overlong[NAME], "RSSMRA70A01L736S/7420050000000001.hR4rD8Tk2ZtXq1pU5rS1HvwDqYw=");
+    for (const char* none : {"firma-rotta.txt", "alterato.txt", "testo"}) {
+        EXPECT_EQ(GetFileAttributesA((contents + none).c_str()), INVALID_FILE_ATTRIBUTES) << none;
+    }
+
+    // The output holds the report and the contents, nothing else.
+    std::map<std::wstring, Bytes> output;
+    snapshot(output_, L"", &output);
+    for (const auto& file : output) {
+        EXPECT_TRUE(file.first == L"rapporto.html" || file.first == L"rapporto.csv" ||
+                    file.first.compare(0, 10, L"contenuti\\") == 0)
+            << utf8Text(file.first);
+    }
+    const Bytes page = output[L"rapporto.html"];
+    const std::string html(page.begin(), page.end());
+    EXPECT_EQ(html.find("<script"), std::string::npos) << "no markup of a name reaches the page";
+    EXPECT_NE(html.find("=1+1;&lt;script&gt;document.title=&quot;violato&quot;&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(html.find("File verificati: 20"), std::string::npos);
+    EXPECT_NE(html.find("=pagina &#39;&amp;amp;&#39;;1.html.p7m"), std::string::npos);
+    EXPECT_EQ(result.counts[static_cast<int>(Verdict::Valid)], 9u);
+    EXPECT_EQ(result.reportPage, output_ + L"\\rapporto.html");
+}
+
+TEST_F(FolderCheck, TheOutputFolderIsNeverInsideTheSourceNorOverwritten) {
+    put("valido.txt.p7m", engineFile("cie140", "uno"));
+    const std::wstring defaultOutput = defaultOutputFolder(source_);
+    EXPECT_EQ(defaultOutput.compare(0, root_.size() + 29, root_ + L"\\Posta del giorno - verifica "), 0)
+        << utf8Text(defaultOutput);
+
+    output_ = source_ + L"\\esiti";
+    FolderCheckResult result = run();
+    EXPECT_EQ(result.exitCode, FOLDER_EXIT_RUN_FAILED);
+    EXPECT_NE(result.error.find("non pu\xF2 stare nella cartella da verificare"), std::string::npos);
+    EXPECT_EQ(GetFileAttributesW(output_.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A folder that holds something gets the run's own folder inside it.
+    output_ = root_ + L"\\archivio";
+    CreateDirectoryW(output_.c_str(), nullptr);
+    writeWholeFile(ansiText(output_.c_str(), -1) + "\\rapporto.csv", Bytes{'x'});
+    result = run();
+    EXPECT_EQ(result.exitCode, FOLDER_EXIT_ALL_VALID) << result.error;
+    EXPECT_EQ(readWholeFile(ansiText(output_.c_str(), -1) + "\\rapporto.csv"), Bytes{'x'});
+    EXPECT_EQ(result.outputFolder.compare(0, output_.size() + 29, output_ + L"\\Posta del giorno - verifica "), 0)
+        << utf8Text(result.outputFolder);
+    EXPECT_EQ(rows(result.outputFolder).size(), 1u);
+
+    source_ = root_ + L"\\manca";
+    output_ = root_ + L"\\altro";
+    result = run();
+    EXPECT_EQ(result.exitCode, FOLDER_EXIT_RUN_FAILED);
+    EXPECT_NE(result.error.find("non esiste"), std::string::npos);
+}
+
+TEST_F(FolderCheck, StoppedRunReportsTheFilesDone) {
+    for (const char* name : {"a.txt.p7m", "b.txt.p7m", "sottocartella\\c.txt.p7m", "d.txt.p7m"}) {
+        put(name, engineFile("cie140", name));
+    }
+    StopAfter observer(2);
+    const FolderCheckResult result = run(false, &observer);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(observer.seen, (std::vector<std::string>{"1/4 a.txt.p7m", "2/4 b.txt.p7m"}));
+    EXPECT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << "not every file was found valid";
+    EXPECT_EQ(rows(output_).size(), 2u);
+    const Bytes page = readWholeFile(ansiText(output_.c_str(), -1) + "\\rapporto.html");
+    EXPECT_NE(std::string(page.begin(), page.end()).find("Verifica interrotta: 2 file su 4"), std::string::npos);
+}
+
+// Against the CRL servers (the test that runs this one starts them, with
+// ca140.crl listing the card "revoked", and names their HTTP log and the
+// folder the HTTP server serves): three certificates of 140, one list
+// fetched, each its own answer. Then an outdated list, which no cache keeps:
+// still one download for the run.
+TEST_F(FolderCheck, RevocationFetchesEachListOnce) {
+    const char* log = std::getenv("QUILL_CRL_HTTP_LOG");
+    const char* served = std::getenv("QUILL_CRL_HTTP_DIR");
+    if (std::getenv("QUILL_CRL_SERVERS") == nullptr || log == nullptr || served == nullptr) {
+        GTEST_SKIP() << "needs scripts/crl-servers";
+    }
+    const auto fetches = [log] {
+        std::ifstream in(log);
+        int count = 0;
+        for (std::string line; std::getline(in, line);) count += line.find("GET /crl/ca140.crl ") != std::string::npos;
+        return count;
+    };
+    // The cached copy of an earlier test would answer without a download.
+    CrlUrl url;
+    ASSERT_TRUE(parseCrlUrl("http://127.0.0.1:8089/crl/ca140.crl", &url));
+    DeleteFileA(crlCachePath(url).c_str());
+    put("uno.txt.p7m", engineFile("cie140", "uno"));
+    put("due.txt.p7m", engineFile("revoked", "due"));
+    put("tre.txt.p7m", engineFile("cie140", "tre"));
+    put("quattro.txt.p7m", engineFile("cie142", "senza indirizzo"));
+    const int before = fetches();
+    const FolderCheckResult result = run(true);
+    ASSERT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << result.error;
+    EXPECT_EQ(fetches() - before, 1);
+    auto table = rows(output_);
+    EXPECT_EQ(table["uno.txt.p7m"][REVOCATION], "Il Certificato risulta essere VALIDO.");
+    EXPECT_EQ(table["tre.txt.p7m"][REVOCATION], "Il Certificato risulta essere VALIDO.");
+    EXPECT_EQ(table["due.txt.p7m"][REVOCATION], "Il Certificato risulta essere stato REVOCATO.");
+    EXPECT_EQ(table["due.txt.p7m"][VERDICT], "Non valido");
+    EXPECT_EQ(table["uno.txt.p7m"][VERDICT], "Valido");
+    EXPECT_EQ(table["quattro.txt.p7m"][REVOCATION], "Errore relativo alla URL relativa alla CRL sul Server.");
+    EXPECT_EQ(table["quattro.txt.p7m"][VERDICT], "Da controllare");
+
+    writeWholeFile(std::string(served) + "\\ca140.crl", readWholeFile(testDataPath("pki/crl/ca140-outdated.crl")));
+    DeleteFileA(crlCachePath(url).c_str());
+    output_ = root_ + L"\\esiti-lista-scaduta";
+    const int second = fetches();
+    ASSERT_EQ(run(true).exitCode, FOLDER_EXIT_SOME_NOT_VALID);
+    EXPECT_EQ(fetches() - second, 1);
+    table = rows(output_);
+    const std::string notBelieved = table["uno.txt.p7m"][REVOCATION];
+    EXPECT_NE(notBelieved, "Il Certificato risulta essere VALIDO.");
+    EXPECT_EQ(table["uno.txt.p7m"][VERDICT], "Da controllare");
+    EXPECT_EQ(table["tre.txt.p7m"][REVOCATION], notBelieved);
+    EXPECT_EQ(table["due.txt.p7m"][REVOCATION], notBelieved) << "an outdated list says nothing";
+}
+
+}  // namespace
