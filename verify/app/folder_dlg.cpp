@@ -61,7 +61,7 @@ bool CFolderDlg::onCommand(int id, int) {
 
 // "Avvia".
 void CFolderDlg::onOK() {
-    if (!running_ && !worker_.joinable()) start();
+    if (!running_ && !reported_) start();
 }
 
 // "Chiudi", or the window's close box: a run in progress is stopped first.
@@ -78,9 +78,10 @@ void CFolderDlg::onCancel() {
 
 void CFolderDlg::setRunning(bool running) {
     running_ = running;
-    EnableWindow(item(IDOK), !running && !worker_.joinable());
-    EnableWindow(item(IDC_FOLDER_BROWSE), !running && !worker_.joinable());
-    EnableWindow(item(IDC_FOLDER_REVOCATION), !running && !worker_.joinable());
+    const bool mayStart = !running && !reported_;
+    EnableWindow(item(IDOK), mayStart);
+    EnableWindow(item(IDC_FOLDER_BROWSE), mayStart);
+    EnableWindow(item(IDC_FOLDER_REVOCATION), mayStart);
     EnableWindow(item(IDC_FOLDER_STOP), running);
 }
 
@@ -139,6 +140,7 @@ void CFolderDlg::showProgress(size_t number, size_t total) {
 
 void CFolderDlg::finished() {
     if (worker_.joinable()) worker_.join();
+    reported_ = result_.exitCode != FOLDER_EXIT_RUN_FAILED;
     setRunning(false);
     EnableWindow(item(IDCANCEL), TRUE);
     if (closeWhenDone_) {

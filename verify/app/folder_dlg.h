@@ -33,10 +33,11 @@ protected:
     void onCancel() override;
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
 
-private:
+    // Called from the run's thread.
     void onFile(size_t number, size_t total, const std::wstring& relative) override;
     bool stopRequested() override { return stop_; }
 
+private:
     void start();
     void browseForOutput();
     void showProgress(size_t number, size_t total);
@@ -50,6 +51,7 @@ private:
     std::atomic<bool> stop_{false};
     bool running_ = false;
     bool closeWhenDone_ = false;
+    bool reported_ = false;  // a run has written its report: one per window
     std::mutex currentLock_;
     std::wstring current_;  // the name of the file being checked
     FolderCheckResult result_;

@@ -480,6 +480,8 @@ class QuillcheckStartUp : public testing::Test {
 protected:
     struct Shown {
         std::string caption, text, path;  // the box's, or the main window's path
+        std::string folder;               // the folder window's source folder
+        bool revocationChecked = false;   // and its revocation box
         DWORD exitCode = 99;
     };
 
@@ -512,14 +514,46 @@ protected:
             shown.caption = caption;
             shown.text = ui::remoteText(GetDlgItem(window, 0xFFFF));
             shown.path = ui::remoteText(GetDlgItem(window, IDC_SIGNED_PATH));
+            shown.folder = ui::remoteText(GetDlgItem(window, IDC_FOLDER_SOURCE));
+            shown.revocationChecked =
+                SendDlgItemMessageA(window, IDC_FOLDER_REVOCATION, BM_GETCHECK, 0, 0) == BST_CHECKED;
             ui::saveScreenshot(window, screenshot);
-            PostMessageA(window, WM_COMMAND, IDOK, 0);
+            // The folder window's IDOK starts a run: it is closed instead.
+            const bool folderWindow = GetDlgItem(window, IDC_FOLDER_SOURCE) != nullptr;
+            PostMessageA(window, WM_COMMAND, folderWindow ? IDCANCEL : IDOK, 0);
         }
         if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 9);
         GetExitCodeProcess(process.hProcess, &shown.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
         return shown;
+    }
+
+    // Runs the program's scheduled form on `arguments`: its exit code, or 99
+    // when it showed a window (which is closed) or did not end.
+    static DWORD runScheduled(const std::string& arguments) {
+        std::string commandLine = "\"" + std::string(QUILLCHECK_EXE) + "\" " + arguments;
+        STARTUPINFOA start{};
+        start.cb = sizeof start;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process)) {
+            ADD_FAILURE() << "quillcheck.exe did not start: " << GetLastError();
+            return 99;
+        }
+        bool window = false;
+        for (int waited = 0; waited < 60000 && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT; waited += 20) {
+            if (HWND shown = ui::visibleWindowOf(process.dwProcessId)) {
+                window = true;
+                PostMessageA(shown, WM_COMMAND, IDCANCEL, 0);
+            }
+        }
+        if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 98);
+        DWORD exitCode = 99;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        EXPECT_FALSE(window) << arguments;
+        return window ? 99 : exitCode;
     }
 
     void SetUp() override {
@@ -574,6 +608,42 @@ TEST_F(QuillcheckStartUp, EndsWithAMessageOrShowsTheFileInLongForm) {
     ASSERT_GT(GetShortPathNameA(signed_.c_str(), shortForm, sizeof shortForm), 0u);
     ASSERT_NE(std::string(shortForm), signed_);
     EXPECT_EQ(run(shortForm, "start-short-path").path, signed_);
+}
+
+// A folder, dropped on the program or named on its command line, opens the
+// folder's window; the switches choose revocation, and the scheduled form
+// opens no window and tells the result by its exit code.
+TEST_F(QuillcheckStartUp, AFolderOpensItsWindowOrRunsScheduled) {
+    folder_ = makeOwnTempFolder("quillcheck-start");
+    const std::string folder = folder_ + "\\Posta del giorno";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    writeWholeFile(folder + "\\LETTERA FIRMATA.P7M", readWholeFile(signed_));
+    const Shown dropped = run("\"" + folder + "\"", "start-folder");
+    EXPECT_EQ(dropped.caption, "Quillcheck - verifica di una cartella");
+    EXPECT_EQ(dropped.folder, folder);
+    EXPECT_FALSE(dropped.revocationChecked);
+    EXPECT_EQ(dropped.exitCode, 0u);
+    EXPECT_EQ(run(folder, "start-folder-unquoted").folder, folder) << "spaces and all, one path";
+    const Shown revocation = run("/revoca \"" + folder + "\"", "start-folder-revocation");
+    EXPECT_EQ(revocation.folder, folder);
+    EXPECT_TRUE(revocation.revocationChecked);
+    EXPECT_EQ(run(folder + "\\LETTERA FIRMATA.P7M", "start-file-beside-folders").path, folder + "\\LETTERA FIRMATA.P7M")
+        << "a file keeps its own start-up";
+
+    const std::string output = folder_ + "\\esiti";
+    EXPECT_EQ(runScheduled("/rapporto /uscita \"" + output + "\" \"" + folder + "\""), 0u);
+    EXPECT_NE(GetFileAttributesA((output + "\\rapporto.html").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((output + "\\contenuti\\LETTERA FIRMATA").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    std::ofstream(folder + "\\rotto.p7m") << "non firmato";
+    const std::string second = folder_ + "\\esiti 2";
+    EXPECT_EQ(runScheduled("/RAPPORTO /uscita \"" + second + "\" \"" + folder + "\""), 1u);
+    EXPECT_NE(GetFileAttributesA((second + "\\rapporto.csv").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    EXPECT_EQ(runScheduled("/rapporto /uscita \"" + folder + "\\esiti\" \"" + folder + "\""), 2u);
+    EXPECT_EQ(GetFileAttributesA((folder + "\\esiti").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(runScheduled("/rapporto \"" + folder_ + "\\manca\""), 2u);
+    EXPECT_EQ(runScheduled("/rapporto /tutto \"" + folder + "\""), 2u);
 }
 
 }  // namespace
