@@ -47,6 +47,8 @@ std::string readFailure(DWORD error) {
     case ERROR_PATH_NOT_FOUND:
         return "Il file non c'\xC3\xA8 pi\xC3\xB9: \xC3\xA8 stato spostato o cancellato durante la verifica";
     case ERROR_ACCESS_DENIED: return "Il file non si pu\xC3\xB2 leggere: accesso negato";
+    case ERROR_INVALID_NAME:
+        return "Il file non si pu\xC3\xB2 leggere: il suo nome contiene caratteri non ammessi da Windows";
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION: return "Il file non si pu\xC3\xB2 leggere: \xC3\xA8 bloccato da un altro programma";
     default: return "Il file non si pu\xC3\xB2 leggere (errore " + std::to_string(error) + ")";

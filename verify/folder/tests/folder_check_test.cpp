@@ -272,7 +272,7 @@ TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {
     EXPECT_EQ(valid[REVOCATION], "");
     EXPECT_EQ(valid[SHA], sha256Of(readWholeFile(sourcePath("valido.txt.p7m"))));
     EXPECT_EQ(table["tre-firme-seconda-rotta.p7m"][COLOUR], "verde\nrosso\nverde");
-    EXPECT_EQ(table["markup.txt.p7m"][NAME], "'=1+1;<script>document.title=\"violato\"</script>");
+    EXPECT_EQ(table["markup.txt.p7m"][NAME], "'=SOMMA(1;2)<script>document.title=\"violato\"</script>");
 
     // The contents: each under its own name, never one over another.
     const std::string contents = ansiText(output_.c_str(), -1) + "\\contenuti\\";
@@ -309,7 +309,7 @@ TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {
     const Bytes page = output[L"rapporto.html"];
     const std::string html(page.begin(), page.end());
     EXPECT_EQ(html.find("<script"), std::string::npos) << "no markup of a name reaches the page";
-    EXPECT_NE(html.find("=1+1;&lt;script&gt;document.title=&quot;violato&quot;&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(html.find("=SOMMA(1;2)&lt;script&gt;document.title=&quot;violato&quot;&lt;/script&gt;"), std::string::npos);
     EXPECT_NE(html.find("File verificati: 20"), std::string::npos);
     EXPECT_NE(html.find("=pagina &#39;&amp;amp;&#39;;1.html.p7m"), std::string::npos);
     EXPECT_EQ(result.counts[static_cast<int>(Verdict::Valid)], 9u);
