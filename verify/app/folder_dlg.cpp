@@ -110,7 +110,12 @@ void CFolderDlg::start() {
     options.revocation = revocation_;
     const HWND window = handle();
     worker_ = std::thread([this, options, window] {
-        result_ = runFolderCheck(options, *acceptedCas_, this);
+        try {
+            result_ = runFolderCheck(options, *acceptedCas_, this);
+        } catch (...) {
+            result_.exitCode = FOLDER_EXIT_RUN_FAILED;
+            result_.error = "Memoria insufficiente per la verifica della cartella.";
+        }
         PostMessageA(window, WM_FOLDER_DONE, 0, 0);
     });
     setRunning(true);

@@ -213,6 +213,7 @@ private:
     RevocationRun revocations_;
     bool firstRow_ = true;
     bool written_ = true;
+    int layer_ = 1;  // the layer in hand
     Verdict fileVerdict_ = Verdict::Valid;
 };
 
@@ -254,7 +255,18 @@ bool FolderRun::checkFile(const std::wstring& relative) {
         row.verdict = Verdict::Unverifiable;
         emit(row);
     } else {
-        checkLayers(path, row.file, file.data.get(), file.size);
+        try {
+            checkLayers(path, row.file, file.data.get(), file.size);
+        } catch (const std::bad_alloc&) {
+            // The layer in hand was not verified: it says so, and the run goes on.
+            file = FileContent();
+            LayerRow failed;
+            failed.file = row.file;
+            failed.layer = layer_;
+            failed.verdict = Verdict::Unverifiable;
+            failed.reason = NO_MEMORY;
+            emit(failed);
+        }
     }
     report_->countFile(fileVerdict_);
     return written_;
@@ -308,6 +320,7 @@ void FolderRun::checkLayers(const std::wstring& path, const std::string& file, c
     std::wstring name = baseName(path);
     std::vector<uint8_t> inner;  // the content of the layer before, when it is itself a SignedFile
     for (int layer = 1;; ++layer) {
+        layer_ = layer;
         LayerRow row;
         row.file = file;
         row.layer = layer;
@@ -458,8 +471,19 @@ std::wstring defaultOutputFolder(const std::wstring& source) {
     return parent + outputFolderNameFor(folder);
 }
 
-FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas,
-                                 FolderCheckObserver* observer) {
+namespace {
+
+// The page's rows wait in this file of the temporary folder; it goes however
+// the run ends.
+struct ScratchFile {
+    std::wstring path;
+    ~ScratchFile() {
+        if (!path.empty()) DeleteFileW(path.c_str());
+    }
+};
+
+FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas,
+                             FolderCheckObserver* observer) {
     FolderCheckResult result;
     FolderCheckOptions run = options;
     run.source = folderPath(options.source);
@@ -492,10 +516,9 @@ FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const Accept
     if (!listSignedFiles(run.source, &files)) return failure(result, "La cartella da verificare non si pu\xF2 leggere.");
     result.filesFound = files.size();
 
+    ScratchFile scratchFile;
     File csv, page, scratch;
-    std::wstring scratchPath;
-    if (!openReport(run.output, &csv, &page, &scratch, &scratchPath)) {
-        if (!scratchPath.empty()) DeleteFileW(scratchPath.c_str());
+    if (!openReport(run.output, &csv, &page, &scratch, &scratchFile.path)) {
         return failure(result, "Il rapporto non si pu\xF2 scrivere nella cartella dei risultati.");
     }
     ReportWriter report(csv.get(), page.get(), scratch.get());
@@ -522,7 +545,6 @@ FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const Accept
     }
     written = written && report.finish(facts);
     scratch.reset();
-    DeleteFileW(scratchPath.c_str());
     result.stopped = facts.stopped;
     for (int v = 0; v < VERDICT_COUNT; ++v) result.counts[v] = report.counts()[v];
     if (!written || std::fclose(csv.release()) != 0 || std::fclose(page.release()) != 0) {
@@ -532,4 +554,15 @@ FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const Accept
     const bool allValid = result.counts[static_cast<int>(Verdict::Valid)] == files.size();
     result.exitCode = allValid ? FOLDER_EXIT_ALL_VALID : FOLDER_EXIT_SOME_NOT_VALID;
     return result;
+}
+
+}  // namespace
+
+FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas,
+                                 FolderCheckObserver* observer) {
+    try {
+        return runChecked(options, acceptedCas, observer);
+    } catch (const std::bad_alloc&) {
+        return failure(FolderCheckResult(), "Memoria insufficiente per la verifica della cartella.");
+    }
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "allocation_faults.h"
 #include "ansi_text.h"
 #include "crl_retrieval.h"
 #include "csv_reader.h"
@@ -358,6 +359,48 @@ TEST_F(FolderCheck, StoppedRunReportsTheFilesDone) {
     EXPECT_EQ(rows(output_).size(), 2u);
     const Bytes page = readWholeFile(ansiText(output_.c_str(), -1) + "\\rapporto.html");
     EXPECT_NE(std::string(page.begin(), page.end()).find("Verifica interrotta: 2 file su 4"), std::string::npos);
+}
+
+// Memory running out at each allocation of a run in turn: the run ends with
+// its report, or says it failed, and never takes the program down; the
+// source is only read, and a file met then gets its row.
+TEST_F(FolderCheck, MemoryRunningOutAtAnyAllocationEndsWithAReportOrAFailure) {
+    put("valido.txt.p7m", engineFile("cie140", "uno"));
+    put("sottocartella\\doppia.txt.p7m.p7m", buildSignedFile(loadTestCard("card144"), engineFile("cie142", "due"), {}));
+    put("base64.txt.p7m", base64Of(engineFile("cie141", "tre")));
+    std::map<std::wstring, Bytes> before, after;
+    snapshot(source_, L"", &before);
+    long n = 1;
+    int reported = 0, failed = 0, memoryRows = 0;
+    for (; n < 20000; ++n) {
+        output_ = root_ + L"\\esiti-" + std::to_wstring(n);
+        FolderCheckOptions options;
+        options.source = source_;
+        options.output = output_;
+        allocation_faults::failAllocation(n);
+        const FolderCheckResult result = runFolderCheck(options, authorities_.table(), nullptr);
+        allocation_faults::stop();
+        if (!allocation_faults::failed()) {
+            EXPECT_EQ(result.exitCode, FOLDER_EXIT_ALL_VALID) << "the run without a failure";
+            break;
+        }
+        if (result.exitCode == FOLDER_EXIT_RUN_FAILED) {
+            ++failed;
+            EXPECT_FALSE(result.error.empty()) << n;
+            continue;
+        }
+        ++reported;
+        EXPECT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << n;
+        auto table = rows(output_);
+        EXPECT_GE(table.size(), 3u) << n;
+        for (const auto& row : table) memoryRows += row.second[REASON] == "Memoria insufficiente per verificare il file";
+    }
+    EXPECT_LT(n, 20000) << "the run ended without a failure at last";
+    EXPECT_GT(reported, 0);
+    EXPECT_GT(failed, 0);
+    EXPECT_GT(memoryRows, 0) << "a file whose load ran out of memory gets a row saying so";
+    snapshot(source_, L"", &after);
+    EXPECT_TRUE(before == after);
 }
 
 // Against the CRL servers (the test that runs this one starts them, with
