@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +13,7 @@
 #include "folder_dlg.h"
 #include "message_box_recorder.h"
 #include "quillcheck_resource.h"
+#include "recorder_association.h"
 #include "temp_paths.h"
 #include "test_card_key.h"
 #include "test_pki_authorities.h"
@@ -47,38 +48,10 @@ protected:
         source_ = root_ + "\\Posta";
         CreateDirectoryA(source_.c_str(), nullptr);
         recorded_ = root_ + "\\browser.txt";
-        SetEnvironmentVariableA("QUILL_RECORDED", recorded_.c_str());
         // The desktop's browser for pages: the recorder, for the test's time.
-        HKEY key;
-        RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
-        char previous[256] = "";
-        DWORD size = sizeof previous;
-        if (RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(previous), &size) == 0) {
-            previousHtml_ = previous;
-        }
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("Quill.TestPage"), 15);
-        RegCloseKey(key);
-        const std::string command = std::string("\"") + QUILL_RECORDER_EXE + "\" \"%1\"";
-        RegCreateKeyExA(HKEY_CLASSES_ROOT, "Quill.TestPage\\shell\\open\\command", 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &key, nullptr);
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                       static_cast<DWORD>(command.size() + 1));
-        RegCloseKey(key);
+        browser_ = std::make_unique<RecorderAssociation>(".html", "Quill.TestPage", recorded_);
     }
-    void TearDown() override {
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, "Quill.TestPage");
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, ".html", 0, KEY_WRITE, &key) == 0) {
-            if (previousHtml_.empty()) {
-                RegDeleteValueA(key, nullptr);
-            } else {
-                RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(previousHtml_.c_str()),
-                               static_cast<DWORD>(previousHtml_.size() + 1));
-            }
-            RegCloseKey(key);
-        }
-        SetEnvironmentVariableA("QUILL_RECORDED", nullptr);
-    }
+    void TearDown() override { browser_.reset(); }
 
     void putFiles(int count) {
         const Bytes signedFile = buildSignedFile(loadTestCard("cie140"), Bytes(2000, 'c'), {});
@@ -89,21 +62,12 @@ protected:
         }
     }
 
-    // The browser's command lines so far, waited for until there are `count`.
-    std::vector<std::string> recorded(size_t count) {
-        std::vector<std::string> lines;
-        ui::waitFor("the browser to be started " + std::to_string(count) + " times", [&] {
-            lines.clear();
-            std::ifstream in(recorded_);
-            for (std::string line; std::getline(in, line);) lines.push_back(line);
-            return lines.size() >= count;
-        }, 15000);
-        return lines;
-    }
+    std::vector<std::string> recorded(size_t count) { return recordedLines(recorded_, count); }
 
     TestPkiAuthorities authorities_;
     MessageBoxRecorder boxes_;
-    std::string root_, source_, recorded_, previousHtml_;
+    std::string root_, source_, recorded_;
+    std::unique_ptr<RecorderAssociation> browser_;
 };
 
 TEST_F(FolderWindow, ShowsFileNOfMAndStopsWhenAsked) {

@@ -22,6 +22,7 @@
 #include "program_dialog.h"
 #include "revocation_check.h"
 #include "quillcheck_resource.h"
+#include "recorder_association.h"
 #include "signers_dlg.h"
 #include "temp_paths.h"
 #include "test_card_key.h"
@@ -392,40 +393,17 @@ protected:
         VerifierWindow::SetUp();
         recorded_ = folder_ + "\\recorded.txt";
         DeleteFileA(recorded_.c_str());
-        SetEnvironmentVariableA("QUILL_RECORDED", recorded_.c_str());
-        HKEY key;
-        RegCreateKeyExA(HKEY_CLASSES_ROOT, ".qtest", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("Quill.TestFile"), 15);
-        RegCloseKey(key);
-        const std::string command = std::string("\"") + QUILL_RECORDER_EXE + "\" \"%1\"";
-        RegCreateKeyExA(HKEY_CLASSES_ROOT, "Quill.TestFile\\shell\\open\\command", 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &key, nullptr);
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                       static_cast<DWORD>(command.size() + 1));
-        RegCloseKey(key);
+        association_ = std::make_unique<RecorderAssociation>(".qtest", "Quill.TestFile", recorded_);
     }
-    void TearDown() override {
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, "Quill.TestFile");
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".qtest");
-        SetEnvironmentVariableA("QUILL_RECORDED", nullptr);
-    }
-    // The lines recorded so far, waited for until there are `count`.
-    std::vector<std::string> recorded(size_t count) {
-        std::vector<std::string> lines;
-        ui::waitFor("the recorder to write " + std::to_string(count) + " lines", [&] {
-            lines.clear();
-            std::ifstream in(recorded_);
-            for (std::string line; std::getline(in, line);) lines.push_back(line);
-            return lines.size() >= count;
-        }, 15000);
-        return lines;
-    }
+    void TearDown() override { association_.reset(); }
+    std::vector<std::string> recorded(size_t count) { return recordedLines(recorded_, count); }
     std::string content(const char* name) {
         const std::string path = folder_ + "\\" + name;
         std::ofstream(path) << "contenuto";
         return path;
     }
     std::string recorded_;
+    std::unique_ptr<RecorderAssociation> association_;
 };
 
 TEST_F(ContentOpening, ThroughTheAssociationOrTheChooser) {
