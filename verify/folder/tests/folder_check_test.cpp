@@ -361,6 +361,29 @@ TEST_F(FolderCheck, StoppedRunReportsTheFilesDone) {
     EXPECT_NE(std::string(page.begin(), page.end()).find("Verifica interrotta: 2 file su 4"), std::string::npos);
 }
 
+// A file that goes between the listing and its turn gets a row saying so.
+TEST_F(FolderCheck, AFileThatVanishesDuringTheRunGetsARow) {
+    put("a.txt.p7m", engineFile("cie140", "a"));
+    put("b.txt.p7m", engineFile("cie140", "b"));
+    class Remover : public FolderCheckObserver {
+    public:
+        explicit Remover(std::wstring path) : path_(std::move(path)) {}
+        void onFile(size_t number, size_t, const std::wstring&) override {
+            if (number == 2) DeleteFileW(path_.c_str());
+        }
+        bool stopRequested() override { return false; }
+
+    private:
+        std::wstring path_;
+    } remover(source_ + L"\\b.txt.p7m");
+    EXPECT_EQ(run(false, &remover).exitCode, FOLDER_EXIT_SOME_NOT_VALID);
+    auto table = rows(output_);
+    EXPECT_EQ(table["a.txt.p7m"][VERDICT], "Valido");
+    EXPECT_EQ(table["b.txt.p7m"][VERDICT], "Non verificabile");
+    EXPECT_EQ(table["b.txt.p7m"][REASON],
+              "Il file non c'\xC3\xA8 pi\xC3\xB9: \xC3\xA8 stato spostato o cancellato durante la verifica");
+}
+
 // Memory running out at each allocation of a run in turn: the run ends with
 // its report, or says it failed, and never takes the program down; the
 // source is only read, and a file met then gets its row.
