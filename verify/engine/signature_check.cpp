@@ -50,6 +50,9 @@ CryptProvider acquireProviderFor(const SignedMessage& message) {
     for (const SignerInfo& signer : message.signers) {
         const ALG_ID algorithm = hashAlgorithmOf(signer.digestAlgorithm);
         sha2 = sha2 || (algorithm != 0 && algorithm != CALG_SHA1);
+        // A certificate reference of version 2 is a SHA-2 hash, mostly.
+        sha2 = sha2 || (signer.hasSignedAttributes &&
+                        findAttribute(signer.signedAttributes, oids::SIGNING_CERTIFICATE_V2) != nullptr);
     }
     const DWORD first = sha2 ? PROV_RSA_AES : PROV_RSA_FULL, second = sha2 ? PROV_RSA_FULL : PROV_RSA_AES;
     for (DWORD type : {first, second}) {
@@ -57,6 +60,20 @@ CryptProvider acquireProviderFor(const SignedMessage& message) {
         if (CryptAcquireContextA(&handle, nullptr, nullptr, type, CRYPT_VERIFYCONTEXT)) return CryptProvider(handle);
     }
     return CryptProvider();
+}
+
+bool SignatureChecker::bindsCertificate(const Attribute& attribute, bool v2, const MessageCertificate& certificate) {
+    CertificateReference reference;
+    if (!readCertificateReference(attribute, v2, &reference)) return false;
+    const ALG_ID algorithm =
+        !v2 ? CALG_SHA1 : reference.namesAlgorithm ? hashAlgorithmOf(reference.hashAlgorithm) : CALG_SHA_256;
+    if (algorithm == 0) return false;
+    Hash hash(provider_, algorithm);
+    std::vector<uint8_t> digest;
+    if (!hash.get() || !hash.add(certificate.der) || !hash.value(&digest)) return false;
+    if (reference.hash != ber::Span{digest.data(), digest.size()}) return false;
+    return !reference.hasIssuerSerial ||
+           (reference.issuer == certificate.issuer && reference.serial == certificate.serial);
 }
 
 const std::vector<uint8_t>* SignatureChecker::contentDigest(ALG_ID algorithm) {
@@ -95,6 +112,15 @@ bool SignatureChecker::verify(const SignerInfo& signer) {
         if (type == nullptr || type->values.size() != 1 || type->values[0].tag != ber::OID ||
             type->values[0].content != message.contentType.content) {
             return false;
+        }
+        // A signing-certificate attribute binds the signature to its
+        // certificate: another certificate of the same key does not verify.
+        for (const bool v2 : {false, true}) {
+            const Attribute* reference =
+                findAttribute(signer.signedAttributes, v2 ? oids::SIGNING_CERTIFICATE_V2 : oids::SIGNING_CERTIFICATE);
+            if (reference != nullptr && !bindsCertificate(*reference, v2, message.certificates[choice.index])) {
+                return false;
+            }
         }
         const ber::Element& attributes = signer.signedAttributesElement;
         if (attributes.indefinite) return false;  // DER is definite

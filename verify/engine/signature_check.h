@@ -40,10 +40,14 @@ public:
     // the message (found by issuer and serial number). Signed attributes, when
     // present, must carry the content's digest and its type (one value each),
     // and the signature then covers them; otherwise it covers the content's digest. SHA-1, SHA-256, SHA-384
-    // and SHA-512 with RSA PKCS#1 v1.5.
+    // and SHA-512 with RSA PKCS#1 v1.5. A signed signing-certificate
+    // attribute (version 1 or 2) must name that certificate: its first
+    // reference's hash, and its issuer and serial number when it gives them.
     bool verify(const SignerInfo& signer);
 
 private:
+    // True when the attribute's first certificate reference names `certificate`.
+    bool bindsCertificate(const Attribute& attribute, bool v2, const MessageCertificate& certificate);
     // The content's digest with `algorithm`, computed once per algorithm.
     const std::vector<uint8_t>* contentDigest(ALG_ID algorithm);
 

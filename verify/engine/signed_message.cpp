@@ -18,6 +18,8 @@ const std::vector<uint8_t> SHA1_RSA = ber::oidFromText("1.2.840.113549.1.1.5");
 const std::vector<uint8_t> SHA256_RSA = ber::oidFromText("1.2.840.113549.1.1.11");
 const std::vector<uint8_t> SHA384_RSA = ber::oidFromText("1.2.840.113549.1.1.12");
 const std::vector<uint8_t> SHA512_RSA = ber::oidFromText("1.2.840.113549.1.1.13");
+const std::vector<uint8_t> SIGNING_CERTIFICATE = ber::oidFromText("1.2.840.113549.1.9.16.2.12");
+const std::vector<uint8_t> SIGNING_CERTIFICATE_V2 = ber::oidFromText("1.2.840.113549.1.9.16.2.47");
 }  // namespace oids
 
 namespace {
@@ -203,4 +205,43 @@ CertificateChoice findSignerCertificate(const SignedMessage& message, const Sign
         }
     }
     return {static_cast<int>(message.certificates.size()) - 1, false};
+}
+
+bool readCertificateReference(const Attribute& attribute, bool v2, CertificateReference* out) {
+    *out = CertificateReference();
+    if (attribute.values.empty()) return false;
+    // SigningCertificate(V2) ::= SEQUENCE { certs SEQUENCE OF ESSCertID(v2), policies OPTIONAL }
+    const Element& value = attribute.values[0];
+    Element certs, first, hash, issuerSerial, names, name, directoryName, serial;
+    if (value.tag != ber::SEQUENCE) return false;
+    Reader outer(value);
+    if (!outer.next(ber::SEQUENCE, &certs)) return false;
+    Reader list(certs);
+    if (!list.next(ber::SEQUENCE, &first)) return false;
+    // ESSCertIDv2 ::= SEQUENCE { hashAlgorithm DEFAULT sha256, certHash OCTET STRING, issuerSerial OPTIONAL };
+    // ESSCertID has no algorithm: SHA-1.
+    Reader id(first);
+    if (v2) {
+        Reader peek = id;
+        Element algorithm;
+        if (peek.nextIf(ber::SEQUENCE, &algorithm)) {
+            if (!readAlgorithm(id, &out->hashAlgorithm)) return false;
+            out->namesAlgorithm = true;
+        }
+    }
+    if (!id.next(ber::OCTET_STRING, &hash)) return false;
+    out->hash = hash.content;
+    if (!id.nextIf(ber::SEQUENCE, &issuerSerial)) return !id.failed();
+    // IssuerSerial ::= SEQUENCE { issuer GeneralNames, serialNumber INTEGER }; the
+    // issuer counts when its first name is a directoryName ([4] EXPLICIT Name).
+    out->hasIssuerSerial = true;
+    Reader parts(issuerSerial);
+    if (!parts.next(ber::SEQUENCE, &names) || !parts.next(ber::INTEGER, &serial)) return false;
+    out->serial = serial.content;
+    Reader nameList(names);
+    if (nameList.next(&name) && name.tag == 0xA4) {
+        Reader inside(name);
+        if (inside.next(ber::SEQUENCE, &directoryName)) out->issuer = directoryName.whole;
+    }
+    return true;
 }

@@ -89,5 +89,21 @@ CertificateChoice findSignerCertificate(const SignedMessage& message, const Sign
 namespace oids {
 extern const std::vector<uint8_t> SIGNED_DATA, DATA, CONTENT_TYPE, MESSAGE_DIGEST, UNSTRUCTURED_NAME,
     SUBJECT_ALT_NAME, SHA1, SHA256, SHA384, SHA512, RSA_ENCRYPTION, SHA1_RSA, SHA256_RSA,
-    SHA384_RSA, SHA512_RSA;
+    SHA384_RSA, SHA512_RSA, SIGNING_CERTIFICATE, SIGNING_CERTIFICATE_V2;
 }
+
+// The first certificate reference of a signing-certificate attribute: of
+// version 1 (ESSCertID, a SHA-1 hash) or 2 (ESSCertIDv2, a hash with the
+// algorithm it names, SHA-256 when it names none), and the issuer and serial
+// number when it gives them.
+struct CertificateReference {
+    bool namesAlgorithm = false;
+    ber::Element hashAlgorithm;  // its OBJECT IDENTIFIER, when named
+    ber::Span hash;
+    bool hasIssuerSerial = false;
+    ber::Span issuer;  // the Name of its first directory name, whole; empty when it names none
+    ber::Span serial;  // the INTEGER's content octets
+};
+
+// False when the attribute's first value is not of that form.
+bool readCertificateReference(const Attribute& attribute, bool v2, CertificateReference* out);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <fstream>
 #include <sstream>
@@ -240,6 +241,70 @@ TEST_F(SignedFileLoad, FilesOpenElsewhereMissingOrWithoutRoomForTheContent) {
     EXPECT_NE(loadPath(path, "no such folder\\content.bin"), 0);
     EXPECT_EQ(record_->loaded, 0);
     EXPECT_EQ(record_->signerCerts[0], loadTestCard("cie140").certificate);
+}
+
+// The SHA-256 (or SHA-512) of bytes, by the platform.
+Bytes sha2Of(const Bytes& bytes, ALG_ID algorithm = CALG_SHA_256) {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    Bytes digest(64);
+    DWORD size = static_cast<DWORD>(digest.size());
+    CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
+    CryptCreateHash(provider, algorithm, 0, 0, &hash);
+    CryptHashData(hash, bytes.data(), static_cast<DWORD>(bytes.size()), 0);
+    CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &size, 0);
+    digest.resize(size);
+    CryptDestroyHash(hash);
+    CryptReleaseContext(provider, 0);
+    return digest;
+}
+
+// signing-certificate (v1, SHA-1) or -v2: one certificate reference, with
+// the issuer as a directory name and the serial when both are given.
+Bytes signingCertificate(bool v2, const Bytes& hash, const Bytes& issuer = {}, const Bytes& serial = {},
+                         const Bytes& algorithm = {}) {
+    const Bytes issuerSerial =
+        issuer.empty() ? Bytes{} : tlv(0x30, cat({tlv(0x30, tlv(0xA4, issuer)), tlv(0x02, serial)}));
+    const Bytes id = tlv(0x30, cat({algorithm, tlv(0x04, hash), issuerSerial}));
+    return attribute(v2 ? "2A864886F70D010910022F" : "2A864886F70D010910020C", tlv(0x30, tlv(0x30, id)));
+}
+
+// A signed signing-certificate attribute binds the signature to the
+// certificate it names: another certificate, issuer or serial number in it
+// and the signature does not verify; an unsigned one binds nothing.
+TEST_F(SignedFileLoad, SigningCertificateAttributeBindsTheCertificate) {
+    // cie141 is of another authority; serial00 has another serial number (cie141's is cie140's).
+    const TestCard card = loadTestCard("cie140"), other = loadTestCard("cie141");
+    Bytes issuer, serial, otherIssuer, otherSerial, unused;
+    issuerAndSerialOf(card.certificate, &issuer, &serial);
+    issuerAndSerialOf(other.certificate, &otherIssuer, &unused);
+    issuerAndSerialOf(loadTestCard("serial00").certificate, &unused, &otherSerial);
+    const Bytes data(500, 'c');
+    const Bytes basics = cat({contentTypeAttribute(DATA_OID), messageDigestAttribute(sha1Digest(data))});
+    const Bytes own = sha2Of(card.certificate);
+    const Bytes sha512 = hex("30 0B 06 09 60 86 48 01 65 03 04 02 03");
+    const struct { const char* what; Bytes attribute; bool loads; } rows[] = {
+        {"v2, its certificate's SHA-256", signingCertificate(true, own), true},
+        {"v2 with issuer and serial", signingCertificate(true, own, issuer, serial), true},
+        {"v2 naming SHA-512", signingCertificate(true, sha2Of(card.certificate, CALG_SHA_512), {}, {}, sha512), true},
+        {"v1, its certificate's SHA-1", signingCertificate(false, sha1Digest(card.certificate), issuer, serial), true},
+        {"v2, another certificate's hash", signingCertificate(true, sha2Of(other.certificate)), false},
+        {"v2, another serial", signingCertificate(true, own, issuer, otherSerial), false},
+        {"v2, another issuer", signingCertificate(true, own, otherIssuer, serial), false},
+        {"v2, the SHA-512 hash named as the default", signingCertificate(true, sha2Of(card.certificate, CALG_SHA_512)),
+         false},
+        {"v1, another certificate's hash", signingCertificate(false, sha1Digest(other.certificate)), false},
+        {"v2, not a reference", attribute("2A864886F70D010910022F", tlv(0x30, Bytes{})), false},
+    };
+    for (const auto& row : rows) {
+        const Signer signer = signerOf(card, data, cat({basics, row.attribute}));
+        EXPECT_EQ(load(signedData(dataContent(data), {card.certificate}, {signerInfo(signer)})) == 0, row.loads)
+            << row.what;
+    }
+    Signer unsignedReference = signerOf(card, data, basics);
+    unsignedReference.unsignedAttributes = signingCertificate(true, sha2Of(other.certificate));
+    EXPECT_EQ(load(signedData(dataContent(data), {card.certificate}, {signerInfo(unsignedReference)})), 0)
+        << "an unsigned attribute binds nothing";
 }
 
 // The files of scripts/make-peer-signed-files, as its manifest says.
