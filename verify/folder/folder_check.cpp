@@ -203,7 +203,10 @@ private:
     template <typename Blocks>
     void writeContent(const std::wstring& name, const std::wstring& sourcePath, Blocks blocks, LayerRow* row);
     std::string digestOf(const uint8_t* data, size_t size);
+    // Adds the row to the report; its content, if any, is then reported.
     bool emit(LayerRow& row);
+    // Removes the content written for a row that never reached the report.
+    void removeUnreportedContent();
 
     const FolderCheckOptions& options_;
     const AcceptedCaTable& acceptedCas_;
@@ -214,6 +217,7 @@ private:
     bool firstRow_ = true;
     bool written_ = true;
     int layer_ = 1;  // the layer in hand
+    std::wstring unreported_, unreportedZone_;  // the content written for the row in hand
     Verdict fileVerdict_ = Verdict::Valid;
 };
 
@@ -221,7 +225,17 @@ bool FolderRun::emit(LayerRow& row) {
     fileVerdict_ = worseOf(fileVerdict_, row.verdict);
     written_ = report_->add(row, firstRow_) && written_;
     firstRow_ = false;
+    unreported_.clear();
+    unreportedZone_.clear();
     return written_;
+}
+
+void FolderRun::removeUnreportedContent() {
+    if (unreported_.empty()) return;
+    DeleteFileW(unreportedZone_.c_str());  // under Wine a file of its own
+    DeleteFileW(unreported_.c_str());
+    unreported_.clear();
+    unreportedZone_.clear();
 }
 
 std::string FolderRun::digestOf(const uint8_t* data, size_t size) {
@@ -259,6 +273,7 @@ bool FolderRun::checkFile(const std::wstring& relative) {
             checkLayers(path, row.file, file.data.get(), file.size);
         } catch (const std::bad_alloc&) {
             // The layer in hand was not verified: it says so, and the run goes on.
+            removeUnreportedContent();
             file = FileContent();
             LayerRow failed;
             failed.file = row.file;
@@ -386,11 +401,19 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
             row->verdict = worseOf(row->verdict, Verdict::ToCheck);
             return;
         }
-        file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        error = GetLastError();
-        if (file == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        // Until its row is in the report, the content goes should the file's
+        // check fail; named before it exists, and never while it names another's.
+        unreported_ = target;
+        unreportedZone_ = target + ZONE_STREAM;
         written = target;
         writtenName = wide;
+        file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = GetLastError();
+        if (file == INVALID_HANDLE_VALUE) {
+            unreported_.clear();
+            unreportedZone_.clear();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        }
     }
     if (file == INVALID_HANDLE_VALUE) {
         row->reason = "Contenuto non scritto (errore " + std::to_string(error) + ")";
@@ -399,11 +422,13 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
     }
     FileWriter writer(file);
     const bool hashing = hasher_.begin();
-    blocks([&](ber::Span block) { return writer.write(block.data, block.size) && (!hashing || hasher_.add(block.data, block.size)); });
+    blocks([&](ber::Span block) {
+        return writer.write(block.data, block.size) && (!hashing || hasher_.add(block.data, block.size));
+    });
     const std::string digest = hasher_.finishHex();
     const DWORD failed = writer.finish();
     if (failed != 0) {
-        DeleteFileW(written.c_str());
+        removeUnreportedContent();
         row->reason = "Contenuto non scritto (errore " + std::to_string(failed) + ")";
         row->verdict = worseOf(row->verdict, Verdict::ToCheck);
         return;

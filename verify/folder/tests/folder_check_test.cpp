@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -416,7 +417,17 @@ TEST_F(FolderCheck, MemoryRunningOutAtAnyAllocationEndsWithAReportOrAFailure) {
         EXPECT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << n;
         auto table = rows(output_);
         EXPECT_GE(table.size(), 3u) << n;
-        for (const auto& row : table) memoryRows += row.second[REASON] == "Memoria insufficiente per verificare il file";
+        std::set<std::string> named;
+        for (const auto& row : table) {
+            memoryRows += row.second[REASON] == "Memoria insufficiente per verificare il file";
+            named.insert(row.second[CONTENT]);
+        }
+        // No content, whole or in part, that no row names.
+        std::map<std::wstring, Bytes> contents;
+        snapshot(output_ + L"\\contenuti", L"", &contents);
+        for (const auto& content : contents) {
+            EXPECT_EQ(named.count(utf8Text(content.first)), 1u) << n << " " << utf8Text(content.first);
+        }
     }
     EXPECT_LT(n, 20000) << "the run ended without a failure at last";
     EXPECT_GT(reported, 0);
