@@ -60,3 +60,5 @@ std::wstring wideFromUtf8(const std::string& text) {
     MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &out[0], size);
     return out;
 }
+
+std::string utf8FromAnsi(const std::string& text) { return utf8Text(wideText(text)); }

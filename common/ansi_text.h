@@ -24,3 +24,6 @@ std::string utf8Text(const std::wstring& text);
 
 // UTF-8 as UTF-16 (a byte that is no UTF-8 becomes U+FFFD); empty for no text.
 std::wstring wideFromUtf8(const std::string& text);
+
+// Text in the ANSI code page as UTF-8: for reports and UTF-8 terminals.
+std::string utf8FromAnsi(const std::string& text);

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "console_text.h"
+#include "ansi_text.h"
 #include "revocation_check.h"
 #include "signed_file_loader.h"
 #include "test_pki_authorities.h"
@@ -77,6 +77,6 @@ int main(int argc, char** argv) {
         if (!issuerPath.empty()) issuer = bytesOf(issuerPath);
     }
     const int32_t code = CheckRevocation(certificate.data(), certificate.size(), skipCache, issuer);
-    std::printf("%d\n%s\n", code, utf8(revocationMessage(code)).c_str());
+    std::printf("%d\n%s\n", code, utf8FromAnsi(revocationMessage(code)).c_str());
     return 0;
 }

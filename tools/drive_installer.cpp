@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "console_text.h"
+#include "ansi_text.h"
 #include "ui_driver.h"
 
 namespace {
@@ -61,7 +61,7 @@ int main() {
         return box != nullptr && GetDlgItem(box, 0xFFFF) != nullptr;
     }, 60000);
     if (box == nullptr) return std::fprintf(stderr, "drive_installer: no message\n"), 1;
-    std::printf("%s\n", utf8(ui::remoteText(GetDlgItem(box, 0xFFFF))).c_str());
+    std::printf("%s\n", utf8FromAnsi(ui::remoteText(GetDlgItem(box, 0xFFFF))).c_str());
     ui::saveScreenshot(box, "installer-missing-components");
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     if (!ui::waitUntilGone(box) ||

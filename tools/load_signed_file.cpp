@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "console_text.h"
+#include "ansi_text.h"
 #include "signed_file_loader.h"
 #include "signer_display.h"
 #include "test_pki_authorities.h"
@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     if (record->loaded) {
         for (int g = 0; g < record->signerCount; ++g) {
             const SignerStatus status = record->signerStatus[g];
-            std::printf("%s | %s | %d\n", utf8(signerNameText(record->signerNames[g])).c_str(),
-                        utf8(statusText(status, record->expiryDates[g])).c_str(), statusIcon(status));
+            std::printf("%s | %s | %d\n", utf8FromAnsi(signerNameText(record->signerNames[g])).c_str(),
+                        utf8FromAnsi(statusText(status, record->expiryDates[g])).c_str(), statusIcon(status));
         }
     }
     std::printf("%s\n", summaryLine(record->loaded != 0, record->signerCount).c_str());

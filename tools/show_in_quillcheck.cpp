@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "console_text.h"
+#include "ansi_text.h"
 #include "ui_driver.h"
 
 namespace {
@@ -30,8 +30,8 @@ int fail(const char* what) {
 // Waits until the window is filled, prints what it shows and saves it.
 void report(HWND window, const char* screenshot) {
     ui::waitFor("the summary line to be filled", [&] { return ui::remoteText(GetDlgItem(window, SUMMARY)) != "Static"; });
-    std::printf("%s\n%s\n", utf8(ui::remoteText(GetDlgItem(window, SIGNED_PATH))).c_str(),
-                utf8(ui::remoteText(GetDlgItem(window, SUMMARY))).c_str());
+    std::printf("%s\n%s\n", utf8FromAnsi(ui::remoteText(GetDlgItem(window, SIGNED_PATH))).c_str(),
+                utf8FromAnsi(ui::remoteText(GetDlgItem(window, SUMMARY))).c_str());
     std::fflush(stdout);
     ui::saveScreenshot(window, screenshot);
 }

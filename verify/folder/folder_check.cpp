@@ -38,9 +38,6 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The ANSI texts of the engine (names, states, messages) as UTF-8.
-std::string fromAnsi(const std::string& text) { return utf8Text(wideText(text)); }
-
 std::string readFailure(DWORD error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -58,7 +55,7 @@ std::string readFailure(DWORD error) {
 std::string loadFailure(int32_t code) {
     if (code == static_cast<int32_t>(E_OUTOFMEMORY)) return NO_MEMORY;
     if (code == LOAD_ERR_NO_PROVIDER) return NO_PROVIDER;
-    std::string text = fromAnsi(summaryLine(false, 0));
+    std::string text = utf8FromAnsi(summaryLine(false, 0));
     if (code != LOAD_ERR_UNDECODABLE) {
         char number[32];
         std::snprintf(number, sizeof number, " (errore 0x%08X)", static_cast<unsigned>(code));
@@ -70,7 +67,7 @@ std::string loadFailure(int32_t code) {
 // The first line of the revocation box's text: the answer, or why there is none.
 std::string revocationText(int32_t code) {
     const std::string message = revocationMessage(code);
-    return fromAnsi(message.substr(0, message.find('\n')));
+    return utf8FromAnsi(message.substr(0, message.find('\n')));
 }
 
 bool endsWithSignedExtension(const std::wstring& name) {
@@ -303,9 +300,9 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
     for (int g = 0; g < record.signerCount && g < static_cast<int>(MAX_SIGNERS); ++g) {
         SignerRow signer;
         const SignerStatus status = record.signerStatus[g];
-        signer.name = fromAnsi(signerNameText(record.signerNames[g]));
-        signer.state = fromAnsi(statusText(status, record.expiryDates[g]));
-        signer.expiry = fromAnsi(record.expiryDates[g]);
+        signer.name = utf8FromAnsi(signerNameText(record.signerNames[g]));
+        signer.state = utf8FromAnsi(statusText(status, record.expiryDates[g]));
+        signer.expiry = utf8FromAnsi(record.expiryDates[g]);
         signer.icon = statusIcon(status);
         const std::vector<uint8_t>& der = record.signerCerts[g];
         MessageCertificate names;

@@ -177,8 +177,8 @@ std::string singleLoad(const std::string& path, const AcceptedCaTable& cas) {
     std::string names, states, colours;
     for (int g = 0; g < record->signerCount; ++g) {
         const std::string sep = g ? "\n" : "";
-        names += sep + utf8Text(wideText(signerNameText(record->signerNames[g])));
-        states += sep + utf8Text(wideText(statusText(record->signerStatus[g], record->expiryDates[g])));
+        names += sep + utf8FromAnsi(signerNameText(record->signerNames[g]));
+        states += sep + utf8FromAnsi(statusText(record->signerStatus[g], record->expiryDates[g]));
         colours += sep + colourName(statusIcon(record->signerStatus[g]));
     }
     return names + "|" + states + "|" + colours;

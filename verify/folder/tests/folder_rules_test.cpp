@@ -163,10 +163,6 @@ TEST(ContentNames, OrdinaryFileNamesNumberedApart) {
     EXPECT_EQ(numberedName(".profilo", 2), ".profilo (2)");
 }
 
-TEST(OutputFolder, NamedAfterTheSourceAndTheTime) {
-    EXPECT_EQ(outputFolderName("Posta 7 dicembre", 2026, 12, 7, 9, 5, 3), "Posta 7 dicembre - verifica 2026-12-07 09.05.03");
-}
-
 TEST(FolderCommandLine, SwitchesAndOneFolder) {
     FolderCommand command;
     std::string error;
@@ -193,12 +189,6 @@ TEST(FolderCommandLine, SwitchesAndOneFolder) {
     EXPECT_FALSE(parseFolderCommand({"/rapporto", "a", "b"}, &command, &error));
     EXPECT_FALSE(parseFolderCommand({"/revoca", "/tutto", "a"}, &command, &error));
     EXPECT_NE(error.find("/tutto"), std::string::npos);
-}
-
-TEST(HexText, UpperCaseDigits) {
-    const uint8_t serial[] = {0x00, 0x8F, 0x10};
-    EXPECT_EQ(hexText(serial, 3), "008F10");
-    EXPECT_EQ(hexText(serial, 0), "");
 }
 
 }  // namespace
