@@ -1,8 +1,9 @@
 // The demo of scripts/demo: signs files one after the other with fnSignFile on
-// the simulated card, as a batch, showing the progress window. The PIN prompt
+// the simulated card, as a batch, showing the progress window, in the form the
+// registry names or, with --cades, in the CAdES form. The PIN prompt
 // is answered from a helper thread with the PIN given on the command line, and
 // screenshots of both windows go to build/screenshots.
-//   demo_signer <pin> <output folder> <file>...
+//   demo_signer [--cades] <pin> <output folder> <file>...
 // The PKCS#11 module is looked for in the folder that QUILL_DEMO_MODULE_DIR
 // names, as a user's machine would have it on its DLL path.
 #include <windows.h>
@@ -17,8 +18,13 @@
 #include "ui_driver.h"
 
 int main(int argc, char** argv) {
+    const bool cades = argc > 1 && std::string(argv[1]) == "--cades";
+    if (cades) {
+        --argc;
+        ++argv;
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: demo_signer <pin> <output folder> <file>...\n");
+        std::fprintf(stderr, "usage: demo_signer [--cades] <pin> <output folder> <file>...\n");
         return 2;
     }
     const std::string pin = argv[1], folder = argv[2];
@@ -43,7 +49,8 @@ int main(int argc, char** argv) {
         std::string name = argv[i];
         name = name.substr(name.find_last_of("/\\") + 1);
         const std::string output = folder + "\\" + name + ".p7m";
-        const int32_t result = fnSignFile(argv[i], output.c_str(), i - 3);
+        const int32_t result = cades ? fnSignFile(SignatureForm::CadesBes, argv[i], output.c_str(), i - 3)
+                                     : fnSignFile(argv[i], output.c_str(), i - 3);
         if (result == 0) {
             progress.addSigned(argv[i]);
             progress.step();

@@ -1,8 +1,9 @@
-// Signs one file as the signing engine does (SHA-1, DigestInfo, the card's RSA
-// signature, the SignedFile encoder), with a test card's key in place of the
-// card, and reports the time of each step and the process's peak memory.
+// Signs one file as the signing engine does (the digest, its DigestInfo, the
+// card's RSA signature, the SignedFile encoder), in the original form or with
+// --cades in the CAdES form, with a test card's key in place of the card, and
+// reports the time of each step and the process's peak memory.
 // scripts/bench and scripts/check-signed-files run it:
-//   sign_with_test_key <content> <out.p7m> <card name> [personal-data record file]
+//   sign_with_test_key [--cades] <content> <out.p7m> <card name> [personal-data record file]
 #include <windows.h>
 #include <psapi.h>
 
@@ -13,7 +14,7 @@
 #include <string>
 
 #include "file_io.h"
-#include "pkcs7_encoder.h"
+#include "signature_form.h"
 #include "test_card_key.h"
 
 namespace {
@@ -25,8 +26,13 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool cades = argc > 1 && std::string(argv[1]) == "--cades";
+    if (cades) {
+        --argc;
+        ++argv;
+    }
     if (argc != 4 && argc != 5) {
-        std::fprintf(stderr, "usage: sign_with_test_key <content> <out.p7m> <card> [record]\n");
+        std::fprintf(stderr, "usage: sign_with_test_key [--cades] <content> <out.p7m> <card> [record]\n");
         return 2;
     }
     try {
@@ -40,15 +46,23 @@ int main(int argc, char** argv) {
         const double readTime = secondsSince(start);
 
         auto step = std::chrono::steady_clock::now();
-        const Bytes signature = signContent(card, content, size);
+        SignatureRequest request(cades ? SignatureForm::CadesBes : SignatureForm::Pkcs7Sha1);
+        SYSTEMTIME now;
+        GetSystemTime(&now);
+        if (request.prepare(content, size, card.certificate.data(), static_cast<uint32_t>(card.certificate.size()),
+                            now) != 0) {
+            throw std::runtime_error("the digest failed");
+        }
+        const Bytes signature =
+            signDigestInfo(card, Bytes(request.digestInfo(), request.digestInfo() + request.digestInfoLength()));
         const double signTime = secondsSince(step);
 
         step = std::chrono::steady_clock::now();
         uint32_t length = 0;
         auto encode = [&](uint8_t* out) {
-            return fnBuildPkcs7(content, size, signature.data(), static_cast<uint32_t>(signature.size()),
-                                card.certificate.data(), static_cast<uint32_t>(card.certificate.size()),
-                                record.data(), static_cast<uint32_t>(record.size()), out, &length);
+            return request.encode(content, size, signature.data(), static_cast<uint32_t>(signature.size()),
+                                  card.certificate.data(), static_cast<uint32_t>(card.certificate.size()),
+                                  record.data(), static_cast<uint32_t>(record.size()), out, &length);
         };
         if (encode(nullptr) != 0) throw std::runtime_error("encoder failed to measure");
         auto* out = static_cast<uint8_t*>(std::malloc(length));

@@ -55,3 +55,31 @@ int32_t fnDerWrap(uint8_t tag, const uint8_t* content, uint32_t contentLength,
     *blockLengthOut = static_cast<uint32_t>(total);
     return 0;
 }
+
+uint8_t strictLengthCount(uint64_t length) {
+    uint8_t count = 1;
+    if (length > 127) {
+        for (uint64_t rest = length; rest != 0; rest >>= 8) ++count;
+    }
+    return count;
+}
+
+void appendStrictHeader(std::vector<uint8_t>& out, uint8_t tag, uint64_t length) {
+    out.push_back(tag);
+    const uint8_t count = strictLengthCount(length);
+    if (count == 1) {
+        out.push_back(static_cast<uint8_t>(length));
+        return;
+    }
+    out.push_back(static_cast<uint8_t>(0x80 | (count - 1)));
+    for (int shift = 8 * (count - 2); shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(length >> shift));
+}
+
+void appendStrictElement(std::vector<uint8_t>& out, uint8_t tag, const uint8_t* content, size_t length) {
+    appendStrictHeader(out, tag, length);
+    if (length > 0) out.insert(out.end(), content, content + length);
+}
+
+void appendStrictElement(std::vector<uint8_t>& out, uint8_t tag, const std::vector<uint8_t>& content) {
+    appendStrictElement(out, tag, content.data(), content.size());
+}

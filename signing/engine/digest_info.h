@@ -1,4 +1,4 @@
-// The DER DigestInfo of PKCS#1 for a SHA-1 digest: what the card signs.
+// The DER DigestInfo of PKCS#1: what the card signs.
 #pragma once
 
 #include <cstdint>
@@ -12,3 +12,8 @@ constexpr uint32_t DIGEST_INFO_CAPACITY = 255;
 // written) for a null pointer or a digest too long for a one-byte length.
 int32_t fnMakeDigestInfo(const uint8_t* digest, uint32_t digestLength, uint8_t* out,
                          uint8_t* outLength);
+
+// The same for a SHA-256 digest, which must be 32 bytes: 51 bytes, with the
+// SHA-256 AlgorithmIdentifier and its NULL parameters.
+int32_t makeSha256DigestInfo(const uint8_t* digest, uint32_t digestLength, uint8_t* out,
+                             uint8_t* outLength);

@@ -8,13 +8,11 @@
 #include <new>
 #include <vector>
 
-#include "digest_info.h"
 #include "file_io.h"
 #include "message_box.h"
 #include "pkcs11_interface.h"
-#include "pkcs7_encoder.h"
 #include "result_codes.h"
-#include "sha1_digest.h"
+#include "signature_form.h"
 
 namespace {
 
@@ -110,7 +108,7 @@ bool findFirst(const ModuleFunctions& f, CK_SESSION_HANDLE session, CK_ATTRIBUTE
     return true;
 }
 
-int32_t signWithModule(ModuleRun& run, const char* inputPath, const char* outputPath,
+int32_t signWithModule(ModuleRun& run, SignatureForm form, const char* inputPath, const char* outputPath,
                        const char* pin) {
     const ModuleFunctions& f = run.f;
 
@@ -183,22 +181,20 @@ int32_t signWithModule(ModuleRun& run, const char* inputPath, const char* output
     CK_OBJECT_HANDLE key = 0;
     if (!findFirst(f, session, keySearch, 2, &key)) return fail("chiave non trovata", SIGN_ERR_GENERIC);
 
-    uint8_t* digest = nullptr;
-    uint32_t digestLength = 0;
-    if (fnSha1Digest(content.data.get(), content.size, &digest, &digestLength) != 0) {
-        return fail("errore in hashing", SIGN_ERR_GENERIC);
-    }
-    uint8_t digestInfo[DIGEST_INFO_CAPACITY];
-    uint8_t digestInfoLength = 0;
-    const int32_t made = fnMakeDigestInfo(digest, digestLength, digestInfo, &digestInfoLength);
-    std::free(digest);
-    if (made != 0) return fail("errore in hashing", SIGN_ERR_GENERIC);
+    SignatureRequest request(form);
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    const int32_t prepared = request.prepare(content.data.get(), content.size, certificate.data(),
+                                             static_cast<uint32_t>(certificate.size()), now);
+    if (prepared == SIGN_ERR_DIGEST) return fail("errore in hashing", SIGN_ERR_GENERIC);
+    if (prepared != SIGN_OK) return fail("errore sulla creazione del pkcs7", prepared);
 
     CK_MECHANISM mechanism = {CKM_RSA_PKCS, nullptr, 0};
     if (f.C_SignInit(session, &mechanism, key) != CKR_OK) return fail("errore in signinit", SIGN_ERR_GENERIC);
     uint8_t signature[SIGNATURE_CAPACITY];
     CK_ULONG signatureLength = SIGNATURE_CAPACITY;
-    if (f.C_Sign(session, digestInfo, digestInfoLength, signature, &signatureLength) != CKR_OK ||
+    if (f.C_Sign(session, const_cast<uint8_t*>(request.digestInfo()), request.digestInfoLength(), signature,
+                 &signatureLength) != CKR_OK ||
         signatureLength > SIGNATURE_CAPACITY) {
         return fail("errore sulla c_sign", SIGN_ERR_GENERIC);
     }
@@ -206,9 +202,9 @@ int32_t signWithModule(ModuleRun& run, const char* inputPath, const char* output
     // The module's card has no personal-data record: the attribute stays empty.
     uint32_t length = 0;
     auto encode = [&](uint8_t* out) {
-        return fnBuildPkcs7(content.data.get(), content.size, signature,
-                            static_cast<uint32_t>(signatureLength), certificate.data(),
-                            static_cast<uint32_t>(certificate.size()), nullptr, 0, out, &length);
+        return request.encode(content.data.get(), content.size, signature, static_cast<uint32_t>(signatureLength),
+                              certificate.data(), static_cast<uint32_t>(certificate.size()), nullptr, 0, out,
+                              &length);
     };
     int32_t encoded = encode(nullptr);
     std::unique_ptr<uint8_t[]> signedFile;
@@ -230,14 +226,19 @@ int32_t signWithModule(ModuleRun& run, const char* inputPath, const char* output
 
 }  // namespace
 
-int32_t fnSignFilePkcs11(const char* inputPath, const char* outputPath, int /*batchIndex*/,
+int32_t fnSignFilePkcs11(const char* inputPath, const char* outputPath, int batchIndex,
+                         const char* pin) {
+    return fnSignFilePkcs11(SignatureForm::Pkcs7Sha1, inputPath, outputPath, batchIndex, pin);
+}
+
+int32_t fnSignFilePkcs11(SignatureForm form, const char* inputPath, const char* outputPath, int /*batchIndex*/,
                          const char* pin) {
     ModuleRun run;  // closes down whatever is open, after any message
     run.module = LoadLibraryA(PKCS11_MODULE_NAME);
     if (run.module == nullptr) return fail("Libreria pkcs11 non trovata", SIGN_ERR_GENERIC);
     try {
         run.f = resolveAll(run.module);
-        return signWithModule(run, inputPath, outputPath, pin != nullptr ? pin : "");
+        return signWithModule(run, form, inputPath, outputPath, pin != nullptr ? pin : "");
     } catch (...) {
         return fail("errore generico, eccezione", SIGN_ERR_GENERIC);
     }

@@ -64,8 +64,8 @@ void logOtherCard(const uint8_t* atr, uint8_t length) {
     fnLogMessage("\n");
 }
 
-int32_t signWithCie(CieConnection& connection, const char* inputPath, const char* outputPath,
-                    int batchIndex) {
+int32_t signWithCie(CieConnection& connection, SignatureForm form, const char* inputPath,
+                    const char* outputPath, int batchIndex) {
     FileContent content;
     const ReadResult read = readFileContent(inputPath, &content);
     if (read == ReadResult::NotOpenable) return SIGN_ERR_GENERIC;
@@ -91,7 +91,7 @@ int32_t signWithCie(CieConnection& connection, const char* inputPath, const char
 
     const PinSlot& pin = pinSlot();
     uint32_t length = 0;
-    int32_t result = fnSignBufferCie(pin.text, pin.length, content.data.get(), content.size,
+    int32_t result = fnSignBufferCie(form, pin.text, pin.length, content.data.get(), content.size,
                                      record.get(), fullLength, nullptr, &length);
     if (result != 0) {
         error("Errore durante le operazioni di firma");
@@ -102,7 +102,7 @@ int32_t signWithCie(CieConnection& connection, const char* inputPath, const char
     const uint64_t room = uint64_t{length} + SIGNED_FILE_SLACK;
     if (room > SIZE_MAX) throw std::bad_alloc();
     std::unique_ptr<uint8_t[]> signedFile(new uint8_t[static_cast<size_t>(room)]);
-    result = fnSignBufferCie(pin.text, pin.length, content.data.get(), content.size, record.get(),
+    result = fnSignBufferCie(form, pin.text, pin.length, content.data.get(), content.size, record.get(),
                              fullLength, signedFile.get(), &length);
     content = FileContent();
     if (result != 0) {
@@ -114,7 +114,7 @@ int32_t signWithCie(CieConnection& connection, const char* inputPath, const char
     return SIGN_OK;
 }
 
-int32_t signFile(const char* inputPath, const char* outputPath, int batchIndex) {
+int32_t signFile(SignatureForm form, const char* inputPath, const char* outputPath, int batchIndex) {
     if (!canOpenForReading(inputPath)) return SIGN_ERR_GENERIC;
 
     CieConnection connection;
@@ -131,14 +131,14 @@ int32_t signFile(const char* inputPath, const char* outputPath, int batchIndex) 
         warn("Errore sulla Lettura ATR");
         return static_cast<int32_t>(code);
     }
-    if (isCieAtr(atr, atrLength)) return signWithCie(connection, inputPath, outputPath, batchIndex);
+    if (isCieAtr(atr, atrLength)) return signWithCie(connection, form, inputPath, outputPath, batchIndex);
 
     // Any other card goes through its PKCS#11 module, never with both open.
     logOtherCard(atr, atrLength);
     connection.close();
     const int prompt = askPinForFirstFile(batchIndex);
     if (prompt != 0) return prompt;
-    return fnSignFilePkcs11(inputPath, outputPath, batchIndex, pinSlot().text);
+    return fnSignFilePkcs11(form, inputPath, outputPath, batchIndex, pinSlot().text);
 }
 
 }  // namespace
@@ -149,9 +149,13 @@ bool isCieAtr(const uint8_t* atr, uint32_t length) {
 }
 
 int32_t fnSignFile(const char* inputPath, const char* outputPath, int batchIndex) {
+    return fnSignFile(configuredSignatureForm(), inputPath, outputPath, batchIndex);
+}
+
+int32_t fnSignFile(SignatureForm form, const char* inputPath, const char* outputPath, int batchIndex) {
     const WaitCursor waitCursor;
     try {
-        return signFile(inputPath, outputPath, batchIndex);
+        return signFile(form, inputPath, outputPath, batchIndex);
     } catch (...) {
         showMessageBox(nullptr, "In fnSignFile catch. \n", "Error",
                        MB_ICONERROR | MB_OK | MB_SETFOREGROUND);

@@ -11,7 +11,7 @@
 
 #include "digest_info.h"
 #include "pkcs7_encoder.h"
-#include "sha1_digest.h"
+#include "sha_digest.h"
 
 Bytes readWholeFile(const std::string& path) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -53,12 +53,16 @@ TestCard loadTestCard(const std::string& name) {
 
 Bytes signDigestInfo(const TestCard& card, const Bytes& digestInfo) {
     // CryptoAPI signs a hash object, writing the DigestInfo itself: give it
-    // the SHA-1 value that the DigestInfo carries.
-    static const uint8_t sha1Prefix[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
-                                         0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14};
-    if (digestInfo.size() != 35 || !std::equal(sha1Prefix, sha1Prefix + 15, digestInfo.begin())) {
-        throw std::runtime_error("not a SHA-1 DigestInfo");
+    // the SHA-1 or SHA-256 value that the DigestInfo carries.
+    static const Bytes sha1Prefix = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
+                                     0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14};
+    static const Bytes sha256Prefix = {0x30, 0x31, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                                       0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+    const bool sha256 = digestInfo.size() == 51 && std::equal(sha256Prefix.begin(), sha256Prefix.end(), digestInfo.begin());
+    if (!sha256 && (digestInfo.size() != 35 || !std::equal(sha1Prefix.begin(), sha1Prefix.end(), digestInfo.begin()))) {
+        throw std::runtime_error("not a SHA-1 or SHA-256 DigestInfo");
     }
+    const size_t prefixLength = sha256 ? sha256Prefix.size() : sha1Prefix.size();
     HCRYPTPROV provider = 0;
     if (!CryptAcquireContextA(&provider, nullptr, MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES,
                               CRYPT_VERIFYCONTEXT)) {
@@ -73,8 +77,8 @@ Bytes signDigestInfo(const TestCard& card, const Bytes& digestInfo) {
     const bool ok =
         CryptImportKey(provider, card.keyBlob.data(), static_cast<DWORD>(card.keyBlob.size()),
                        0, 0, &key) &&
-        CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash) &&
-        CryptSetHashParam(hash, HP_HASHVAL, digestInfo.data() + 15, 0) &&
+        CryptCreateHash(provider, sha256 ? CALG_SHA_256 : CALG_SHA1, 0, 0, &hash) &&
+        CryptSetHashParam(hash, HP_HASHVAL, digestInfo.data() + prefixLength, 0) &&
         CryptSignHashA(hash, keySpec, nullptr, 0, nullptr, &size);
     if (ok) {
         signature.resize(size);

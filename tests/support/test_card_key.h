@@ -25,7 +25,7 @@ struct TestCard {
 // A card of the test PKI by name: pki/cards/<name>.der and <name>.keyblob.
 TestCard loadTestCard(const std::string& name);
 
-// The RSA PKCS#1 v1.5 signature of a SHA-1 DigestInfo with the card's key,
+// The RSA PKCS#1 v1.5 signature of a SHA-1 or SHA-256 DigestInfo with the card's key,
 // most significant octet first, as a card returns it.
 Bytes signDigestInfo(const TestCard& card, const Bytes& digestInfo);
 

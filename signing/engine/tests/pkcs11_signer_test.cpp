@@ -1,5 +1,6 @@
-// The module back-end against the PKCS#11 stand-in: each failure with its
-// message, box and result, and the clean-up that the call log shows.
+// The module back-end against the PKCS#11 stand-in, in both forms: each
+// failure with its message, box and result, and the clean-up that the call
+// log shows.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -24,7 +25,7 @@ protected:
     }
 
     int32_t sign(const char* pin = "1234") {
-        return fnSignFilePkcs11(input_.c_str(), output_.c_str(), 0, pin);
+        return fnSignFilePkcs11(form_, input_.c_str(), output_.c_str(), 0, pin);
     }
 
     // Loading, opening and closing down, in the order they happened.
@@ -41,9 +42,19 @@ protected:
     SimulatedCard card_;
     MessageBoxRecorder boxes_;
     std::string input_, output_;
+    SignatureForm form_ = SignatureForm::Pkcs7Sha1;
 };
 
+const SignatureForm BOTH_FORMS[] = {SignatureForm::Pkcs7Sha1, SignatureForm::CadesBes};
+
+// The card signs the DigestInfo of the content's SHA-1 (35 bytes) or, in the
+// CAdES form, of the signed attributes' SHA-256 (51 bytes); the calls are the same.
 TEST_F(ModuleBackEnd, SignsOverAnExistingFileAndClosesEverythingInOrder) {
+  for (const SignatureForm form : BOTH_FORMS) {
+    const bool cades = form == SignatureForm::CadesBes;
+    SCOPED_TRACE(cades ? "CAdES" : "PKCS#7");
+    form_ = form;
+    card_.clearLog();
     card_.insert("card144");
     writeWholeFile(output_, Bytes(10, 'z'));
     ASSERT_EQ(sign(), 0);
@@ -58,6 +69,10 @@ TEST_F(ModuleBackEnd, SignsOverAnExistingFileAndClosesEverythingInOrder) {
     // The module's card has no personal-data record: the attribute ends 81 00.
     ASSERT_GT(file.size(), 3000u);
     EXPECT_EQ(Bytes(file.end() - 2, file.end()), (Bytes{0x81, 0x00}));
+    const std::vector<std::string> log = card_.logLines();
+    const std::string signing = cades ? "C_Sign(51 bytes) = 0x00000000" : "C_Sign(35 bytes) = 0x00000000";
+    EXPECT_NE(std::find(log.begin(), log.end(), signing), log.end());
+  }
 }
 
 // Every failure shows one box (owned by the desktop, "SIGN ERROR", warning,
@@ -106,8 +121,11 @@ TEST_F(ModuleBackEnd, EachFailureShowsItsMessageAndClosesDownInOrder) {
          "errore sulla scrittura del pkcs7", inSession},
     };
     const std::string input = input_, output = output_;
+  for (const SignatureForm form : BOTH_FORMS) {
+    form_ = form;
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.profile) + " " + row.lines + " " + row.message);
+        SCOPED_TRACE(std::string(form == SignatureForm::CadesBes ? "CAdES " : "PKCS#7 ") + row.profile + " " +
+                     row.lines + " " + row.message);
         card_.clearLog();
         boxes_.clear();
         input_ = row.setup == MISSING_INPUT ? card_.scratch() + "\\missing.doc" : input;
@@ -129,6 +147,7 @@ TEST_F(ModuleBackEnd, EachFailureShowsItsMessageAndClosesDownInOrder) {
         EXPECT_EQ(GetFileAttributesA(output_.c_str()), INVALID_FILE_ATTRIBUTES) << "no SignedFile";
         EXPECT_EQ(lifecycle(), row.calls);
     }
+  }
 }
 
 TEST_F(ModuleBackEnd, OfTwoSigningCertificatesTheFirstIsUsedWithTheKeyOfItsId) {

@@ -1,9 +1,11 @@
-// fnSignFile on the simulated cards, with the PIN from the test's own source.
+// fnSignFile on the simulated cards, in both forms, with the PIN from the
+// test's own source; and the setting that chooses the form.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -37,7 +39,7 @@ protected:
         for (const std::string& line : card_.logLines()) n += line.rfind("CIE_Connect = 0x00000000", 0) == 0;
         return n;
     }
-    int32_t sign(int index) { return fnSignFile(inputs_[index].c_str(), outputs_[index].c_str(), index); }
+    int32_t sign(int index) { return fnSignFile(form_, inputs_[index].c_str(), outputs_[index].c_str(), index); }
     bool signedFileExists(int index) const {
         return GetFileAttributesA(outputs_[index].c_str()) != INVALID_FILE_ATTRIBUTES;
     }
@@ -49,9 +51,17 @@ protected:
     SimulatedCard card_;
     MessageBoxRecorder boxes_;
     std::vector<std::string> inputs_, outputs_;
+    SignatureForm form_ = SignatureForm::Pkcs7Sha1;
 };
 
+const SignatureForm BOTH_FORMS[] = {SignatureForm::Pkcs7Sha1, SignatureForm::CadesBes};
+const char* nameOf(SignatureForm form) { return form == SignatureForm::CadesBes ? "CAdES" : "PKCS#7"; }
+
 TEST_F(SignFile, BatchOnACieOfTheMunicipalityAsksThePinOnce) {
+  for (const SignatureForm form : BOTH_FORMS) {
+    SCOPED_TRACE(nameOf(form));
+    form_ = form;
+    card_.clearLog();
     card_.insert("cie140");
     ScriptedPin answerer("12345678");
     for (int i = 0; i < 3; ++i) ASSERT_EQ(sign(i), 0) << "file " << i;
@@ -66,6 +76,59 @@ TEST_F(SignFile, BatchOnACieOfTheMunicipalityAsksThePinOnce) {
         EXPECT_EQ(std::string(file.end() - 20, file.end()), "VIA ROMA 1 VALDORA00") << i;
     }
     EXPECT_EQ(log(), "");  // a CIE is not logged
+    // The original form signs the content's SHA-1 DigestInfo, then reads the
+    // certificate; the CAdES form reads it first, for the signed attributes,
+    // and signs their SHA-256 DigestInfo.
+    const std::vector<std::string> calls = card_.calls(), lines = card_.logLines();
+    const auto read = std::find(calls.begin(), calls.end(), "CIE_ReadCCarta");
+    const auto signing = std::find(calls.begin(), calls.end(), "CIE_Sign");
+    EXPECT_EQ(read < signing, form == SignatureForm::CadesBes);
+    const std::string signed51 = "CIE_Sign(51 bytes) = 0x00000000", signed35 = "CIE_Sign(35 bytes) = 0x00000000";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), form == SignatureForm::CadesBes ? signed51 : signed35), 6);
+  }
+}
+
+// The original form stays byte for byte what the engine has always written:
+// testdata/golden holds SignedFiles of samples/richiesta.txt made by the
+// engine before the CAdES form existed, on the same simulated cards (RSA
+// PKCS#1 v1.5 signatures are deterministic). Made again only with the test PKI.
+TEST_F(SignFile, OriginalFormIsByteForByteTheStoredSignedFiles) {
+    for (const char* profile : {"cie140", "card144"}) {
+        SCOPED_TRACE(profile);
+        card_.insert(profile);
+        ScriptedPin answerer(std::string(profile) == "cie140" ? "12345678" : "1234");
+        inputs_[0] = testDataPath("samples/richiesta.txt");
+        ASSERT_EQ(sign(0), 0);
+        EXPECT_EQ(readWholeFile(outputs_[0]), readWholeFile(testDataPath(std::string("golden/richiesta.txt.") + profile + ".p7m")));
+    }
+}
+
+// Without the setting, or with any text but "CAdES" (in any case), the
+// original form; the value is read in the 32-bit view that the installer writes.
+TEST(SignatureFormSetting, OnlyCadesInAnyCaseChoosesTheCadesForm) {
+    const char* path = "Software\\QuillTest\\SignatureForm";
+    RegDeleteKeyExA(HKEY_CURRENT_USER, path, KEY_WOW64_32KEY, 0);
+    EXPECT_EQ(readSignatureForm(HKEY_CURRENT_USER, path), SignatureForm::Pkcs7Sha1) << "no key";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(readSignatureForm(HKEY_CURRENT_USER, path), SignatureForm::Pkcs7Sha1) << "no value";
+    const struct { const char* text; SignatureForm form; } rows[] = {
+        {"CAdES", SignatureForm::CadesBes}, {"cades", SignatureForm::CadesBes}, {"CADES", SignatureForm::CadesBes},
+        {"PKCS7", SignatureForm::Pkcs7Sha1}, {"CAdES-BES", SignatureForm::Pkcs7Sha1}, {"", SignatureForm::Pkcs7Sha1},
+        {"a text much longer than the value's buffer, which is cut and not CAdES", SignatureForm::Pkcs7Sha1},
+    };
+    for (const auto& row : rows) {
+        RegSetValueExA(key, SIGNATURE_FORM_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(row.text),
+                       static_cast<DWORD>(std::strlen(row.text) + 1));
+        EXPECT_EQ(readSignatureForm(HKEY_CURRENT_USER, path), row.form) << row.text;
+    }
+    const DWORD one = 1;  // a number is not a name
+    RegSetValueExA(key, SIGNATURE_FORM_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    EXPECT_EQ(readSignatureForm(HKEY_CURRENT_USER, path), SignatureForm::Pkcs7Sha1) << "REG_DWORD";
+    RegCloseKey(key);
+    RegDeleteKeyExA(HKEY_CURRENT_USER, path, KEY_WOW64_32KEY, 0);
 }
 
 // Every way fnSignFile ends without a SignedFile: its result, its one box (or
@@ -117,8 +180,10 @@ TEST_F(SignFile, EachFailureGivesItsResultAndBoxAndWritesNothing) {
          error | MB_SETFOREGROUND},
     };
     const std::string input = inputs_[0], output = outputs_[0];
+  for (const SignatureForm form : BOTH_FORMS) {
+    form_ = form;
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.profile) + " " + row.lines + " " + std::to_string(row.setup));
+        SCOPED_TRACE(std::string(nameOf(form)) + " " + row.profile + " " + row.lines + " " + std::to_string(row.setup));
         card_.insertVariant(row.profile, row.lines);
         boxes_.clear();
         inputs_[0] = row.setup == MISSING_INPUT ? card_.scratch() + "\\absent.odt" : input;
@@ -152,7 +217,8 @@ TEST_F(SignFile, EachFailureGivesItsResultAndBoxAndWritesNothing) {
         }
         if (row.setup == HUGE_INPUT) DeleteFileA(inputs_[0].c_str());
     }
-    EXPECT_EQ(card_.count("CIE_Connect"), 20) << "no connection for the missing input";
+  }
+    EXPECT_EQ(card_.count("CIE_Connect"), 40) << "no connection for the missing input";
 }
 
 TEST_F(SignFile, OtherCardIsLoggedAndSignedThroughItsModule) {

@@ -1,4 +1,4 @@
-#include "sha1_digest.h"
+#include "sha_digest.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -22,7 +22,11 @@ public:
     HCRYPTHASH hash = 0;
 };
 
-bool acquireProvider(HCRYPTPROV* provider) {
+bool acquireProvider(ALG_ID algorithm, HCRYPTPROV* provider) {
+    // SHA-256 needs the AES provider; no key is used, so no key set either.
+    if (algorithm != CALG_SHA1) {
+        return CryptAcquireContextA(provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) != FALSE;
+    }
     // The machine key set of the base provider; created on a machine that has none.
     if (CryptAcquireContextA(provider, nullptr, MS_DEF_PROV_A, PROV_RSA_FULL,
                              CRYPT_MACHINE_KEYSET)) {
@@ -32,16 +36,14 @@ bool acquireProvider(HCRYPTPROV* provider) {
                                 CRYPT_MACHINE_KEYSET | CRYPT_NEWKEYSET) != FALSE;
 }
 
-}  // namespace
-
-int32_t fnSha1Digest(const uint8_t* data, uint32_t length, uint8_t** digestOut,
-                     uint32_t* digestLengthOut) {
+int32_t digestOf(ALG_ID algorithm, const uint8_t* data, uint32_t length, uint8_t** digestOut,
+                 uint32_t* digestLengthOut) {
     if (data == nullptr || length == 0 || digestOut == nullptr || digestLengthOut == nullptr) {
         return DIGEST_ERR_ARGUMENT;
     }
     DigestResources r;
-    if (!acquireProvider(&r.provider)) return DIGEST_ERR_PROVIDER;
-    if (!CryptCreateHash(r.provider, CALG_SHA1, 0, 0, &r.hash)) return DIGEST_ERR_HASH;
+    if (!acquireProvider(algorithm, &r.provider)) return DIGEST_ERR_PROVIDER;
+    if (!CryptCreateHash(r.provider, algorithm, 0, 0, &r.hash)) return DIGEST_ERR_HASH;
     if (!hashData(r.hash, data, length)) return DIGEST_ERR_READ;
 
     DWORD hashSize = 0;
@@ -62,4 +64,16 @@ int32_t fnSha1Digest(const uint8_t* data, uint32_t length, uint8_t** digestOut,
     *digestOut = value;
     *digestLengthOut = valueLength;
     return 0;
+}
+
+}  // namespace
+
+int32_t fnSha1Digest(const uint8_t* data, uint32_t length, uint8_t** digestOut,
+                     uint32_t* digestLengthOut) {
+    return digestOf(CALG_SHA1, data, length, digestOut, digestLengthOut);
+}
+
+int32_t sha256Digest(const uint8_t* data, uint32_t length, uint8_t** digestOut,
+                     uint32_t* digestLengthOut) {
+    return digestOf(CALG_SHA_256, data, length, digestOut, digestLengthOut);
 }

@@ -1,4 +1,4 @@
-// SHA-1 of a buffer through the platform's cryptographic provider.
+// SHA-1 and SHA-256 of a buffer through the platform's cryptographic providers.
 #pragma once
 
 #include <cstdint>
@@ -11,4 +11,9 @@ constexpr uint32_t SHA1_DIGEST_LENGTH = 20;
 // DIGEST_ERR_READ (-120) or DIGEST_ERR_MEMORY (-130). Nothing is handed over
 // on failure.
 int32_t fnSha1Digest(const uint8_t* data, uint32_t length, uint8_t** digestOut,
+                     uint32_t* digestLengthOut);
+
+// The same for SHA-256 (a 32-byte digest), through the AES provider, with the
+// same results.
+int32_t sha256Digest(const uint8_t* data, uint32_t length, uint8_t** digestOut,
                      uint32_t* digestLengthOut);
