@@ -2,8 +2,8 @@
 // signers list would show:
 //   load_signed_file <file.p7m> [content out] [--cas <folder>]
 // The first line is the load's result; then one line per signer with the name
-// column, the state column and the icon index; then the summary line (texts in
-// UTF-8). The accepted authorities are <folder>\140.der to 146.der, by default
+// column, the state column, the icon index and the signing time (empty when
+// none); then the summary line (texts in UTF-8). The accepted authorities are <folder>\140.der to 146.der, by default
 // those of the test PKI. The load's wall time and the process's peak memory go
 // to standard error, for scripts/bench.
 #include <windows.h>
@@ -50,8 +50,9 @@ int main(int argc, char** argv) {
     if (record->loaded) {
         for (int g = 0; g < record->signerCount; ++g) {
             const SignerStatus status = record->signerStatus[g];
-            std::printf("%s | %s | %d\n", utf8FromAnsi(signerNameText(record->signerNames[g])).c_str(),
-                        utf8FromAnsi(statusText(status, record->expiryDates[g])).c_str(), statusIcon(status));
+            std::printf("%s | %s | %d | %s\n", utf8FromAnsi(signerNameText(record->signerNames[g])).c_str(),
+                        utf8FromAnsi(statusText(status, record->expiryDates[g])).c_str(), statusIcon(status),
+                        record->signingTimes[g].c_str());
         }
     }
     std::printf("%s\n", summaryLine(record->loaded != 0, record->signerCount).c_str());

@@ -12,6 +12,7 @@
 #include "digest_info.h"
 #include "pkcs7_encoder.h"
 #include "sha_digest.h"
+#include "signature_form.h"
 
 Bytes readWholeFile(const std::string& path) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -129,6 +130,29 @@ Bytes buildSignedFile(const TestCard& card, const Bytes& content, const Bytes& p
                             static_cast<uint32_t>(signature.size()), card.certificate.data(),
                             static_cast<uint32_t>(card.certificate.size()), personalData.data(),
                             static_cast<uint32_t>(personalData.size()), out, &length);
+    };
+    if (build(nullptr) != 0) throw std::runtime_error("encoder failed to measure");
+    Bytes file(length);
+    if (build(file.data()) != 0) throw std::runtime_error("encoder failed");
+    return file;
+}
+
+Bytes buildCadesSignedFile(const TestCard& card, const Bytes& content, const Bytes& personalData) {
+    SignatureRequest request(SignatureForm::CadesBes);
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    if (request.prepare(content.data(), static_cast<uint32_t>(content.size()), card.certificate.data(),
+                        static_cast<uint32_t>(card.certificate.size()), now) != 0) {
+        throw std::runtime_error("the signed attributes could not be made");
+    }
+    const Bytes signature =
+        signDigestInfo(card, Bytes(request.digestInfo(), request.digestInfo() + request.digestInfoLength()));
+    uint32_t length = 0;
+    auto build = [&](uint8_t* out) {
+        return request.encode(content.data(), static_cast<uint32_t>(content.size()), signature.data(),
+                              static_cast<uint32_t>(signature.size()), card.certificate.data(),
+                              static_cast<uint32_t>(card.certificate.size()), personalData.data(),
+                              static_cast<uint32_t>(personalData.size()), out, &length);
     };
     if (build(nullptr) != 0) throw std::runtime_error("encoder failed to measure");
     Bytes file(length);

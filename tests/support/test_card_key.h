@@ -39,3 +39,6 @@ Bytes signContent(const TestCard& card, const uint8_t* content, uint32_t length)
 
 // A complete SignedFile of the content, signed with the card's key.
 Bytes buildSignedFile(const TestCard& card, const Bytes& content, const Bytes& personalData);
+
+// The same in the CAdES form, signed now (the content must not be empty).
+Bytes buildCadesSignedFile(const TestCard& card, const Bytes& content, const Bytes& personalData);

@@ -38,16 +38,25 @@ void CSignersDlg::fillList(bool loaded) {
     }
     ListView_SetImageList(list_, images_, LVSIL_SMALL);
 
+    // A third column, "Data della firma", only when a signer names its
+    // signing time; the two columns share its room then.
+    bool signingTimes = false;
+    for (int g = 0; loaded && g < record_->signerCount; ++g) signingTimes |= !record_->signingTimes[g].empty();
     LVCOLUMNA column{};
     column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH;
     column.fmt = LVCFMT_LEFT;
-    column.cx = 315;
+    column.cx = signingTimes ? 235 : 315;
     column.pszText = const_cast<char*>("NOME FIRMATARIO");
     ListView_InsertColumn(list_, 0, &column);
     column.fmt = LVCFMT_RIGHT;
-    column.cx = 185;
+    column.cx = signingTimes ? 140 : 185;
     column.pszText = const_cast<char*>("Scadenza Certificato");
     ListView_InsertColumn(list_, 1, &column);
+    if (signingTimes) {
+        column.cx = 125;
+        column.pszText = const_cast<char*>("Data della firma");
+        ListView_InsertColumn(list_, 2, &column);
+    }
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT);
 
     SetDlgItemTextA(handle(), IDC_SIGNED_PATH, record_->signedPath.c_str());
@@ -68,6 +77,7 @@ void CSignersDlg::fillList(bool loaded) {
         row.pszText = const_cast<char*>(name.c_str());
         ListView_InsertItem(list_, &row);
         ListView_SetItemText(list_, g, 1, const_cast<char*>(state.c_str()));
+        if (signingTimes) ListView_SetItemText(list_, g, 2, const_cast<char*>(record_->signingTimes[g].c_str()));
     }
 }
 

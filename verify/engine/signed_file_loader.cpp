@@ -38,6 +38,10 @@ int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTab
     if (result != 0) return LOAD_ERR_UNDECODABLE;
 
     record.signerCount = static_cast<int32_t>(message->signers.size());
+    for (size_t g = 0; g < message->signers.size(); ++g) {
+        // A time that no verified signature covers names nothing.
+        if (!(record.signerStatus[g] & SIGNATURE_INVALID)) record.signingTimes[g] = signingTimeOf(message->signers[g]);
+    }
     return readSignerDetails(*message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
                              record.expiryDates, record.signerStatus);
 }

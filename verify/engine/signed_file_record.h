@@ -24,6 +24,9 @@ struct SignedFileRecord {
     // certificate of the file, whose key verifies the signer's); else empty.
     std::vector<uint8_t> issuerCerts[MAX_SIGNERS];
     SignerStatus signerStatus[MAX_SIGNERS];
+    // The time its signed signing-time attribute names (signingTimeOf), for
+    // a signature that verified; else empty.
+    std::string signingTimes[MAX_SIGNERS];
     int32_t signerCount = 0;
 
     SignedFileRecord() {

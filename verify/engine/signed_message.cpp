@@ -20,6 +20,7 @@ const std::vector<uint8_t> SHA384_RSA = ber::oidFromText("1.2.840.113549.1.1.12"
 const std::vector<uint8_t> SHA512_RSA = ber::oidFromText("1.2.840.113549.1.1.13");
 const std::vector<uint8_t> SIGNING_CERTIFICATE = ber::oidFromText("1.2.840.113549.1.9.16.2.12");
 const std::vector<uint8_t> SIGNING_CERTIFICATE_V2 = ber::oidFromText("1.2.840.113549.1.9.16.2.47");
+const std::vector<uint8_t> SIGNING_TIME = ber::oidFromText("1.2.840.113549.1.9.5");
 }  // namespace oids
 
 namespace {

@@ -89,7 +89,7 @@ CertificateChoice findSignerCertificate(const SignedMessage& message, const Sign
 namespace oids {
 extern const std::vector<uint8_t> SIGNED_DATA, DATA, CONTENT_TYPE, MESSAGE_DIGEST, UNSTRUCTURED_NAME,
     SUBJECT_ALT_NAME, SHA1, SHA256, SHA384, SHA512, RSA_ENCRYPTION, SHA1_RSA, SHA256_RSA,
-    SHA384_RSA, SHA512_RSA, SIGNING_CERTIFICATE, SIGNING_CERTIFICATE_V2;
+    SHA384_RSA, SHA512_RSA, SIGNING_CERTIFICATE, SIGNING_CERTIFICATE_V2, SIGNING_TIME;
 }
 
 // The first certificate reference of a signing-certificate attribute: of

@@ -43,6 +43,23 @@ std::string expiryDate(const CERT_INFO* info) {
 
 }  // namespace
 
+std::string signingTimeOf(const SignerInfo& signer) {
+    if (!signer.hasSignedAttributes) return "";
+    const Attribute* attribute = findAttribute(signer.signedAttributes, oids::SIGNING_TIME);
+    if (attribute == nullptr || attribute->values.size() != 1) return "";
+    const ber::Span& value = attribute->values[0].whole;
+    // CHOICE OF TIME reads either form of time.
+    FILETIME time;
+    DWORD size = sizeof time;
+    SYSTEMTIME utc, local;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_CHOICE_OF_TIME, value.data, static_cast<DWORD>(value.size), 0,
+                             nullptr, &time, &size) ||
+        !FileTimeToSystemTime(&time, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        return "";
+    }
+    return signingTimeText(local.wDay, local.wMonth, local.wYear, local.wHour, local.wMinute);
+}
+
 std::string subjectCommonName(PCCERT_CONTEXT certificate) {
     CERT_NAME_INFO* name = nullptr;
     DWORD size = 0;

@@ -30,5 +30,10 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
 // when it is at or after the end, else 0.
 SignerStatus validityStatus(const CERT_INFO& certificate, const FILETIME& now);
 
+// The time that a signer's signing-time attribute names (UTCTime or
+// GeneralizedTime), among its signed attributes only, in the machine's local
+// time as signingTimeText writes it; empty when it has none or it cannot be read.
+std::string signingTimeOf(const SignerInfo& signer);
+
 // The value of the subject's first common name, or an empty text.
 std::string subjectCommonName(PCCERT_CONTEXT certificate);

@@ -44,6 +44,12 @@ std::string expiryDateText(int day, int month, int year) {
     return text;
 }
 
+std::string signingTimeText(int day, int month, int year, int hour, int minute) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%02d/%02d/%d %02d:%02d", day, month, year, hour, minute);
+    return text;
+}
+
 bool readPersonalDataName(ber::Span value, PersonalDataName* name) {
     // GeneralNames ::= SEQUENCE OF GeneralName; rfc822Name is [1] IA5String.
     ber::Element names, first;

@@ -26,6 +26,9 @@ std::string summaryLine(bool loaded, int signerCount);
 // "dd/mm/yyyy".
 std::string expiryDateText(int day, int month, int year);
 
+// "dd/mm/yyyy hh:mm": a signing time as the list and the report show it.
+std::string signingTimeText(int day, int month, int year, int hour, int minute);
+
 // The three fields of a card's personal-data record that name a signer.
 struct PersonalDataName {
     std::string surname, givenName, fiscalCode;

@@ -303,6 +303,7 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
         signer.name = utf8FromAnsi(signerNameText(record.signerNames[g]));
         signer.state = utf8FromAnsi(statusText(status, record.expiryDates[g]));
         signer.expiry = utf8FromAnsi(record.expiryDates[g]);
+        signer.signingTime = record.signingTimes[g];
         signer.icon = statusIcon(status);
         const std::vector<uint8_t>& der = record.signerCerts[g];
         MessageCertificate names;

@@ -55,6 +55,7 @@ std::string signerBlock(const SignerRow& s) {
     html += "<br>Emittente: " + htmlText(s.issuer);
     html += "<br>Numero di serie: " + htmlText(s.serial);
     html += "<br>Scadenza: " + htmlText(s.expiry);
+    if (!s.signingTime.empty()) html += "<br>Data della firma: " + htmlText(s.signingTime);
     html += std::string("<br>Stato: <span class=\"") + COLOUR_NAMES[icon] + "\"><span class=\"disco\">&#9679;</span> " +
             htmlText(s.state) + "</span>";
     if (!s.revocation.empty()) html += "<br>Revoca: " + htmlText(s.revocation);
@@ -65,8 +66,8 @@ std::string signerBlock(const SignerRow& s) {
 
 const char* const REPORT_COLUMNS[REPORT_COLUMN_COUNT] = {
     "File",  "Livello", "Dimensione", "SHA-256 del file", "Firmatario", "Codice fiscale", "Emittente",
-    "Numero di serie", "Scadenza", "Stato", "Colore", "Revoca", "Contenuto", "SHA-256 del contenuto", "Esito",
-    "Motivo"};
+    "Numero di serie", "Scadenza", "Data della firma", "Stato", "Colore", "Revoca", "Contenuto",
+    "SHA-256 del contenuto", "Esito", "Motivo"};
 
 const char* verdictText(Verdict verdict) { return VERDICT_TEXTS[static_cast<int>(verdict)]; }
 
@@ -102,6 +103,7 @@ std::vector<std::string> reportCells(const LayerRow& row) {
             signerLines(s, [](const SignerRow& r) { return r.issuer; }),
             signerLines(s, [](const SignerRow& r) { return r.serial; }),
             signerLines(s, [](const SignerRow& r) { return r.expiry; }),
+            signerLines(s, [](const SignerRow& r) { return r.signingTime; }),
             signerLines(s, [](const SignerRow& r) { return r.state; }),
             signerLines(s, [](const SignerRow& r) { return std::string(colourName(r.icon)); }),
             signerLines(s, [](const SignerRow& r) { return r.revocation; }),

@@ -33,6 +33,7 @@ struct SignerRow {
     std::string name;        // as the signers list shows it
     std::string fiscalCode;  // empty when the certificate names none
     std::string issuer, serial, expiry;
+    std::string signingTime;  // empty when the signer names none
     std::string state;       // the list's state text
     int icon = 0;            // the list's icon: 0, 1, 2
     std::string revocation;  // empty when not checked
@@ -53,7 +54,7 @@ struct LayerRow {
 
 // The report's columns, in order.
 extern const char* const REPORT_COLUMNS[];
-constexpr size_t REPORT_COLUMN_COUNT = 16;
+constexpr size_t REPORT_COLUMN_COUNT = 17;
 
 // A CSV cell: in double quotes (doubled inside); a text that begins with
 // "=", "+", "-", "@", a tab or a carriage return gets an apostrophe first, so

@@ -85,6 +85,53 @@ TEST_F(SignedFileLoad, EngineFileOfACie) {
     EXPECT_TRUE(content().empty()) << "empty content is content";
 }
 
+// The engine's CAdES file: the same name and state, and its signing time.
+TEST_F(SignedFileLoad, EngineCadesFileOfACie) {
+    const Bytes data(5000, 'd');
+    ASSERT_EQ(load(buildCadesSignedFile(loadTestCard("cie140"), data, RECORD_BYTES)), 0);
+    EXPECT_EQ(content(), data);
+    EXPECT_STREQ(record_->signerNames[0], "ROSSI/MARIO/RSSMRA70A01L736S");
+    EXPECT_EQ(record_->signerStatus[0], 0u);
+    EXPECT_EQ(state(0), "30/11/2049");
+    EXPECT_EQ(record_->signingTimes[0].size(), std::string("dd/mm/yyyy hh:mm").size()) << record_->signingTimes[0];
+}
+
+// The signing time shows as local time, from either form of time, only when
+// a signature that verified covers it.
+TEST_F(SignedFileLoad, SigningTimeShowsOnlyWhenAVerifiedSignatureCoversIt) {
+    const TestCard card = loadTestCard("cie140");
+    const Bytes data(300, 't');
+    const Bytes basics = cat({contentTypeAttribute(DATA_OID), messageDigestAttribute(sha1Digest(data))});
+    auto signingTime = [](uint8_t tag, const std::string& text) {
+        return attribute("2A864886F70D010905", tlv(tag, Bytes(text.begin(), text.end())));
+    };
+    auto local = [](WORD year, WORD month, WORD day, WORD hour, WORD minute) {
+        const SYSTEMTIME utc = {year, month, 0, day, hour, minute, 0, 0};
+        SYSTEMTIME shown;
+        SystemTimeToTzSpecificLocalTime(nullptr, &utc, &shown);
+        return signingTimeText(shown.wDay, shown.wMonth, shown.wYear, shown.wHour, shown.wMinute);
+    };
+    const struct { const char* what; Bytes attribute; std::string shown; } rows[] = {
+        {"UTCTime", signingTime(0x17, "261207201503Z"), local(2026, 12, 7, 20, 15)},
+        {"GeneralizedTime", signingTime(0x18, "20500101000000Z"), local(2050, 1, 1, 0, 0)},
+        {"not a time", signingTime(0x17, "domani"), ""},
+        {"none", {}, ""},
+    };
+    for (const auto& row : rows) {
+        const Signer signer = signerOf(card, data, cat({basics, row.attribute}));
+        ASSERT_EQ(load(signedData(dataContent(data), {card.certificate}, {signerInfo(signer)})), 0) << row.what;
+        EXPECT_EQ(record_->signingTimes[0], row.shown) << row.what;
+    }
+    // Unsigned, or under a second signature that is broken, it names nothing.
+    Signer unsignedTime = signerOf(card, data, basics), broken = signerOf(card, data, cat({basics, rows[0].attribute}));
+    unsignedTime.unsignedAttributes = rows[0].attribute;
+    broken.signature.back() ^= 0x01;
+    ASSERT_EQ(load(signedData(dataContent(data), {card.certificate}, {signerInfo(unsignedTime), signerInfo(broken)})), 0);
+    EXPECT_EQ(record_->signingTimes[0], "");
+    EXPECT_EQ(record_->signerStatus[1], SIGNATURE_INVALID);
+    EXPECT_EQ(record_->signingTimes[1], "");
+}
+
 // The name column: a personal-data record names the signer only when it is
 // the certificate's own; otherwise, or when it is empty, the common name does.
 TEST_F(SignedFileLoad, NameComesFromTheRecordOnlyWhenItIsTheCertificatesOwn) {

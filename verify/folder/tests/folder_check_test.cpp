@@ -31,7 +31,7 @@
 
 namespace {
 
-enum Column { FILE_, LAYER, SIZE, SHA, NAME, FISCAL, ISSUER, SERIAL, EXPIRY, STATE, COLOUR, REVOCATION, CONTENT,
+enum Column { FILE_, LAYER, SIZE, SHA, NAME, FISCAL, ISSUER, SERIAL, EXPIRY, SIGNING_TIME, STATE, COLOUR, REVOCATION, CONTENT,
               CONTENT_SHA, VERDICT, REASON };
 
 std::string peerFile(const char* name) { return std::string(QUILL_PEER_FILES_DIR) + "\\" + name; }
@@ -169,24 +169,25 @@ protected:
 };
 
 // What the single file's load says, in the report's terms: the lines of
-// the name, state and colour columns, or "fail".
+// the name, signing-time, state and colour columns, or "fail".
 std::string singleLoad(const std::string& path, const AcceptedCaTable& cas) {
     auto record = std::make_unique<SignedFileRecord>();
     record->signedPath = path;
     if (loadSignedFile(*record, cas) != 0) return "fail";
-    std::string names, states, colours;
+    std::string names, times, states, colours;
     for (int g = 0; g < record->signerCount; ++g) {
         const std::string sep = g ? "\n" : "";
         names += sep + utf8FromAnsi(signerNameText(record->signerNames[g]));
+        times += sep + record->signingTimes[g];
         states += sep + utf8FromAnsi(statusText(record->signerStatus[g], record->expiryDates[g]));
         colours += sep + colourName(statusIcon(record->signerStatus[g]));
     }
-    return names + "|" + states + "|" + colours;
+    return names + "|" + times + "|" + states + "|" + colours;
 }
 
 std::string reportLoad(const std::vector<std::string>& row) {
     if (row[VERDICT] == "Non verificabile" && row[NAME].empty()) return "fail";
-    return unguarded(row[NAME]) + "|" + row[STATE] + "|" + row[COLOUR];
+    return unguarded(row[NAME]) + "|" + row[SIGNING_TIME] + "|" + row[STATE] + "|" + row[COLOUR];
 }
 
 TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {

@@ -30,8 +30,10 @@ LayerRow twoSigners() {
     row.layer = 2;
     row.size = 1234;
     row.sha256 = "ab";
-    row.signers = {{"=cmd|' /C calc'!A0", "RSSMRA70A01L736S", "CIE Sub CA 1", "1000", "30/11/2049", "30/11/2049", 0, ""},
-                   {"Anna; \"Neri\"", "", "Prima Certificazione CA", "1001", "01/01/2011", "Scaduto", 2, "Revocato"}};
+    row.signers = {{"=cmd|' /C calc'!A0", "RSSMRA70A01L736S", "CIE Sub CA 1", "1000", "30/11/2049",
+                    "07/12/2026 21:15", "30/11/2049", 0, ""},
+                   {"Anna; \"Neri\"", "", "Prima Certificazione CA", "1001", "01/01/2011", "", "Scaduto", 2,
+                    "Revocato"}};
     row.contentName = "lettera.pdf";
     row.contentSha256 = "cd";
     row.verdict = Verdict::ToCheck;
@@ -46,10 +48,11 @@ TEST(ReportCells, OneLinePerSignerInEachSignerColumn) {
     EXPECT_EQ(cells[2], "1234");
     EXPECT_EQ(cells[4], "=cmd|' /C calc'!A0\nAnna; \"Neri\"");
     EXPECT_EQ(cells[5], "RSSMRA70A01L736S\n");
-    EXPECT_EQ(cells[9], "30/11/2049\nScaduto");
-    EXPECT_EQ(cells[10], "verde\ngiallo");
-    EXPECT_EQ(cells[11], "\nRevocato");
-    EXPECT_EQ(cells[14], "Da controllare");
+    EXPECT_EQ(cells[9], "07/12/2026 21:15\n");
+    EXPECT_EQ(cells[10], "30/11/2049\nScaduto");
+    EXPECT_EQ(cells[11], "verde\ngiallo");
+    EXPECT_EQ(cells[12], "\nRevocato");
+    EXPECT_EQ(cells[15], "Da controllare");
 
     const std::string line = csvLine(cells);
     ASSERT_GE(line.size(), 2u);
@@ -59,7 +62,7 @@ TEST(ReportCells, OneLinePerSignerInEachSignerColumn) {
     const std::vector<std::string>& read = rows[0];
     ASSERT_EQ(read.size(), REPORT_COLUMN_COUNT) << line;
     EXPECT_EQ(read[4], "'=cmd|' /C calc'!A0\nAnna; \"Neri\"");
-    EXPECT_EQ(read[12], "lettera.pdf");
+    EXPECT_EQ(read[13], "lettera.pdf");
 }
 
 TEST(ReportPage, MarkupIsShownAsText) {
@@ -93,7 +96,7 @@ TEST(ReportPage, SummaryOnTopCountsEachFileOnceByItsWorstLayer) {
     LayerRow valid;
     valid.file = "uno.p7m";
     valid.verdict = Verdict::Valid;
-    valid.signers = {{"<b>Mario</b>", "", "CA", "01", "30/11/2049", "30/11/2049", 0, ""}};
+    valid.signers = {{"<b>Mario</b>", "", "CA", "01", "30/11/2049", "", "30/11/2049", 0, ""}};
     ASSERT_TRUE(writer.add(valid, true));
     writer.countFile(Verdict::Valid);
     LayerRow outer = twoSigners(), inner = twoSigners();
