@@ -6,12 +6,17 @@
 #include <windows.h>
 
 #include <fstream>
+#include <memory>
 
 #include "pin_answerer.h"
 #include "program_fixture.h"
 #include "quillet_resource.h"
+#include "signature_form.h"
+#include "signed_file_loader.h"
 #include "signing_dlg.h"
 #include "signing_run.h"
+#include "test_card_key.h"
+#include "test_pki_authorities.h"
 
 namespace {
 
@@ -67,6 +72,84 @@ TEST_F(SigningProgram, SignsTheAttachedFilesAndMailsThemInAttachingOrder) {
     EXPECT_TRUE(dialog.attachments().files.empty() && dialog.attachments().signedFiles.empty());
     EXPECT_EQ(dialog.attachments().runPending, 0);
     EXPECT_TRUE(boxes_.boxes().empty()) << boxes_.boxes()[0];
+}
+
+// The municipality's choice of the CAdES form, where the installer writes
+// it, taken away again at the end.
+class CadesChosen {
+public:
+    CadesChosen() {
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr,
+                        &key_, nullptr);
+        RegSetValueExA(key_, SIGNATURE_FORM_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>("CAdES"), 6);
+    }
+    ~CadesChosen() {
+        RegDeleteValueA(key_, SIGNATURE_FORM_VALUE);
+        RegCloseKey(key_);
+    }
+    CadesChosen(const CadesChosen&) = delete;
+    CadesChosen& operator=(const CadesChosen&) = delete;
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// An attachment of a message the mail program's stand-in wrote, decoded from
+// its base64; empty when the message has none of that name.
+Bytes attachmentOf(const std::string& eml, const std::string& name) {
+    const Bytes message = readWholeFile(eml);
+    const std::string text(message.begin(), message.end());
+    const size_t named = text.find("name=\"" + name + "\"");
+    const size_t start = named == std::string::npos ? named : text.find("\r\n\r\n", named);
+    if (start == std::string::npos) return {};
+    const std::string base64 = text.substr(start + 4, text.find("\r\n--", start) - start - 4);
+    DWORD size = 0;
+    CryptStringToBinaryA(base64.c_str(), static_cast<DWORD>(base64.size()), CRYPT_STRING_BASE64, nullptr, &size,
+                         nullptr, nullptr);
+    Bytes bytes(size);
+    if (!CryptStringToBinaryA(base64.c_str(), static_cast<DWORD>(base64.size()), CRYPT_STRING_BASE64, bytes.data(),
+                              &size, nullptr, nullptr)) {
+        return {};
+    }
+    return bytes;
+}
+
+// With the CAdES form chosen, the window's run signs in it: the copy that
+// leaves loads in the verifier as the card's holder, valid, with its signing
+// time. (OpenSSL then checks its attributes: program_outbox_signed_files_verify.)
+TEST_F(SigningProgram, SignsInTheCadesFormWhenTheMunicipalityChoseIt) {
+    const CadesChosen chosen;
+    card_.insert("cie140");
+    ui::WindowWatcher pin("Verifica PIN Quillet", [](HWND prompt) {
+        ui::type(GetDlgItem(prompt, IDC_PIN_EDIT), "12345678");
+        ui::click(prompt, IDC_PIN_OK);
+    });
+    ui::WindowWatcher openFile("Open", [this](HWND dialog) { ui::pickFiles(dialog, sources_, "\"A.txt\""); });
+    ui::WindowWatcher main(MAIN_CAPTION, [&](HWND window) {
+        ui::click(window, IDC_ATTACH);
+        listHolds(GetDlgItem(window, IDC_ATTACHMENTS), 1);
+        ui::click(window, IDC_SIGN);
+        ui::waitFor("the mail to reach the outbox", [&] {
+            return GetFileAttributesA((outbox_ + "\\message-1.txt").c_str()) != INVALID_FILE_ATTRIBUTES;
+        }, 60000);
+        ui::click(window, IDC_EXIT);
+    });
+    CSigningDlg dialog;
+    EXPECT_EQ(dialog.runModal(nullptr), IDOK);
+    ASSERT_EQ(sentAttachments(), (std::vector<std::vector<std::string>>{{"A.txt.p7m"}}));
+
+    const Bytes signedCopy = attachmentOf(outbox_ + "\\message-1.eml", "A.txt.p7m");
+    const TestPkiAuthorities authorities;
+    auto record = std::make_unique<SignedFileRecord>();
+    Base64Codec codec;
+    SignedMessage message;
+    ASSERT_EQ(loadSignedBytes({signedCopy.data(), signedCopy.size()}, *record, authorities.table(), &codec, &message), 0);
+    EXPECT_STREQ(record->signerNames[0], "ROSSI/MARIO/RSSMRA70A01L736S");
+    EXPECT_EQ(record->signerStatus[0], 0u) << "green";
+    EXPECT_FALSE(record->signingTimes[0].empty());
+    ASSERT_EQ(message.signers.size(), 1u);
+    EXPECT_EQ(ber::oidText(message.signers[0].signatureAlgorithm), "1.2.840.113549.1.1.11") << "sha256WithRSA";
+    EXPECT_NE(findAttribute(message.signers[0].signedAttributes, oids::SIGNING_CERTIFICATE_V2), nullptr);
 }
 
 // The attachment list: a file attached twice, entries removed at once that
