@@ -10,9 +10,12 @@
 ; STAND_INS makes the test variant "Quill PROVA": it adds the stand-ins of the
 ; outside components, has an uninstall entry of its own and runs only with
 ; the switch /PROVA, so that it never reaches a citizen's desktop by mistake.
+; A page after the folder's, or the switch /FIRMA=CADES or /FIRMA=PKCS7 of a
+; silent install, chooses the form of the signatures that the program writes.
 Unicode true
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
+!include "nsDialogs.nsh"
 
 !define COMPANY "Comune di Valdora"
 !define PROGID "Quill.SignedFile"
@@ -32,6 +35,12 @@ Unicode true
 !define STAND_IN_1 "Cie_MetaCmd.dll"
 !define STAND_IN_2 "gclib.dll"
 !define STAND_IN_3 "vistrel.dll"
+; Where the signing program reads the form of its signatures: "CAdES" (any
+; case) for CAdES-BES with SHA-256, "PKCS7" or no value for the original
+; PKCS#7 with SHA-1. Both variants write it. The installer and the program
+; are 32-bit and use the default 32-bit view (Wow6432Node on 64-bit Windows).
+!define SETTINGS_KEY "Software\Quill"
+!define FORM_VALUE "FormaFirma"
 
 Name "${PRODUCT} - ${COMPANY}"
 OutFile "${OUTFILE}"
@@ -56,6 +65,10 @@ LoadLanguageFile "${NSISDIR}\Contrib\Language files\Italian.nlf"
 !finalize '"${SIGN}" "%1"' = 0
 
 Page directory "" "" LeaveDirectoryPage
+PageEx custom
+    Caption ": Forma della firma"
+    PageCallbacks SignatureFormPage LeaveSignatureFormPage
+PageExEnd
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
@@ -198,9 +211,16 @@ FunctionEnd
 ; ---------------------------------------------------------------------------
 ; The installer
 
+; The form of signature to write, "CAdES" or "PKCS7": from /FIRMA=, or from
+; the page; "" writes nothing (a silent install without the switch keeps
+; what the registry has).
+Var SignatureForm
+Var CadesButton
+Var Pkcs7Button
+
 Function .onInit
-!ifdef STAND_INS
     ${GetParameters} $0
+!ifdef STAND_INS
     ClearErrors
     ${GetOptions} $0 "/PROVA" $1
     ${If} ${Errors}
@@ -209,6 +229,63 @@ Function .onInit
         Abort
     ${EndIf}
 !endif
+    ; /FIRMA=CADES or /FIRMA=PKCS7, in any case (NSIS compares strings
+    ; without regard to case); any other value ends the install here,
+    ; before anything is written.
+    StrCpy $SignatureForm ""
+    ClearErrors
+    ${GetOptions} $0 "/FIRMA=" $1
+    ${IfNot} ${Errors}
+        ${If} $1 == "CADES"
+            StrCpy $SignatureForm "CAdES"
+        ${ElseIf} $1 == "PKCS7"
+            StrCpy $SignatureForm "PKCS7"
+        ${Else}
+            MessageBox MB_OK|MB_ICONSTOP "Valore non riconosciuto per l'opzione /FIRMA: $\"$1$\".$\r$\nUsare /FIRMA=CADES (firma CAdES-BES con SHA-256, consigliata) oppure /FIRMA=PKCS7 (firma PKCS#7 con SHA-1, la forma originale).$\r$\n$\r$\nL'installazione è annullata e nulla è stato cambiato." /SD IDOK
+            SetErrorLevel 2
+            Abort
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
+; The choice of the form of signature. Pre-selected: the switch's, else the
+; one in the registry (a reinstall keeps the municipality's choice), else
+; CAdES.
+Function SignatureFormPage
+    StrCpy $1 $SignatureForm
+    ${If} $1 == ""
+        ReadRegStr $1 HKLM "${SETTINGS_KEY}" "${FORM_VALUE}"
+    ${EndIf}
+    nsDialogs::Create 1018
+    Pop $0
+    ${If} $0 == error
+        Abort
+    ${EndIf}
+    ${NSD_CreateLabel} 0 0 100% 12u "Forma della firma"
+    Pop $2
+    CreateFont $3 "$(^Font)" "$(^FontSize)" 700
+    SendMessage $2 ${WM_SETFONT} $3 0
+    ${NSD_CreateLabel} 0 16u 100% 48u "Scegliere in quale forma il programma di firma Quillet firma i file, per tutti gli utenti di questo computer. La forma CAdES-BES con SHA-256 è quella richiesta oggi dalle regole sulla firma digitale; la forma PKCS#7 con SHA-1 è quella originale di Quill, da scegliere solo se chi riceve i file firmati accetta soltanto quella. La scelta si può cambiare ripetendo l'installazione."
+    Pop $2
+    ${NSD_CreateFirstRadioButton} 8u 70u -8u 14u "CAdES-BES con SHA-256 (consigliata: richiesta dalle regole di oggi)"
+    Pop $CadesButton
+    ${NSD_CreateAdditionalRadioButton} 8u 88u -8u 14u "PKCS#7 con SHA-1 (la forma originale, per chi accetta solo quella)"
+    Pop $Pkcs7Button
+    ${If} $1 == "PKCS7"
+        ${NSD_Check} $Pkcs7Button
+    ${Else}
+        ${NSD_Check} $CadesButton
+    ${EndIf}
+    nsDialogs::Show
+FunctionEnd
+
+Function LeaveSignatureFormPage
+    ${NSD_GetState} $Pkcs7Button $0
+    ${If} $0 == ${BST_CHECKED}
+        StrCpy $SignatureForm "PKCS7"
+    ${Else}
+        StrCpy $SignatureForm "CAdES"
+    ${EndIf}
 FunctionEnd
 
 ; Pushes "1" when a group of every user (Everyone, Authenticated Users or
@@ -481,6 +558,9 @@ Section "Quill"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ${If} $SignatureForm != ""
+        WriteRegStr HKLM "${SETTINGS_KEY}" "${FORM_VALUE}" "$SignatureForm"
+    ${EndIf}
 
     Call CheckOutsideComponents
 SectionEnd
@@ -490,8 +570,8 @@ SectionEnd
 
 ; Only what the installer put there goes: a file of the user's in the folder
 ; stays, and so does the folder then. The association, the Start menu and the
-; uninstall entry are the registered install's: a copy elsewhere (an old
-; folder, a backup) removes only its own files.
+; uninstall entry, and the form of signature, are the registered install's:
+; a copy elsewhere (an old folder, a backup) removes only its own files.
 Section "Uninstall"
     SetShellVarContext all
     Push $INSTDIR
@@ -518,7 +598,7 @@ Section "Uninstall"
 
     ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
     ${If} $R0 != $INSTDIR
-        DetailPrint "Quill è registrato in $R0: restano la sua voce, il suo menu e l'associazione dei file .p7m."
+        DetailPrint "Quill è registrato in $R0: restano la sua voce, il suo menu, l'associazione dei file .p7m e la forma della firma."
         Return
     ${EndIf}
 
@@ -556,4 +636,6 @@ Section "Uninstall"
         System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
     ${EndIf}
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    DeleteRegValue HKLM "${SETTINGS_KEY}" "${FORM_VALUE}"
+    DeleteRegKey /ifempty HKLM "${SETTINGS_KEY}"
 SectionEnd
