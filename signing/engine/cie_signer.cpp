@@ -1,6 +1,5 @@
 #include "cie_signer.h"
 
-#include <cstdlib>
 #include <memory>
 
 #include "Cie_MetaCmd.h"
