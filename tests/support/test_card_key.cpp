@@ -10,7 +10,6 @@
 #include <stdexcept>
 
 #include "digest_info.h"
-#include "pkcs7_encoder.h"
 #include "sha_digest.h"
 #include "signature_form.h"
 
@@ -114,6 +113,27 @@ Bytes signContent(const TestCard& card, const uint8_t* content, uint32_t length)
     return signDigestInfo(card, Bytes(digestInfo, digestInfo + digestInfoLength));
 }
 
+namespace {
+
+// The SignedFile around the card's signature, by the request's form: the
+// encoder's two calls, the length and then the file.
+Bytes encodeSignedFile(const SignatureRequest& request, const TestCard& card, const Bytes& content,
+                       const Bytes& signature, const Bytes& personalData) {
+    uint32_t length = 0;
+    auto build = [&](uint8_t* out) {
+        return request.encode(content.data(), static_cast<uint32_t>(content.size()), signature.data(),
+                              static_cast<uint32_t>(signature.size()), card.certificate.data(),
+                              static_cast<uint32_t>(card.certificate.size()), personalData.data(),
+                              static_cast<uint32_t>(personalData.size()), out, &length);
+    };
+    if (build(nullptr) != 0) throw std::runtime_error("encoder failed to measure");
+    Bytes file(length);
+    if (build(file.data()) != 0) throw std::runtime_error("encoder failed");
+    return file;
+}
+
+}  // namespace
+
 Bytes buildSignedFile(const TestCard& card, const Bytes& content, const Bytes& personalData) {
     // SHA-1 refuses empty content; sign the DigestInfo of the empty string then.
     static const uint8_t emptySha1DigestInfo[] = {
@@ -124,17 +144,7 @@ Bytes buildSignedFile(const TestCard& card, const Bytes& content, const Bytes& p
         content.empty()
             ? signDigestInfo(card, Bytes(std::begin(emptySha1DigestInfo), std::end(emptySha1DigestInfo)))
             : signContent(card, content.data(), static_cast<uint32_t>(content.size()));
-    uint32_t length = 0;
-    auto build = [&](uint8_t* out) {
-        return fnBuildPkcs7(content.data(), static_cast<uint32_t>(content.size()), signature.data(),
-                            static_cast<uint32_t>(signature.size()), card.certificate.data(),
-                            static_cast<uint32_t>(card.certificate.size()), personalData.data(),
-                            static_cast<uint32_t>(personalData.size()), out, &length);
-    };
-    if (build(nullptr) != 0) throw std::runtime_error("encoder failed to measure");
-    Bytes file(length);
-    if (build(file.data()) != 0) throw std::runtime_error("encoder failed");
-    return file;
+    return encodeSignedFile(SignatureRequest(SignatureForm::Pkcs7Sha1), card, content, signature, personalData);
 }
 
 Bytes buildCadesSignedFile(const TestCard& card, const Bytes& content, const Bytes& personalData) {
@@ -147,15 +157,5 @@ Bytes buildCadesSignedFile(const TestCard& card, const Bytes& content, const Byt
     }
     const Bytes signature =
         signDigestInfo(card, Bytes(request.digestInfo(), request.digestInfo() + request.digestInfoLength()));
-    uint32_t length = 0;
-    auto build = [&](uint8_t* out) {
-        return request.encode(content.data(), static_cast<uint32_t>(content.size()), signature.data(),
-                              static_cast<uint32_t>(signature.size()), card.certificate.data(),
-                              static_cast<uint32_t>(card.certificate.size()), personalData.data(),
-                              static_cast<uint32_t>(personalData.size()), out, &length);
-    };
-    if (build(nullptr) != 0) throw std::runtime_error("encoder failed to measure");
-    Bytes file(length);
-    if (build(file.data()) != 0) throw std::runtime_error("encoder failed");
-    return file;
+    return encodeSignedFile(request, card, content, signature, personalData);
 }
