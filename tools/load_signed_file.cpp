@@ -51,11 +51,12 @@ int main(int argc, char** argv) {
         for (int g = 0; g < record->signerCount; ++g) {
             const SignerStatus status = record->signerStatus[g];
             std::printf("%s | %s | %d | %s\n", utf8FromAnsi(signerNameText(record->signerNames[g])).c_str(),
-                        utf8FromAnsi(statusText(status, record->expiryDates[g])).c_str(), statusIcon(status),
+                        utf8FromAnsi(statusText(status, record->expiryDates[g], record->unverifiedAlgorithms[g])).c_str(), statusIcon(status),
                         record->signingTimes[g].c_str());
         }
     }
-    std::printf("%s\n", summaryLine(record->loaded != 0, record->signerCount).c_str());
+    std::printf("%s\n", result == LOAD_ERR_NOT_VERIFIABLE ? notVerifiableLine(record->unverifiedAlgorithms[0]).c_str()
+                                                          : summaryLine(record->loaded != 0, record->signerCount).c_str());
 
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;

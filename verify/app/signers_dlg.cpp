@@ -23,13 +23,14 @@ CSignersDlg::CSignersDlg(FileTools* tools, SignedFileRecord* record, const Accep
 bool CSignersDlg::onInit() {
     ProgramDialog::onInit();
     list_ = item(IDC_SIGNERS);
-    const bool loaded = loadSignedFile(*record_, *acceptedCas_) == 0;
-    if (loaded) copyZoneMark(record_->signedPath, record_->contentPath);
-    fillList(loaded);
+    const int32_t result = loadSignedFile(*record_, *acceptedCas_);
+    if (result == 0) copyZoneMark(record_->signedPath, record_->contentPath);
+    fillList(result);
     return true;
 }
 
-void CSignersDlg::fillList(bool loaded) {
+void CSignersDlg::fillList(int32_t loadResult) {
+    const bool loaded = loadResult == 0;
     images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
     for (int id : {IDI_LIST_GREEN, IDI_LIST_RED, IDI_LIST_YELLOW}) {  // indexes 0, 1, 2
         HICON icon = static_cast<HICON>(LoadImageA(resourceInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
@@ -61,7 +62,10 @@ void CSignersDlg::fillList(bool loaded) {
 
     SetDlgItemTextA(handle(), IDC_SIGNED_PATH, record_->signedPath.c_str());
     if (!loaded) {
-        SetDlgItemTextA(handle(), IDC_SUMMARY, "File Corrotto o Firma non valida");
+        SetDlgItemTextA(handle(), IDC_SUMMARY,
+                        loadResult == LOAD_ERR_NOT_VERIFIABLE
+                            ? notVerifiableLine(record_->unverifiedAlgorithms[0]).c_str()
+                            : "File Corrotto o Firma non valida");
         for (int id : {IDC_VIEW_SOURCE, IDC_VIEW_FILE, IDC_VIEW_CERTIFICATE}) EnableWindow(item(id), FALSE);
         return;
     }
@@ -69,7 +73,7 @@ void CSignersDlg::fillList(bool loaded) {
     for (int g = 0; g < record_->signerCount; ++g) {
         const SignerStatus status = record_->signerStatus[g];
         const std::string name = signerNameText(record_->signerNames[g]);
-        const std::string state = statusText(status, record_->expiryDates[g]);
+        const std::string state = statusText(status, record_->expiryDates[g], record_->unverifiedAlgorithms[g]);
         LVITEMA row{};
         row.mask = LVIF_TEXT | LVIF_IMAGE;
         row.iItem = g;

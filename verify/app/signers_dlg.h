@@ -23,7 +23,7 @@ protected:
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
 
 private:
-    void fillList(bool loaded);
+    void fillList(int32_t loadResult);
     // The selected signer for a command, or -1 after asking for a selection.
     int chosenSigner(const char* request);
     // The next command needs a new selection.

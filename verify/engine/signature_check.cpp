@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include <bcrypt.h>
+
 #include "hash_data.h"
+#include "signature_algorithm.h"
 
 namespace {
 
@@ -29,21 +32,113 @@ private:
     HCRYPTHASH hash_ = 0;
 };
 
-bool isRsaSignatureAlgorithm(const ber::Element& oid) {
-    return ber::isOid(oid, oids::RSA_ENCRYPTION) || ber::isOid(oid, oids::SHA1_RSA) ||
-           ber::isOid(oid, oids::SHA256_RSA) || ber::isOid(oid, oids::SHA384_RSA) ||
-           ber::isOid(oid, oids::SHA512_RSA);
+ALG_ID algorithmOfDigest(DigestKind kind) {
+    switch (kind) {
+    case DigestKind::Sha1: return CALG_SHA1;
+    case DigestKind::Sha256: return CALG_SHA_256;
+    case DigestKind::Sha384: return CALG_SHA_384;
+    case DigestKind::Sha512: return CALG_SHA_512;
+    case DigestKind::Md5:  // digests with the same MD5 can be made at will: it binds no content
+    case DigestKind::Unknown: break;
+    }
+    return 0;
+}
+
+const wchar_t* cngNameOfDigest(ALG_ID algorithm) {
+    switch (algorithm) {
+    case CALG_SHA1: return BCRYPT_SHA1_ALGORITHM;
+    case CALG_SHA_256: return BCRYPT_SHA256_ALGORITHM;
+    case CALG_SHA_384: return BCRYPT_SHA384_ALGORITHM;
+    default: return BCRYPT_SHA512_ALGORITHM;
+    }
+}
+
+// The platform's answers that mean "this algorithm or curve is unknown to
+// me", as opposed to a key or a signature that is wrong.
+bool isUnknownAlgorithm(DWORD error) {
+    switch (error) {
+    case static_cast<DWORD>(NTE_BAD_ALGID):
+    case static_cast<DWORD>(NTE_NOT_SUPPORTED):
+    case static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO):
+    case static_cast<DWORD>(CRYPT_E_OID_FORMAT):
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_CALL_NOT_IMPLEMENTED:
+    case static_cast<DWORD>(0xC00000BB):  // STATUS_NOT_SUPPORTED
+    case static_cast<DWORD>(0xC0000002):  // STATUS_NOT_IMPLEMENTED
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A CNG key, destroyed when this goes away.
+class CngKey {
+public:
+    ~CngKey() { if (handle_) BCryptDestroyKey(handle_); }
+    BCRYPT_KEY_HANDLE* out() { return &handle_; }
+    BCRYPT_KEY_HANDLE get() const { return handle_; }
+private:
+    BCRYPT_KEY_HANDLE handle_ = nullptr;
+};
+
+// An ECDSA or RSASSA-PSS signature over `hash` (made with `algorithm`),
+// checked by CNG with the certificate's key.
+SignatureVerdict verifyWithCng(PCCERT_CONTEXT certificate, SignatureScheme scheme, const PssParameters& pss,
+                               ALG_ID algorithm, std::vector<uint8_t>& hash, ber::Span signature) {
+    CERT_PUBLIC_KEY_INFO key = certificate->pCertInfo->SubjectPublicKeyInfo;
+    const char* keyOid = key.Algorithm.pszObjId != nullptr ? key.Algorithm.pszObjId : "";
+    if (scheme == SignatureScheme::Ecdsa && std::strcmp(keyOid, szOID_ECC_PUBLIC_KEY) != 0) {
+        return SignatureVerdict::Invalid;
+    }
+    if (scheme == SignatureScheme::RsaPss) {
+        // A key marked for RSASSA-PSS alone is the same RSA key: the platform
+        // imports it as one.
+        if (std::strcmp(keyOid, szOID_RSA_SSA_PSS) == 0) {
+            static char rsa[] = szOID_RSA_RSA;
+            key.Algorithm.pszObjId = rsa;
+            key.Algorithm.Parameters = CRYPT_OBJID_BLOB{};
+        } else if (std::strcmp(keyOid, szOID_RSA_RSA) != 0) {
+            return SignatureVerdict::Invalid;
+        }
+    }
+    CngKey handle;
+    SetLastError(0);
+    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, &key, 0, nullptr, handle.out())) {
+        return isUnknownAlgorithm(GetLastError()) ? SignatureVerdict::NotVerifiable : SignatureVerdict::Invalid;
+    }
+    std::vector<uint8_t> value(signature.data, signature.data + signature.size);
+    NTSTATUS status;
+    if (scheme == SignatureScheme::Ecdsa) {
+        // The size of the curve's numbers, from the key's public blob (Wine's
+        // keys do not answer the key-length property).
+        ULONG size = 0;
+        if (BCryptExportKey(handle.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, nullptr, 0, &size, 0) != 0 ||
+            size < sizeof(BCRYPT_ECCKEY_BLOB)) {
+            return SignatureVerdict::Invalid;
+        }
+        std::vector<uint8_t> blob(size);
+        if (BCryptExportKey(handle.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, blob.data(), size, &size, 0) != 0 ||
+            size < sizeof(BCRYPT_ECCKEY_BLOB)) {
+            return SignatureVerdict::Invalid;
+        }
+        BCRYPT_ECCKEY_BLOB header;
+        std::memcpy(&header, blob.data(), sizeof header);
+        if (!ecdsaSignatureToPlain(signature, header.cbKey, &value)) return SignatureVerdict::Invalid;
+        status = BCryptVerifySignature(handle.get(), nullptr, hash.data(), static_cast<ULONG>(hash.size()),
+                                       value.data(), static_cast<ULONG>(value.size()), 0);
+    } else {
+        BCRYPT_PSS_PADDING_INFO padding{cngNameOfDigest(algorithm), pss.saltLength};
+        status = BCryptVerifySignature(handle.get(), &padding, hash.data(), static_cast<ULONG>(hash.size()),
+                                       value.data(), static_cast<ULONG>(value.size()), BCRYPT_PAD_PSS);
+    }
+    if (status == 0) return SignatureVerdict::Valid;
+    return isUnknownAlgorithm(static_cast<DWORD>(status)) ? SignatureVerdict::NotVerifiable
+                                                          : SignatureVerdict::Invalid;
 }
 
 }  // namespace
 
-ALG_ID hashAlgorithmOf(const ber::Element& oid) {
-    if (ber::isOid(oid, oids::SHA1) || ber::isOid(oid, oids::SHA1_RSA)) return CALG_SHA1;
-    if (ber::isOid(oid, oids::SHA256) || ber::isOid(oid, oids::SHA256_RSA)) return CALG_SHA_256;
-    if (ber::isOid(oid, oids::SHA384) || ber::isOid(oid, oids::SHA384_RSA)) return CALG_SHA_384;
-    if (ber::isOid(oid, oids::SHA512) || ber::isOid(oid, oids::SHA512_RSA)) return CALG_SHA_512;
-    return 0;
-}
+ALG_ID hashAlgorithmOf(const ber::Element& oid) { return algorithmOfDigest(digestKindOf(oid)); }
 
 CryptProvider acquireProviderFor(const SignedMessage& message) {
     bool sha2 = false;
@@ -88,30 +183,43 @@ const std::vector<uint8_t>* SignatureChecker::contentDigest(ALG_ID algorithm) {
     return &(digests_[algorithm] = std::move(digest));
 }
 
-bool SignatureChecker::verify(const SignerInfo& signer) {
-    if (provider_ == 0) return false;
+SignatureVerdict SignatureChecker::verify(const SignerInfo& signer) {
+    const SignatureVerdict invalid = SignatureVerdict::Invalid;
+    if (provider_ == 0) return invalid;
     const SignedMessage& message = message_;
     const CertificateChoice choice = findSignerCertificate(message, signer);
-    if (!choice.matched) return false;
+    if (!choice.matched) return invalid;
     const ALG_ID algorithm = hashAlgorithmOf(signer.digestAlgorithm);
-    if (algorithm == 0 || !isRsaSignatureAlgorithm(signer.signatureAlgorithm)) return false;
+    const SignatureScheme scheme = signatureSchemeOf(signer.signatureAlgorithm);
+    if (algorithm == 0 || scheme == SignatureScheme::Unknown) return SignatureVerdict::NotVerifiable;
+    PssParameters pss;
+    if (scheme == SignatureScheme::RsaPss) {
+        if (!readPssParameters(signer.hasSignatureParameters ? &signer.signatureParameters : nullptr, &pss) ||
+            pss.trailerField != 1) {
+            return invalid;
+        }
+        const ALG_ID pssDigest = algorithmOfDigest(pss.hash);
+        if (pssDigest == 0 || !pss.maskIsMgf1 || pss.maskHash != pss.hash) return SignatureVerdict::NotVerifiable;
+        // The digest of the content and of what the signature covers is the signer's.
+        if (pssDigest != algorithm) return invalid;
+    }
     const std::vector<uint8_t>* digest = contentDigest(algorithm);
-    if (digest == nullptr) return false;
+    if (digest == nullptr) return invalid;
 
     // What the signature covers: the content's digest, or the signed
     // attributes' DER (their [0] tag read as the SET OF that they are).
     Hash signedHash(provider_, algorithm);
-    if (!signedHash.get()) return false;
+    if (!signedHash.get()) return invalid;
     if (signer.hasSignedAttributes) {
         const Attribute* md = findAttribute(signer.signedAttributes, oids::MESSAGE_DIGEST);
         if (md == nullptr || md->values.size() != 1 || md->values[0].tag != ber::OCTET_STRING ||
             md->values[0].content != ber::Span{digest->data(), digest->size()}) {
-            return false;
+            return invalid;
         }
         const Attribute* type = findAttribute(signer.signedAttributes, oids::CONTENT_TYPE);
         if (type == nullptr || type->values.size() != 1 || type->values[0].tag != ber::OID ||
             type->values[0].content != message.contentType.content) {
-            return false;
+            return invalid;
         }
         // A signing-certificate attribute binds the signature to its
         // certificate: another certificate of the same key does not verify.
@@ -119,28 +227,35 @@ bool SignatureChecker::verify(const SignerInfo& signer) {
             const Attribute* reference =
                 findAttribute(signer.signedAttributes, v2 ? oids::SIGNING_CERTIFICATE_V2 : oids::SIGNING_CERTIFICATE);
             if (reference != nullptr && !bindsCertificate(*reference, v2, message.certificates[choice.index])) {
-                return false;
+                return invalid;
             }
         }
         const ber::Element& attributes = signer.signedAttributesElement;
-        if (attributes.indefinite) return false;  // DER is definite
+        if (attributes.indefinite) return invalid;  // DER is definite
         const uint8_t setTag = ber::SET;
         if (!signedHash.add({&setTag, 1}) ||
             !signedHash.add({attributes.whole.data + 1, attributes.whole.size - 1})) {
-            return false;
+            return invalid;
         }
     } else if (!CryptSetHashParam(signedHash.get(), HP_HASHVAL, digest->data(), 0)) {
-        return false;
+        return invalid;
     }
 
     const ber::Span& der = message.certificates[choice.index].der;
     PCCERT_CONTEXT certificate = CertCreateCertificateContext(X509_ASN_ENCODING, der.data, static_cast<DWORD>(der.size));
-    if (certificate == nullptr) return false;
+    if (certificate == nullptr) return invalid;
+    SignatureVerdict verdict = invalid;
+    if (scheme != SignatureScheme::RsaPkcs1) {
+        std::vector<uint8_t> hash;
+        if (signedHash.value(&hash)) verdict = verifyWithCng(certificate, scheme, pss, algorithm, hash, signer.signature);
+        CertFreeCertificateContext(certificate);
+        return verdict;
+    }
     HCRYPTKEY key = 0;
     const bool imported = CryptImportPublicKeyInfo(provider_, X509_ASN_ENCODING,
                                                    &certificate->pCertInfo->SubjectPublicKeyInfo, &key);
     CertFreeCertificateContext(certificate);
-    if (!imported) return false;
+    if (!imported) return invalid;
 
     // CryptoAPI takes the signature least significant octet first.
     std::vector<uint8_t> reversed(signer.signature.data, signer.signature.data + signer.signature.size);
@@ -148,5 +263,5 @@ bool SignatureChecker::verify(const SignerInfo& signer) {
     const bool valid = CryptVerifySignatureA(signedHash.get(), reversed.data(),
                                              static_cast<DWORD>(reversed.size()), key, nullptr, 0) != FALSE;
     CryptDestroyKey(key);
-    return valid;
+    return valid ? SignatureVerdict::Valid : invalid;
 }

@@ -1,5 +1,6 @@
 // Checks the signers' signatures of a decoded message: the certificates, the
-// digests and the RSA check are the platform's (CryptoAPI).
+// digests and the signature checks are the platform's (CryptoAPI for RSA
+// PKCS#1 v1.5, CNG for ECDSA and RSASSA-PSS).
 #pragma once
 
 #include <windows.h>
@@ -30,20 +31,31 @@ private:
 // Empty when neither can be had.
 CryptProvider acquireProviderFor(const SignedMessage& message);
 
+enum class SignatureVerdict {
+    Valid,
+    Invalid,
+    NotVerifiable  // an algorithm that neither the engine nor the platform checks
+};
+
 // Checks the signers of one message with `provider`.
 class SignatureChecker {
 public:
     SignatureChecker(const SignedMessage& message, HCRYPTPROV provider)
         : message_(message), provider_(provider) {}
 
-    // True when the signer's signature verifies against its certificate in
+    // Valid when the signer's signature verifies against its certificate in
     // the message (found by issuer and serial number). Signed attributes, when
     // present, must carry the content's digest and its type (one value each),
-    // and the signature then covers them; otherwise it covers the content's digest. SHA-1, SHA-256, SHA-384
-    // and SHA-512 with RSA PKCS#1 v1.5. A signed signing-certificate
-    // attribute (version 1 or 2) must name that certificate: its first
-    // reference's hash, and its issuer and serial number when it gives them.
-    bool verify(const SignerInfo& signer);
+    // and the signature then covers them; otherwise it covers the content's
+    // digest. A signed signing-certificate attribute (version 1 or 2) must
+    // name that certificate: its first reference's hash, and its issuer and
+    // serial number when it gives them.
+    // Digests SHA-1, SHA-256, SHA-384 and SHA-512; signatures RSA PKCS#1
+    // v1.5, RSASSA-PSS with MGF1 of its own digest (the digest must be the
+    // signer's, the trailer field 1), and ECDSA on the curves the platform
+    // knows. Another digest, scheme, mask or curve is NotVerifiable; so is
+    // any algorithm the platform turns down as unknown to it.
+    SignatureVerdict verify(const SignerInfo& signer);
 
 private:
     // True when the attribute's first certificate reference names `certificate`.

@@ -7,6 +7,7 @@
 
 #include "base64_codec.h"
 #include "file_io.h"
+#include "signature_algorithm.h"
 #include "signature_check.h"
 #include "signer_details.h"
 
@@ -28,19 +29,20 @@ int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTab
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     // The DER form first; the base64 form is known only by the failure of it.
-    int32_t result = verifyAndExtract(data, record.signerStatus, message);
-    if (result != 0 && result != LOAD_ERR_NO_PROVIDER) {
+    int32_t result = verifyAndExtract(data, record.signerStatus, record.unverifiedAlgorithms, message);
+    if (result != 0 && result != LOAD_ERR_NO_PROVIDER && result != LOAD_ERR_NOT_VERIFIABLE) {
         if (!Base64Codec::mayDecodeToSequence(data.data, data.size)) return LOAD_ERR_UNDECODABLE;
         codec->decode(data.data, data.size);
-        result = verifyAndExtract({codec->outputBuffer(), codec->outputLength()}, record.signerStatus, message);
+        result = verifyAndExtract({codec->outputBuffer(), codec->outputLength()}, record.signerStatus,
+                                  record.unverifiedAlgorithms, message);
     }
-    if (result == LOAD_ERR_NO_PROVIDER) return result;
+    if (result == LOAD_ERR_NO_PROVIDER || result == LOAD_ERR_NOT_VERIFIABLE) return result;
     if (result != 0) return LOAD_ERR_UNDECODABLE;
 
     record.signerCount = static_cast<int32_t>(message->signers.size());
     for (size_t g = 0; g < message->signers.size(); ++g) {
         // A time that no verified signature covers names nothing.
-        if (!(record.signerStatus[g] & SIGNATURE_INVALID)) record.signingTimes[g] = signingTimeOf(message->signers[g]);
+        if (record.signerStatus[g] == 0) record.signingTimes[g] = signingTimeOf(message->signers[g]);
     }
     return readSignerDetails(*message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
                              record.expiryDates, record.signerStatus);
@@ -100,19 +102,39 @@ int32_t readWholeFile(const std::string& path, FileContent* bytes) {
     return 0;
 }
 
-int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], SignedMessage* message) {
+int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], std::string algorithms[MAX_SIGNERS],
+                         SignedMessage* message) {
     SignedMessage decoded;
     const DecodeResult result = decodeSignedMessage(data, &decoded);
     if (result != DecodeResult::Ok) return decodeError(result);
     const CryptProvider provider = acquireProviderFor(decoded);
     if (provider.get() == 0) return LOAD_ERR_NO_PROVIDER;
     SignatureChecker checker(decoded, provider.get());
-    // The first signer must verify for the file to be read at all.
-    if (!checker.verify(decoded.signers[0])) return static_cast<int32_t>(NTE_BAD_SIGNATURE);
-    statuses[0] = 0;
-    for (size_t i = 1; i < decoded.signers.size(); ++i) {
-        statuses[i] = checker.verify(decoded.signers[i]) ? 0 : SIGNATURE_INVALID;
+    // The first signer that can be checked must verify for the file to be
+    // read at all; signers that cannot be checked are passed over.
+    bool checked = false;
+    for (size_t i = 0; i < decoded.signers.size(); ++i) {
+        const SignerInfo& signer = decoded.signers[i];
+        algorithms[i].clear();
+        switch (checker.verify(signer)) {
+        case SignatureVerdict::Valid:
+            statuses[i] = 0;
+            checked = true;
+            break;
+        case SignatureVerdict::Invalid:
+            if (!checked) return static_cast<int32_t>(NTE_BAD_SIGNATURE);
+            statuses[i] = SIGNATURE_INVALID;
+            break;
+        case SignatureVerdict::NotVerifiable: {
+            statuses[i] = NOT_VERIFIABLE;
+            const CertificateChoice choice = findSignerCertificate(decoded, signer);
+            algorithms[i] = signatureAlgorithmName(signer, choice.matched ? decoded.certificates[choice.index].der
+                                                                          : ber::Span{});
+            break;
+        }
+        }
     }
+    if (!checked) return LOAD_ERR_NOT_VERIFIABLE;
     *message = std::move(decoded);
     return 0;
 }

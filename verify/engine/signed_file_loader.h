@@ -22,6 +22,9 @@ constexpr int32_t LOAD_ERR_UNREADABLE = -2;  // the file is missing or cannot be
 constexpr int32_t LOAD_ERR_UNDECODABLE = -1; // neither form decodes and verifies
 // No CryptoAPI provider that checks signatures could be had.
 constexpr int32_t LOAD_ERR_NO_PROVIDER = static_cast<int32_t>(NTE_PROV_TYPE_NOT_DEF);
+// Every signer uses an algorithm that neither the engine nor the platform
+// verifies (the record's unverifiedAlgorithms name them).
+constexpr int32_t LOAD_ERR_NOT_VERIFIABLE = static_cast<int32_t>(NTE_BAD_ALGID);
 
 // Loads record.signedPath and writes its content to record.contentPath (none
 // when empty). Returns 0 and sets record.loaded, or a failure code. Files with
@@ -43,10 +46,13 @@ int32_t loadSignedBytes(ber::Span data, SignedFileRecord& record, const Accepted
 int32_t readWholeFile(const std::string& path, FileContent* bytes);
 
 // Decodes the message in `data` and checks every signer: statuses[i] becomes
-// 0 or SIGNATURE_INVALID. Returns 0 with the message (whose parts are views
-// into `data`), or a non-zero code when the data is no signed message with
-// embedded content or the first signer's signature does not verify.
-int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], SignedMessage* message);
+// 0, SIGNATURE_INVALID or NOT_VERIFIABLE (then algorithms[i] names its
+// algorithms). Returns 0 with the message (whose parts are views into
+// `data`); LOAD_ERR_NOT_VERIFIABLE when no signer could be checked; or
+// another non-zero code when the data is no signed message with embedded
+// content or the first signer that could be checked does not verify.
+int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], std::string algorithms[MAX_SIGNERS],
+                         SignedMessage* message);
 
 // Writes the message's content into `path`; 0 when written whole.
 int32_t writeContentFile(const std::string& path, const SignedMessage& message);

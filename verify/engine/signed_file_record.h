@@ -27,6 +27,9 @@ struct SignedFileRecord {
     // The time its signed signing-time attribute names (signingTimeOf), for
     // a signature that verified; else empty.
     std::string signingTimes[MAX_SIGNERS];
+    // For a signer that is NOT_VERIFIABLE, the name of its algorithms
+    // (signatureAlgorithmName); else empty.
+    std::string unverifiedAlgorithms[MAX_SIGNERS];
     int32_t signerCount = 0;
 
     SignedFileRecord() {

@@ -29,11 +29,13 @@ using ber::Element;
 using ber::Reader;
 
 // AlgorithmIdentifier: SEQUENCE { OBJECT IDENTIFIER, parameters OPTIONAL }.
-bool readAlgorithm(Reader& reader, Element* oid) {
+bool readAlgorithm(Reader& reader, Element* oid, Element* parameters = nullptr, bool* hasParameters = nullptr) {
     Element algorithm;
     if (!reader.next(ber::SEQUENCE, &algorithm)) return false;
     Reader inside(algorithm);
-    return inside.next(ber::OID, oid);
+    if (!inside.next(ber::OID, oid)) return false;
+    if (parameters != nullptr) *hasParameters = inside.next(parameters);
+    return !inside.failed();
 }
 
 // SET OF Attribute, each SEQUENCE { OBJECT IDENTIFIER, SET OF value }.
@@ -81,7 +83,10 @@ bool readSignerInfo(const Element& element, SignerInfo* signer) {
         signer->signedAttributesElement = e;
         if (!readAttributes(e, &signer->signedAttributes)) return false;
     }
-    if (!readAlgorithm(reader, &signer->signatureAlgorithm)) return false;
+    if (!readAlgorithm(reader, &signer->signatureAlgorithm, &signer->signatureParameters,
+                       &signer->hasSignatureParameters)) {
+        return false;
+    }
     if (!reader.next(ber::OCTET_STRING, &e)) return false;
     signer->signature = e.content;
     if (reader.nextIf(ber::CONTEXT_1, &e) && !readAttributes(e, &signer->unsignedAttributes)) return false;

@@ -28,6 +28,8 @@ struct SignerInfo {
     ber::Span subjectKeyId;      // instead of issuer and serial (version 3)
     ber::Element digestAlgorithm;     // its OBJECT IDENTIFIER
     ber::Element signatureAlgorithm;  // its OBJECT IDENTIFIER
+    bool hasSignatureParameters = false;
+    ber::Element signatureParameters;  // the identifier's parameters, when it has any
     bool hasSignedAttributes = false;
     ber::Element signedAttributesElement;  // [0], whole, for the signature
     std::vector<Attribute> signedAttributes;

@@ -18,10 +18,11 @@ int statusIcon(SignerStatus status) {
     return 2;
 }
 
-std::string statusText(SignerStatus status, const char* expiryDate) {
+std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm) {
     if (status == 0) return expiryDate;
     if (status & SIGNATURE_INVALID) return "Firma non valida";
-    std::string text = (status & EXPIRED)         ? "Scaduto"
+    std::string text = (status & NOT_VERIFIABLE) ? "Firma non verificabile (" + algorithm + ")"
+                       : (status & EXPIRED)       ? "Scaduto"
                        : (status & NOT_YET_VALID) ? "Non ancora valido"
                                                   : expiryDate;
     if (status & CA_NOT_ACCEPTED) text += ";CA non ammessa";
@@ -36,6 +37,10 @@ std::string summaryLine(bool loaded, int signerCount) {
                                    : "File non Corrotto; Il file risulta firmato %d volte",
                   signerCount);
     return line;
+}
+
+std::string notVerifiableLine(const std::string& algorithm) {
+    return "Firma non verificabile: algoritmo non supportato (" + algorithm + ")";
 }
 
 std::string expiryDateText(int day, int month, int year) {

@@ -17,11 +17,17 @@ std::string signerNameText(const char* name);
 // 2 yellow (any other finding).
 int statusIcon(SignerStatus status);
 
-// The state column, with `expiryDate` as the signer's expiry text.
-std::string statusText(SignerStatus status, const char* expiryDate);
+// The state column, with `expiryDate` as the signer's expiry text and, for
+// a signer that is NOT_VERIFIABLE, `algorithm` as the name of its algorithms
+// (signatureAlgorithmName).
+std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm = std::string());
 
 // The line above the list.
 std::string summaryLine(bool loaded, int signerCount);
+
+// The line above the list of a file none of whose signers could be checked,
+// with the first one's algorithms: the file is neither valid nor corrupt.
+std::string notVerifiableLine(const std::string& algorithm);
 
 // "dd/mm/yyyy".
 std::string expiryDateText(int day, int month, int year);

@@ -8,4 +8,7 @@ using SignerStatus = uint32_t;
 constexpr SignerStatus SIGNATURE_INVALID = 0x1;  // the signature did not verify
 constexpr SignerStatus NOT_YET_VALID = 0x2;      // before the certificate's start of validity
 constexpr SignerStatus EXPIRED = 0x4;            // at or after its end of validity
+// Its algorithm is one that neither the engine nor the platform verifies: the
+// signature is neither valid nor broken.
+constexpr SignerStatus NOT_VERIFIABLE = 0x8;
 constexpr SignerStatus CA_NOT_ACCEPTED = 0x10000;  // not issued by an accepted authority

@@ -52,9 +52,10 @@ std::string readFailure(DWORD error) {
     }
 }
 
-std::string loadFailure(int32_t code) {
+std::string loadFailure(int32_t code, const SignedFileRecord& record) {
     if (code == static_cast<int32_t>(E_OUTOFMEMORY)) return NO_MEMORY;
     if (code == LOAD_ERR_NO_PROVIDER) return NO_PROVIDER;
+    if (code == LOAD_ERR_NOT_VERIFIABLE) return utf8FromAnsi(notVerifiableLine(record.unverifiedAlgorithms[0]));
     std::string text = utf8FromAnsi(summaryLine(false, 0));
     if (code != LOAD_ERR_UNDECODABLE) {
         char number[32];
@@ -301,7 +302,7 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
         SignerRow signer;
         const SignerStatus status = record.signerStatus[g];
         signer.name = utf8FromAnsi(signerNameText(record.signerNames[g]));
-        signer.state = utf8FromAnsi(statusText(status, record.expiryDates[g]));
+        signer.state = utf8FromAnsi(statusText(status, record.expiryDates[g], record.unverifiedAlgorithms[g]));
         signer.expiry = utf8FromAnsi(record.expiryDates[g]);
         signer.signingTime = record.signingTimes[g];
         signer.icon = statusIcon(status);
@@ -345,7 +346,7 @@ void FolderRun::checkLayers(const std::wstring& path, const std::string& file, c
         const int32_t loaded = loadSignedBytes({data, size}, *record, acceptedCas_, &codec, &message);
         if (loaded != 0) {
             row.verdict = Verdict::Unverifiable;
-            row.reason = loadFailure(loaded);
+            row.reason = loadFailure(loaded, *record);
             // A nested layer that is no SignedFile is the innermost content.
             if (layer > 1) {
                 writeContent(name, path, [&](const std::function<bool(ber::Span)>& visit) {
