@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -139,6 +140,16 @@ TEST_F(VerifierWindow, ShowsEachStateOfItsSigners) {
          "list-ca-not-accepted-expired"},
         {peerFile("base64-76-padded.p7m"), one,
          {{"BNCLRA82M41L736Z/7420050000000002.aB3cD4eF5gH6iJ7kL8mN9oP0qR=", "30/11/2049", 0}}, "list-base64"},
+        // Today's algorithms: an ECDSA and an RSASSA-PSS signer beside RSA, and
+        // a DSA signer that cannot be checked, neither valid nor broken.
+        {peerFile("mixed-ec-pss-rsa.p7m"), three,
+         {{"Elisa Curvi (P-384)", "30/11/2049;CA non ammessa", 2}, {"Anna Neri", "30/11/2049", 0},
+          {"Piero Sale", "30/11/2049", 0}},
+         "list-ecdsa-pss"},
+        {peerFile("mixed-dsa-ec-rsa-broken.p7m"), three,
+         {{"Dario Antichi", "Firma non verificabile (DSA, SHA-256);CA non ammessa", 2},
+          {"Elisa Curvi (P-256)", "30/11/2049;CA non ammessa", 2}, {"Anna Neri", "Firma non valida", 1}},
+         "list-not-verifiable"},
     };
     for (const auto& c : cases) {
         std::string summary, path;
@@ -188,6 +199,47 @@ TEST_F(VerifierWindow, CorruptFileDisablesTheViewsAndAsksForASigner) {
     EXPECT_TRUE(revocationOn);
     ASSERT_EQ(boxes_.boxes().size(), 1u);
     EXPECT_EQ(boxes_.boxes()[0], (Box{shown, SELECT_FOR_REVOCATION, "Attezione", MB_ICONEXCLAMATION}));
+}
+
+// A file none of whose signers can be checked does not load, and the line
+// above the list names the algorithm instead of calling the file corrupt.
+TEST_F(VerifierWindow, AFileOfAlgorithmsThatCannotBeCheckedSaysSo) {
+    std::string summary;
+    size_t rows = 99;
+    open(peerFile("dsa-alone.p7m"), [&](HWND window) {
+        summary = ui::text(GetDlgItem(window, IDC_SUMMARY));
+        rows = rowsOf(GetDlgItem(window, IDC_SIGNERS)).size();
+        EXPECT_TRUE(ui::saveScreenshot(window, "list-not-verifiable-only"));
+        ui::click(window, IDOK);
+    });
+    EXPECT_EQ(summary, "Firma non verificabile: algoritmo non supportato (DSA, SHA-256)");
+    EXPECT_EQ(rows, 0u);
+}
+
+// The certificate dialog of an elliptic-curve signer names its algorithms.
+TEST_F(VerifierWindow, CertificateDialogNamesTheEllipticCurveAlgorithms) {
+    std::map<std::string, std::string> fields;
+    ui::WindowWatcher certificateDialog("Certificato", [&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, 2001);
+        ui::waitFor("the certificate's fields", [&] { return ListView_GetItemCount(list) > 0; });
+        for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+            char field[256] = "", value[512] = "";
+            ListView_GetItemText(list, i, 0, field, sizeof field);
+            ListView_GetItemText(list, i, 1, value, sizeof value);
+            fields[field] = value;
+        }
+        EXPECT_TRUE(ui::saveScreenshot(dialog, "certificate-dialog-ecdsa"));
+        ui::click(dialog, IDOK);
+    });
+    open(peerFile("ecdsa-p384-sha384.p7m"), [&](HWND window) {
+        select(GetDlgItem(window, IDC_SIGNERS), 0);
+        ui::click(window, IDC_VIEW_CERTIFICATE);
+        ui::waitFor("the certificate dialog to be shown and closed", [&] { return certificateDialog.driven() == 1; });
+        ui::click(window, IDOK);
+    });
+    EXPECT_EQ(fields["Algoritmo di firma"], "ECDSA SHA256");
+    EXPECT_EQ(fields["Chiave pubblica"], "X962 ECC PUBLIC KEY");
+    EXPECT_EQ(fields["Soggetto"], "Elisa Curvi (P-384)");
 }
 
 // The certificate command needs a selection, shows the certificate dialog,

@@ -1,10 +1,12 @@
 // libFuzzer target: any bytes as a SignedFile. Decoding must stay inside the
 // bytes; a decoded message must be self-consistent, and looking up each
-// signer's certificate, checking its personal-data name and reading its
-// signing-certificate references must not fail.
+// signer's certificate, checking its personal-data name, reading its
+// signing-certificate references and its signature algorithm's parameters,
+// value and name must not fail.
 #include <cstdint>
 #include <cstdlib>
 
+#include "signature_algorithm.h"
 #include "signed_message.h"
 #include "signer_display.h"
 
@@ -27,6 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 if (readCertificateReference(a, v2, &reference) && reference.hash.size > size) std::abort();
             }
         }
+        // The signature algorithm's parameters and value as the checks read them.
+        PssParameters pss;
+        readPssParameters(signer.hasSignatureParameters ? &signer.signatureParameters : nullptr, &pss);
+        std::vector<uint8_t> plain;
+        for (const size_t field : {size_t{32}, size_t{66}}) {
+            if (ecdsaSignatureToPlain(signer.signature, field, &plain) && plain.size() != 2 * field) std::abort();
+        }
+        const ber::Span certificate = choice.index >= 0 ? message.certificates[choice.index].der : ber::Span{};
+        if (signatureAlgorithmName(signer, certificate).empty()) std::abort();
         PersonalDataName name;
         for (const Attribute& a : signer.unsignedAttributes) {
             if (!a.values.empty() && readPersonalDataName(a.values[0].whole, &name) && choice.index >= 0) {

@@ -23,11 +23,16 @@ TEST(SignerDisplay, FollowsTheDisplayRules) {
         {EXPIRED | CA_NOT_ACCEPTED, 2, "Scaduto;CA non ammessa"},
         {NOT_YET_VALID | CA_NOT_ACCEPTED, 2, "Non ancora valido;CA non ammessa"},
         {0x100, 2, "30/11/2049"},  // an unknown bit still counts as a finding
+        // Not verifiable: neither valid nor broken; it says so before the date's findings.
+        {NOT_VERIFIABLE, 2, "Firma non verificabile (DSA, SHA-256)"},
+        {NOT_VERIFIABLE | EXPIRED | CA_NOT_ACCEPTED, 2, "Firma non verificabile (DSA, SHA-256);CA non ammessa"},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(statusIcon(r.w), r.icon) << r.w;
-        EXPECT_EQ(statusText(r.w, "30/11/2049"), r.text) << r.w;
+        EXPECT_EQ(statusText(r.w, "30/11/2049", "DSA, SHA-256"), r.text) << r.w;
     }
+    EXPECT_EQ(notVerifiableLine("ECDSA P-521, SHA-512"),
+              "Firma non verificabile: algoritmo non supportato (ECDSA P-521, SHA-512)");
     EXPECT_EQ(summaryLine(true, 1), "File non Corrotto; Il file risulta firmato 1 volta");
     EXPECT_EQ(summaryLine(true, 3), "File non Corrotto; Il file risulta firmato 3 volte");
     EXPECT_EQ(summaryLine(false, 2), "File Corrotto o Firma non valida");
