@@ -50,8 +50,11 @@ int main(int argc, char** argv) {
     if (record->loaded) {
         for (int g = 0; g < record->signerCount; ++g) {
             const SignerStatus status = record->signerStatus[g];
-            std::printf("%s | %s | %d | %s\n", utf8FromAnsi(signerNameText(record->signerNames[g])).c_str(),
-                        utf8FromAnsi(statusText(status, record->expiryDates[g], record->unverifiedAlgorithms[g])).c_str(), statusIcon(status),
+            const int32_t depth = record->signerDepths[g];
+            std::printf("%s | %s | %d | %s\n", utf8FromAnsi(signerNameText(record->signerNames[g], depth)).c_str(),
+                        utf8FromAnsi(statusText(status, record->expiryDates[g], record->unverifiedAlgorithms[g], depth))
+                            .c_str(),
+                        statusIcon(status),
                         record->signingTimes[g].c_str());
         }
     }

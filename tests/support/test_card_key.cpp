@@ -159,3 +159,25 @@ Bytes buildCadesSignedFile(const TestCard& card, const Bytes& content, const Byt
         signDigestInfo(card, Bytes(request.digestInfo(), request.digestInfo() + request.digestInfoLength()));
     return encodeSignedFile(request, card, content, signature, personalData);
 }
+
+der_builder::Signer signerOf(const TestCard& card, const Bytes& data, const Bytes& signedAttributes, bool breakIt) {
+    der_builder::Signer s;
+    der_builder::issuerAndSerialOf(card.certificate, &s.issuer, &s.serial);
+    s.signedAttributes = signedAttributes;
+    const Bytes covered = signedAttributes.empty() ? data : der_builder::signedAttributesForSignature(s);
+    s.signature = signContent(card, covered.data(), static_cast<uint32_t>(covered.size()));
+    if (breakIt) s.signature.back() ^= 1;
+    return s;
+}
+
+der_builder::Signer counterSignerOf(const TestCard& card, const der_builder::Signer& parent, bool withAttributes,
+                                   const Bytes* digested) {
+    const Bytes attributes = der_builder::messageDigestAttribute(sha1Digest(digested ? *digested : parent.signature));
+    return signerOf(card, parent.signature, withAttributes ? attributes : Bytes{});
+}
+
+Bytes counterSignatureAttribute(std::initializer_list<der_builder::Signer> counterSigners) {
+    Bytes values;
+    for (const der_builder::Signer& s : counterSigners) values = der_builder::cat({values, der_builder::signerInfo(s)});
+    return der_builder::attribute("2A864886F70D010906", values);
+}

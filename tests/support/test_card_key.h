@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include "signed_data_builder.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -42,3 +45,18 @@ Bytes buildSignedFile(const TestCard& card, const Bytes& content, const Bytes& p
 
 // The same in the CAdES form, signed now (the content must not be empty).
 Bytes buildCadesSignedFile(const TestCard& card, const Bytes& content, const Bytes& personalData);
+
+// A signer of `card` over `data` for the SignedData builder: over the
+// data's SHA-1 digest, or, with signed attributes, over their DER;
+// `breakIt` spoils the signature.
+der_builder::Signer signerOf(const TestCard& card, const Bytes& data, const Bytes& signedAttributes = {},
+                             bool breakIt = false);
+
+// A counter-signer of `parent`: over the parent's signature value, with a
+// message-digest attribute of its SHA-1 (of `digested` instead, when given),
+// or without signed attributes.
+der_builder::Signer counterSignerOf(const TestCard& card, const der_builder::Signer& parent, bool withAttributes = true,
+                                   const Bytes* digested = nullptr);
+
+// The unsigned counter-signature attribute holding these counter-signers.
+Bytes counterSignatureAttribute(std::initializer_list<der_builder::Signer> counterSigners);

@@ -72,8 +72,9 @@ void CSignersDlg::fillList(int32_t loadResult) {
     SetDlgItemTextA(handle(), IDC_SUMMARY, summaryLine(true, record_->signerCount).c_str());
     for (int g = 0; g < record_->signerCount; ++g) {
         const SignerStatus status = record_->signerStatus[g];
-        const std::string name = signerNameText(record_->signerNames[g]);
-        const std::string state = statusText(status, record_->expiryDates[g], record_->unverifiedAlgorithms[g]);
+        const int32_t depth = record_->signerDepths[g];
+        const std::string name = signerNameText(record_->signerNames[g], depth);
+        const std::string state = statusText(status, record_->expiryDates[g], record_->unverifiedAlgorithms[g], depth);
         LVITEMA row{};
         row.mask = LVIF_TEXT | LVIF_IMAGE;
         row.iItem = g;

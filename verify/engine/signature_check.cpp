@@ -203,11 +203,22 @@ SignatureVerdict SignatureChecker::verify(const SignerInfo& signer) {
         // The digest of the content and of what the signature covers is the signer's.
         if (pssDigest != algorithm) return invalid;
     }
-    const std::vector<uint8_t>* digest = contentDigest(algorithm);
+    // What is signed: the content, or for a counter-signer the value of the
+    // signature it counter-signs.
+    std::vector<uint8_t> counterSigned;
+    const std::vector<uint8_t>* digest = &counterSigned;
+    if (signer.parent < 0) {
+        digest = contentDigest(algorithm);
+    } else {
+        Hash hash(provider_, algorithm);
+        if (!hash.get() || !hash.add(message.signers[signer.parent].signature) || !hash.value(&counterSigned)) {
+            return invalid;
+        }
+    }
     if (digest == nullptr) return invalid;
 
-    // What the signature covers: the content's digest, or the signed
-    // attributes' DER (their [0] tag read as the SET OF that they are).
+    // What the signature covers: that digest, or the signed attributes' DER
+    // (their [0] tag read as the SET OF that they are).
     Hash signedHash(provider_, algorithm);
     if (!signedHash.get()) return invalid;
     if (signer.hasSignedAttributes) {
@@ -216,9 +227,10 @@ SignatureVerdict SignatureChecker::verify(const SignerInfo& signer) {
             md->values[0].content != ber::Span{digest->data(), digest->size()}) {
             return invalid;
         }
+        // A counter-signature has no content type of its own.
         const Attribute* type = findAttribute(signer.signedAttributes, oids::CONTENT_TYPE);
-        if (type == nullptr || type->values.size() != 1 || type->values[0].tag != ber::OID ||
-            type->values[0].content != message.contentType.content) {
+        if (signer.parent < 0 && (type == nullptr || type->values.size() != 1 || type->values[0].tag != ber::OID ||
+                                  type->values[0].content != message.contentType.content)) {
             return invalid;
         }
         // A signing-certificate attribute binds the signature to its

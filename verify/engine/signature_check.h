@@ -47,7 +47,8 @@ public:
     // the message (found by issuer and serial number). Signed attributes, when
     // present, must carry the content's digest and its type (one value each),
     // and the signature then covers them; otherwise it covers the content's
-    // digest. A signed signing-certificate attribute (version 1 or 2) must
+    // digest. A counter-signer signs the value of its parent's signature in
+    // the same way, its signed attributes without the content type. A signed signing-certificate attribute (version 1 or 2) must
     // name that certificate: its first reference's hash, and its issuer and
     // serial number when it gives them.
     // Digests SHA-1, SHA-256, SHA-384 and SHA-512; signatures RSA PKCS#1

@@ -41,6 +41,7 @@ int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTab
 
     record.signerCount = static_cast<int32_t>(message->signers.size());
     for (size_t g = 0; g < message->signers.size(); ++g) {
+        record.signerDepths[g] = message->signers[g].depth;
         // A time that no verified signature covers names nothing.
         if (record.signerStatus[g] == 0) record.signingTimes[g] = signingTimeOf(message->signers[g]);
     }
@@ -110,19 +111,21 @@ int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], std
     const CryptProvider provider = acquireProviderFor(decoded);
     if (provider.get() == 0) return LOAD_ERR_NO_PROVIDER;
     SignatureChecker checker(decoded, provider.get());
-    // The first signer that can be checked must verify for the file to be
-    // read at all; signers that cannot be checked are passed over.
+    // The first signer of the content that can be checked must verify for
+    // the file to be read at all; signers that cannot be checked are passed
+    // over. Counter-signers have their own verdicts and decide nothing.
     bool checked = false;
     for (size_t i = 0; i < decoded.signers.size(); ++i) {
         const SignerInfo& signer = decoded.signers[i];
+        const bool ofTheContent = signer.parent < 0;
         algorithms[i].clear();
         switch (checker.verify(signer)) {
         case SignatureVerdict::Valid:
             statuses[i] = 0;
-            checked = true;
+            checked = checked || ofTheContent;
             break;
         case SignatureVerdict::Invalid:
-            if (!checked) return static_cast<int32_t>(NTE_BAD_SIGNATURE);
+            if (!checked && ofTheContent) return static_cast<int32_t>(NTE_BAD_SIGNATURE);
             statuses[i] = SIGNATURE_INVALID;
             break;
         case SignatureVerdict::NotVerifiable: {

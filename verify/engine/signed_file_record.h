@@ -16,7 +16,8 @@ struct SignedFileRecord {
     std::string contentPath;     // where the extracted content goes
     std::string workFolder;      // the window's own folder: the dump, and the content below it
     std::string signedPath;      // the SignedFile, in long form
-    // Per signer, by the signer infos' order in the file:
+    // Per signer, counter-signers included, in the order of the decoded
+    // message's signers (each signer of the content, then its counter-signers):
     char signerNames[MAX_SIGNERS][SIGNER_TEXT_SIZE];
     char expiryDates[MAX_SIGNERS][SIGNER_TEXT_SIZE];  // dd/mm/yyyy
     std::vector<uint8_t> signerCerts[MAX_SIGNERS];    // DER certificates
@@ -24,6 +25,9 @@ struct SignedFileRecord {
     // certificate of the file, whose key verifies the signer's); else empty.
     std::vector<uint8_t> issuerCerts[MAX_SIGNERS];
     SignerStatus signerStatus[MAX_SIGNERS];
+    // 0 for a signer of the content, 1 for a counter-signer of one, 2 for a
+    // counter-signer of that, and so on; a counter-signer's row follows its parent's.
+    int32_t signerDepths[MAX_SIGNERS];
     // The time its signed signing-time attribute names (signingTimeOf), for
     // a signature that verified; else empty.
     std::string signingTimes[MAX_SIGNERS];
@@ -36,5 +40,6 @@ struct SignedFileRecord {
         std::memset(signerNames, 0, sizeof signerNames);
         std::memset(expiryDates, 0, sizeof expiryDates);
         std::memset(signerStatus, 0, sizeof signerStatus);
+        std::memset(signerDepths, 0, sizeof signerDepths);
     }
 };

@@ -21,6 +21,7 @@ const std::vector<uint8_t> SHA512_RSA = ber::oidFromText("1.2.840.113549.1.1.13"
 const std::vector<uint8_t> SIGNING_CERTIFICATE = ber::oidFromText("1.2.840.113549.1.9.16.2.12");
 const std::vector<uint8_t> SIGNING_CERTIFICATE_V2 = ber::oidFromText("1.2.840.113549.1.9.16.2.47");
 const std::vector<uint8_t> SIGNING_TIME = ber::oidFromText("1.2.840.113549.1.9.5");
+const std::vector<uint8_t> COUNTER_SIGNATURE = ber::oidFromText("1.2.840.113549.1.9.6");
 }  // namespace oids
 
 namespace {
@@ -93,6 +94,29 @@ bool readSignerInfo(const Element& element, SignerInfo* signer) {
     return !reader.failed();
 }
 
+// Appends the signer in `element` (counter-signing signers[parent], or a
+// signer of the content when parent is -1), then its counter-signers, depth
+// first; every value of a counter-signature attribute is a SignerInfo.
+DecodeResult addSigner(const Element& element, int parent, std::vector<SignerInfo>* signers) {
+    if (signers->size() == MAX_SIGNERS) return DecodeResult::OverLimit;
+    SignerInfo signer;
+    if (!readSignerInfo(element, &signer)) return DecodeResult::Malformed;
+    signer.parent = parent;
+    signer.depth = parent < 0 ? 0 : (*signers)[parent].depth + 1;
+    const int index = static_cast<int>(signers->size());
+    signers->push_back(std::move(signer));
+    // Copied: pushing onto `signers` moves the vector's elements.
+    const std::vector<Attribute> unsignedAttributes = (*signers)[index].unsignedAttributes;
+    for (const Attribute& a : unsignedAttributes) {
+        if (!ber::isOid(a.type, oids::COUNTER_SIGNATURE)) continue;
+        for (const Element& value : a.values) {
+            const DecodeResult added = addSigner(value, index, signers);
+            if (added != DecodeResult::Ok) return added;
+        }
+    }
+    return DecodeResult::Ok;
+}
+
 }  // namespace
 
 DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
@@ -149,10 +173,8 @@ DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
     Reader signers(signerInfos);
     Element signerElement;
     while (signers.next(&signerElement)) {
-        if (m.signers.size() == MAX_SIGNERS) return DecodeResult::OverLimit;
-        SignerInfo signer;
-        if (!readSignerInfo(signerElement, &signer)) return DecodeResult::Malformed;
-        m.signers.push_back(std::move(signer));
+        const DecodeResult added = addSigner(signerElement, -1, &m.signers);
+        if (added != DecodeResult::Ok) return added;
     }
     if (signers.failed() || sd.failed() || m.signers.empty()) return DecodeResult::Malformed;
     *message = std::move(m);

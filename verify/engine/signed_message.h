@@ -21,7 +21,11 @@ struct Attribute {
     std::vector<ber::Element> values;  // the elements of its SET
 };
 
+// A signer of the content, or a counter-signer: the signer of another
+// signer's signature value, carried in that signer's unsigned attributes.
 struct SignerInfo {
+    int parent = -1;  // the index of the signer it counter-signs; -1 for a signer of the content
+    int depth = 0;    // 0 for a signer of the content, 1 for its counter-signers, and so on
     int version = 0;
     ber::Span issuer;            // the issuer Name, as encoded in the message
     ber::Span serial;            // the serial number's INTEGER content octets
@@ -51,14 +55,16 @@ struct SignedMessage {
     ber::Element contentOctets;    // the OCTET STRING holding the content
     uint64_t contentLength = 0;
     std::vector<MessageCertificate> certificates;  // in message order
-    std::vector<SignerInfo> signers;               // in message order
+    // In message order, each signer of the content followed by its
+    // counter-signers, depth first (a counter-signer's own ones after it).
+    std::vector<SignerInfo> signers;
 };
 
 enum class DecodeResult {
     Ok,
     Malformed,  // not a PKCS #7 ContentInfo of type signedData
     NoContent,  // a signed message without embedded content (detached)
-    OverLimit   // more signers, certificates or content pieces than a file may hold
+    OverLimit   // more signers (counter-signers included), certificates or content pieces than a file may hold
 };
 
 // Decodes a ContentInfo of type signedData at the start of `data`; bytes
@@ -91,7 +97,7 @@ CertificateChoice findSignerCertificate(const SignedMessage& message, const Sign
 namespace oids {
 extern const std::vector<uint8_t> SIGNED_DATA, DATA, CONTENT_TYPE, MESSAGE_DIGEST, UNSTRUCTURED_NAME,
     SUBJECT_ALT_NAME, SHA1, SHA256, SHA384, SHA512, RSA_ENCRYPTION, SHA1_RSA, SHA256_RSA,
-    SHA384_RSA, SHA512_RSA, SIGNING_CERTIFICATE, SIGNING_CERTIFICATE_V2, SIGNING_TIME;
+    SHA384_RSA, SHA512_RSA, SIGNING_CERTIFICATE, SIGNING_CERTIFICATE_V2, SIGNING_TIME, COUNTER_SIGNATURE;
 }
 
 // The first certificate reference of a signing-certificate attribute: of

@@ -8,8 +8,10 @@
 
 #include "personal_data.h"
 
-std::string signerNameText(const char* name) {
-    return std::strlen(name) > 5 ? std::string(name) : std::string("Firma con carta firma");
+std::string signerNameText(const char* name, int depth) {
+    std::string text;
+    for (int level = 0; level < depth; ++level) text += "\xBB ";  // "» " in the ANSI code page
+    return text + (std::strlen(name) > 5 ? std::string(name) : std::string("Firma con carta firma"));
 }
 
 int statusIcon(SignerStatus status) {
@@ -18,15 +20,16 @@ int statusIcon(SignerStatus status) {
     return 2;
 }
 
-std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm) {
-    if (status == 0) return expiryDate;
-    if (status & SIGNATURE_INVALID) return "Firma non valida";
+std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm, int depth) {
+    const std::string counterSignature = depth > 0 ? ";Controfirma" : "";
+    if (status == 0) return expiryDate + counterSignature;
+    if (status & SIGNATURE_INVALID) return "Firma non valida" + counterSignature;
     std::string text = (status & NOT_VERIFIABLE) ? "Firma non verificabile (" + algorithm + ")"
                        : (status & EXPIRED)       ? "Scaduto"
                        : (status & NOT_YET_VALID) ? "Non ancora valido"
                                                   : expiryDate;
     if (status & CA_NOT_ACCEPTED) text += ";CA non ammessa";
-    return text;
+    return text + counterSignature;
 }
 
 std::string summaryLine(bool loaded, int signerCount) {

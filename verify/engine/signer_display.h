@@ -10,8 +10,9 @@
 #include "signer_status.h"
 
 // The name column: the name when it is longer than 5 characters, otherwise
-// "Firma con carta firma".
-std::string signerNameText(const char* name);
+// "Firma con carta firma". A counter-signer's name (depth 1 and more) has
+// "» " in front once per level, under its parent's row.
+std::string signerNameText(const char* name, int depth = 0);
 
 // The icon of the state: 0 green (all well), 1 red (signature not valid),
 // 2 yellow (any other finding).
@@ -20,7 +21,9 @@ int statusIcon(SignerStatus status);
 // The state column, with `expiryDate` as the signer's expiry text and, for
 // a signer that is NOT_VERIFIABLE, `algorithm` as the name of its algorithms
 // (signatureAlgorithmName).
-std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm = std::string());
+// A counter-signer's state (depth 1 and more) ends in ";Controfirma".
+std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm = std::string(),
+                       int depth = 0);
 
 // The line above the list.
 std::string summaryLine(bool loaded, int signerCount);

@@ -301,8 +301,9 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
     for (int g = 0; g < record.signerCount && g < static_cast<int>(MAX_SIGNERS); ++g) {
         SignerRow signer;
         const SignerStatus status = record.signerStatus[g];
-        signer.name = utf8FromAnsi(signerNameText(record.signerNames[g]));
-        signer.state = utf8FromAnsi(statusText(status, record.expiryDates[g], record.unverifiedAlgorithms[g]));
+        const int32_t depth = record.signerDepths[g];
+        signer.name = utf8FromAnsi(signerNameText(record.signerNames[g], depth));
+        signer.state = utf8FromAnsi(statusText(status, record.expiryDates[g], record.unverifiedAlgorithms[g], depth));
         signer.expiry = utf8FromAnsi(record.expiryDates[g]);
         signer.signingTime = record.signingTimes[g];
         signer.icon = statusIcon(status);

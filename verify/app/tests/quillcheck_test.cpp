@@ -95,6 +95,25 @@ protected:
         return path;
     }
 
+    // A SignedFile of card144-2048 that card144 counter-signed (and cie142
+    // that), with a counter-signature of `expired` over the content instead
+    // of the signature.
+    std::string counterSignedFile() {
+        using namespace der_builder;
+        const TestCard citizen = loadTestCard("card144-2048"), official = loadTestCard("card144"),
+                       chief = loadTestCard("cie142"), expired = loadTestCard("expired");
+        const Bytes data(40, 'k');
+        Signer parent = signerOf(citizen, data);
+        Signer countersigned = counterSignerOf(official, parent);
+        countersigned.unsignedAttributes = counterSignatureAttribute({counterSignerOf(chief, countersigned)});
+        parent.unsignedAttributes = counterSignatureAttribute({countersigned, counterSignerOf(expired, parent, true, &data)});
+        const std::string path = folder_ + "\\controfirmato.txt.p7m";
+        writeWholeFile(path, signedData(dataContent(data),
+                                        {citizen.certificate, official.certificate, chief.certificate, expired.certificate},
+                                        {signerInfo(parent)}));
+        return path;
+    }
+
     // Opens the window on `signedPath` as the program does and hands it to
     // `drive` on a helper thread; returns when the window has closed.
     INT_PTR open(const std::string& signedPath, const std::function<void(HWND)>& drive) {
@@ -146,6 +165,12 @@ TEST_F(VerifierWindow, ShowsEachStateOfItsSigners) {
          {{"Elisa Curvi (P-384)", "30/11/2049;CA non ammessa", 2}, {"Anna Neri", "30/11/2049", 0},
           {"Piero Sale", "30/11/2049", 0}},
          "list-ecdsa-pss"},
+        // Counter-signatures under their parent: a nested one, and a red one.
+        {counterSignedFile(), "File non Corrotto; Il file risulta firmato 4 volte",
+         {{"Paolo Gialli", "30/11/2049", 0}, {"\xBB Anna Neri", "30/11/2049;Controfirma", 0},
+          {std::string("\xBB \xBB ") + VRDGPP, "30/11/2049;Controfirma", 0},
+          {"\xBB Carlo Scaduti", "Firma non valida;Controfirma", 1}},
+         "list-counter-signatures"},
         {peerFile("mixed-dsa-ec-rsa-broken.p7m"), three,
          {{"Dario Antichi", "Firma non verificabile (DSA, SHA-256);CA non ammessa", 2},
           {"Elisa Curvi (P-256)", "30/11/2049;CA non ammessa", 2}, {"Anna Neri", "Firma non valida", 1}},

@@ -27,18 +27,6 @@ const std::string FORGED_RECORD =
     "00007804Q5120801012020080101203007BIANCHI05LAURA080101197001F0317510BNCLRA82M41L736Z03ITA07VALDORA02IT0012VIA ROMA 1 VALDORA00";
 const Bytes RECORD_BYTES(RECORD.begin(), RECORD.end());
 
-// A signer of `card` over `data`: over the content's digest, or, with signed
-// attributes, over their DER; `breakIt` spoils the signature.
-Signer signerOf(const TestCard& card, const Bytes& data, const Bytes& signedAttributes = {}, bool breakIt = false) {
-    Signer s;
-    issuerAndSerialOf(card.certificate, &s.issuer, &s.serial);
-    s.signedAttributes = signedAttributes;
-    const Bytes covered = signedAttributes.empty() ? data : signedAttributesForSignature(s);
-    s.signature = signContent(card, covered.data(), static_cast<uint32_t>(covered.size()));
-    if (breakIt) s.signature.back() ^= 1;
-    return s;
-}
-
 class SignedFileLoad : public testing::Test {
 protected:
     void SetUp() override {
@@ -269,6 +257,62 @@ TEST_F(SignedFileLoad, EachSignerHasItsOwnCertificateAndLaterFailuresDoNotFailTh
         EXPECT_EQ(record_->signerCerts[g], *certificates[g]) << g;
         EXPECT_EQ(name(g), names[g]) << g;
     }
+}
+
+// Counter-signatures: each counter-signer is a row of its own under its
+// parent, verified against the parent's signature value; a broken one is
+// red and leaves its parent's verdict alone, and none decides whether the
+// file loads.
+TEST_F(SignedFileLoad, CounterSignersAreRowsOfTheirOwnUnderTheirParents) {
+    const TestCard citizen = loadTestCard("cie140"), official = loadTestCard("card144"),
+                   chief = loadTestCard("card144-2048"), expired = loadTestCard("expired"),
+                   second = loadTestCard("card144-4096");
+    const Bytes data(3000, 'c');
+    Signer parent = signerOf(citizen, data);
+    parent.unsignedAttributes = personalDataAttribute(RECORD);
+    Signer countersigned = counterSignerOf(official, parent);
+    countersigned.unsignedAttributes = counterSignatureAttribute({counterSignerOf(chief, countersigned, false)});
+    // Over the content instead of the parent's signature: the digest does not match.
+    const Signer misdirected = counterSignerOf(expired, parent, true, &data);
+    parent.unsignedAttributes =
+        cat({parent.unsignedAttributes, counterSignatureAttribute({countersigned, misdirected})});
+    const std::vector<Bytes> certificates = {citizen.certificate, official.certificate, chief.certificate,
+                                             expired.certificate, second.certificate};
+    ASSERT_EQ(load(signedData(dataContent(data), certificates, {signerInfo(parent), signerInfo(signerOf(second, data))})),
+              0);
+    EXPECT_EQ(content(), data);
+    ASSERT_EQ(record_->signerCount, 5);
+    const struct {
+        const char* name;
+        const char* state;
+        int icon;
+    } rows[] = {
+        {"ROSSI/MARIO/RSSMRA70A01L736S", "30/11/2049", 0},
+        {"\xBB Anna Neri", "30/11/2049;Controfirma", 0},
+        {"\xBB \xBB Paolo Gialli", "30/11/2049;Controfirma", 0},
+        {"\xBB Carlo Scaduti", "Firma non valida;Controfirma", 1},
+        {"Elena Blu", "30/11/2049", 0},
+    };
+    for (int g = 0; g < 5; ++g) {
+        SCOPED_TRACE(g);
+        EXPECT_EQ(signerNameText(record_->signerNames[g], record_->signerDepths[g]), rows[g].name);
+        const SignerStatus status = record_->signerStatus[g];
+        EXPECT_EQ(statusText(status, record_->expiryDates[g], record_->unverifiedAlgorithms[g], record_->signerDepths[g]),
+                  rows[g].state);
+        EXPECT_EQ(statusIcon(status), rows[g].icon);
+        EXPECT_EQ(record_->signerCerts[g], certificates[g]);
+    }
+    EXPECT_EQ(summaryLine(true, record_->signerCount), "File non Corrotto; Il file risulta firmato 5 volte");
+
+    // A counter-signature of a broken first signer does not make the file load,
+    // and a counter-signer's certificate must be in the file like any other.
+    Signer broken = signerOf(citizen, data, {}, true);
+    broken.unsignedAttributes = counterSignatureAttribute({counterSignerOf(official, broken)});
+    EXPECT_NE(load(signedData(dataContent(data), certificates, {signerInfo(broken)})), 0);
+    parent.unsignedAttributes = counterSignatureAttribute({counterSignerOf(official, parent)});
+    ASSERT_EQ(load(signedData(dataContent(data), {citizen.certificate}, {signerInfo(parent)})), 0);
+    EXPECT_EQ(record_->signerStatus[0], 0u);
+    EXPECT_EQ(record_->signerStatus[1], SIGNATURE_INVALID);
 }
 
 TEST_F(SignedFileLoad, FilesOpenElsewhereMissingOrWithoutRoomForTheContent) {

@@ -153,6 +153,45 @@ TEST(SignedMessage, RefusesMoreThanAFileMayHold) {
     EXPECT_EQ(m.contentLength, MAX_CONTENT_PIECES);
 }
 
+// Counter-signers follow their parent, depth first, each knowing its parent
+// and depth; they count towards the bound on signers.
+TEST(SignedMessage, CounterSignersFollowTheirParentsDepthFirst) {
+    const Bytes cert = readFile("pki/cards/card144.der");
+    auto counterSigned = [&](Signer s, const std::vector<Bytes>& counterSigners) {
+        Bytes values;
+        for (const Bytes& c : counterSigners) values.insert(values.end(), c.begin(), c.end());
+        s.unsignedAttributes = cat({personalDataAttribute(RECORD), attribute("2A864886F70D010906", values)});
+        s.signature = Bytes(128, static_cast<uint8_t>(counterSigners.size()));
+        return signerInfo(s);
+    };
+    const Bytes leaf = signerInfo(signerOf(cert));
+    // first: [a: [a1], b], then second: [c]
+    const Bytes first = counterSigned(signerOf(cert), {counterSigned(signerOf(cert), {leaf}), leaf});
+    const Bytes second = counterSigned(signerOf(cert), {leaf});
+    SignedMessage m;
+    ASSERT_EQ(decode(signedData(dataContent({'x'}), {cert}, {first, second}), &m), DecodeResult::Ok);
+    ASSERT_EQ(m.signers.size(), 6u);
+    const int parents[] = {-1, 0, 1, 0, -1, 4}, depths[] = {0, 1, 2, 1, 0, 1};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(m.signers[i].parent, parents[i]) << i;
+        EXPECT_EQ(m.signers[i].depth, depths[i]) << i;
+    }
+    EXPECT_EQ(m.signers[0].signature.size, 128u);
+    EXPECT_EQ(m.signers[0].signature.data[0], 2);  // the signer with two counter-signers
+    EXPECT_EQ(m.signers[1].signature.data[0], 1);
+
+    // 100 signers in all, counter-signers included, and one more.
+    for (size_t extra : {0, 1}) {
+        const std::vector<Bytes> counterSigners(MAX_SIGNERS - 2 + extra, leaf);
+        EXPECT_EQ(decode(signedData(dataContent({'x'}), {cert}, {counterSigned(signerOf(cert), counterSigners), leaf}), &m),
+                  extra ? DecodeResult::OverLimit : DecodeResult::Ok);
+    }
+    // A counter-signature value that is no SignerInfo spoils the file.
+    Signer spoiled = signerOf(cert);
+    spoiled.unsignedAttributes = attribute("2A864886F70D010906", hex("04 01 00"));
+    EXPECT_EQ(decode(signedData(dataContent({'x'}), {cert}, {signerInfo(spoiled)}), &m), DecodeResult::Malformed);
+}
+
 TEST(SignedMessage, EveryTruncationIsRefused) {
     const Bytes file = engineFile(Bytes(40, 'x'), readFile("pki/cards/cie140.der"), RECORD);
     for (size_t length = 0; length < file.size(); ++length) {
