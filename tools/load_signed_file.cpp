@@ -52,8 +52,7 @@ int main(int argc, char** argv) {
             const SignerStatus status = record->signerStatus[g];
             const int32_t depth = record->signerDepths[g];
             std::printf("%s | %s | %d | %s\n", utf8FromAnsi(signerNameText(record->signerNames[g], depth)).c_str(),
-                        utf8FromAnsi(statusText(status, record->expiryDates[g], record->unverifiedAlgorithms[g], depth))
-                            .c_str(),
+                        utf8FromAnsi(signerStateText(*record, g)).c_str(),
                         statusIcon(status),
                         record->signingTimes[g].c_str());
         }

@@ -181,3 +181,26 @@ Bytes counterSignatureAttribute(std::initializer_list<der_builder::Signer> count
     for (const der_builder::Signer& s : counterSigners) values = der_builder::cat({values, der_builder::signerInfo(s)});
     return der_builder::attribute("2A864886F70D010906", values);
 }
+
+Bytes timestampToken(const der_builder::Signer& stamped, const TokenRecipe& recipe) {
+    using namespace der_builder;
+    const TestCard authority = loadTestCard(recipe.authority);
+    const Bytes sha1Id = tlv(0x30, cat({tlv(0x06, hex("2B0E03021A")), hex("0500")}));
+    const std::string time = recipe.time;
+    const Bytes imprint = sha1Digest(recipe.imprinted ? *recipe.imprinted : stamped.signature);
+    // TSTInfo { version 1, policy 1.3.6.1.4.1.99999.2.1, messageImprint, serialNumber, genTime }
+    const Bytes tstInfo = tlv(0x30, cat({hex("020101"), tlv(0x06, hex("2B06010401868D1F0201")),
+                                         tlv(0x30, cat({sha1Id, tlv(0x04, imprint)})), hex("02021001"),
+                                         tlv(0x18, Bytes(time.begin(), time.end()))}));
+    const Bytes tstInfoOid = tlv(0x06, hex("2A864886F70D0109100104"));
+    // SigningCertificate { certs SEQUENCE OF ESSCertID { certHash } }
+    const Bytes signingCertificate = attribute(
+        "2A864886F70D010910020C", tlv(0x30, tlv(0x30, tlv(0x30, tlv(0x04, sha1Digest(authority.certificate))))));
+    const Bytes attributes = cat({contentTypeAttribute(tstInfoOid), messageDigestAttribute(sha1Digest(tstInfo)),
+                                  recipe.bindCertificate ? signingCertificate : Bytes{}});
+    const Signer tsa = signerOf(authority, tstInfo, attributes, recipe.breakIt);
+    return signedData(tlv(0x30, cat({tstInfoOid, tlv(0xA0, tlv(0x04, tstInfo))})), {authority.certificate},
+                      {signerInfo(tsa)});
+}
+
+Bytes timestampAttribute(const Bytes& token) { return der_builder::attribute("2A864886F70D010910020E", token); }

@@ -60,3 +60,21 @@ der_builder::Signer counterSignerOf(const TestCard& card, const der_builder::Sig
 
 // The unsigned counter-signature attribute holding these counter-signers.
 Bytes counterSignatureAttribute(std::initializer_list<der_builder::Signer> counterSigners);
+
+// How timestampToken makes a token: by the test PKI's card `authority`, of
+// `time`, over the SHA-1 of `imprinted` (the stamped signature when null),
+// with a signing-certificate attribute naming the authority's certificate
+// (`bindCertificate`); `breakIt` spoils the authority's signature.
+struct TokenRecipe {
+    const char* authority = "tsa";
+    const char* time = "20210601120000Z";
+    const Bytes* imprinted = nullptr;
+    bool bindCertificate = true;
+    bool breakIt = false;
+};
+
+// A time-stamp token (a SignedData of a TSTInfo) over `stamped`'s signature value.
+Bytes timestampToken(const der_builder::Signer& stamped, const TokenRecipe& recipe);
+
+// The unsigned time-stamp token attribute holding `token`.
+Bytes timestampAttribute(const Bytes& token);

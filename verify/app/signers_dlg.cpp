@@ -1,5 +1,6 @@
 #include "signers_dlg.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "message_box.h"
@@ -70,11 +71,12 @@ void CSignersDlg::fillList(int32_t loadResult) {
         return;
     }
     SetDlgItemTextA(handle(), IDC_SUMMARY, summaryLine(true, record_->signerCount).c_str());
+    int stateWidth = 0;  // of the longest state text
     for (int g = 0; g < record_->signerCount; ++g) {
         const SignerStatus status = record_->signerStatus[g];
         const int32_t depth = record_->signerDepths[g];
         const std::string name = signerNameText(record_->signerNames[g], depth);
-        const std::string state = statusText(status, record_->expiryDates[g], record_->unverifiedAlgorithms[g], depth);
+        const std::string state = signerStateText(*record_, g);
         LVITEMA row{};
         row.mask = LVIF_TEXT | LVIF_IMAGE;
         row.iItem = g;
@@ -83,6 +85,15 @@ void CSignersDlg::fillList(int32_t loadResult) {
         ListView_InsertItem(list_, &row);
         ListView_SetItemText(list_, g, 1, const_cast<char*>(state.c_str()));
         if (signingTimes) ListView_SetItemText(list_, g, 2, const_cast<char*>(record_->signingTimes[g].c_str()));
+        stateWidth = std::max(stateWidth, ListView_GetStringWidth(list_, state.c_str()) + 16);
+    }
+    // A long state (a time-stamp's time, an algorithm that cannot be checked)
+    // takes room from the name column, which keeps at least 150 pixels.
+    const int nameColumn = ListView_GetColumnWidth(list_, 0), stateColumn = ListView_GetColumnWidth(list_, 1);
+    const int grow = std::min(stateWidth - stateColumn, nameColumn - 150);
+    if (grow > 0) {
+        ListView_SetColumnWidth(list_, 0, nameColumn - grow);
+        ListView_SetColumnWidth(list_, 1, stateColumn + grow);
     }
 }
 

@@ -46,7 +46,7 @@ int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTab
         if (record.signerStatus[g] == 0) record.signingTimes[g] = signingTimeOf(message->signers[g]);
     }
     return readSignerDetails(*message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
-                             record.expiryDates, record.signerStatus);
+                             record.expiryDates, record.signerStatus, record.timestampTimes);
 }
 
 }  // namespace

@@ -31,6 +31,9 @@ struct SignedFileRecord {
     // The time its signed signing-time attribute names (signingTimeOf), for
     // a signature that verified; else empty.
     std::string signingTimes[MAX_SIGNERS];
+    // For a signer that is TIMESTAMPED, the time its token proves, as
+    // signing times are written; else empty.
+    std::string timestampTimes[MAX_SIGNERS];
     // For a signer that is NOT_VERIFIABLE, the name of its algorithms
     // (signatureAlgorithmName); else empty.
     std::string unverifiedAlgorithms[MAX_SIGNERS];

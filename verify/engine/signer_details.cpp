@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "signer_display.h"
+#include "timestamp_check.h"
 
 namespace {
 
@@ -51,12 +52,16 @@ std::string signingTimeOf(const SignerInfo& signer) {
     // CHOICE OF TIME reads either form of time.
     FILETIME time;
     DWORD size = sizeof time;
-    SYSTEMTIME utc, local;
     if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_CHOICE_OF_TIME, value.data, static_cast<DWORD>(value.size), 0,
-                             nullptr, &time, &size) ||
-        !FileTimeToSystemTime(&time, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+                             nullptr, &time, &size)) {
         return "";
     }
+    return localTimeText(time);
+}
+
+std::string localTimeText(const FILETIME& time) {
+    SYSTEMTIME utc, local;
+    if (!FileTimeToSystemTime(&time, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return "";
     return signingTimeText(local.wDay, local.wMonth, local.wYear, local.wHour, local.wMinute);
 }
 
@@ -120,7 +125,8 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
                           std::vector<uint8_t> issuers[MAX_SIGNERS],
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
-                          SignerStatus statuses[MAX_SIGNERS]) {
+                          SignerStatus statuses[MAX_SIGNERS],
+                          std::string timestampTimes[MAX_SIGNERS]) {
     for (size_t g = 0; g < message.signers.size(); ++g) {
         const SignerInfo& signer = message.signers[g];
         const CertificateChoice choice = findSignerCertificate(message, signer);
@@ -144,7 +150,23 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
             const std::string commonName = subjectCommonName(certificate);
             if (!commonName.empty()) copyText(names[g], commonName);
         }
-        statuses[g] |= validityStatus(*certificate->pCertInfo, now);
+        // The time of a verified signature that a token proves is when the
+        // certificate had to be valid.
+        FILETIME judged = now;
+        if (statuses[g] == 0) {
+            const SignerTimestamp timestamp = checkTimestamp(signer, acceptedCas);
+            switch (timestamp.outcome) {
+            case TimestampOutcome::Counts:
+                judged = timestamp.time;
+                statuses[g] |= TIMESTAMPED;
+                timestampTimes[g] = localTimeText(timestamp.time);
+                break;
+            case TimestampOutcome::AuthorityNotAccepted: statuses[g] |= TIMESTAMP_NOT_ACCEPTED; break;
+            case TimestampOutcome::Failed: statuses[g] |= TIMESTAMP_FAILED; break;
+            case TimestampOutcome::None: break;
+            }
+        }
+        statuses[g] |= validityStatus(*certificate->pCertInfo, judged);
         copyText(dates[g], expiryDate(certificate->pCertInfo));
         if (!acceptedCas.issuerOf(certificate, &issuers[g])) {
             statuses[g] |= CA_NOT_ACCEPTED;

@@ -13,9 +13,13 @@
 #include "signed_message.h"
 
 // Fills, for each signer of the decoded message, its name and expiry date,
-// adds NOT_YET_VALID, EXPIRED and CA_NOT_ACCEPTED (as of `now`) to its status,
-// puts its certificate into handles[g] and its issuer's certificate, when
-// known, into issuers[g]. Returns 0 and hands the handles to the caller, or
+// adds NOT_YET_VALID, EXPIRED and CA_NOT_ACCEPTED to its status, puts its
+// certificate into handles[g] and its issuer's certificate, when known, into
+// issuers[g]. The validity is judged as of `now`, or, for a signer whose
+// signature verified and whose time-stamp token counts (checkTimestamp), at
+// the token's time: it becomes TIMESTAMPED, with that time in
+// timestampTimes[g]; a token that does not count adds TIMESTAMP_FAILED or
+// TIMESTAMP_NOT_ACCEPTED. Returns 0 and hands the handles to the caller, or
 // the platform's error code when a certificate cannot be read; then no handle
 // and no issuer is left set.
 int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& acceptedCas,
@@ -24,11 +28,16 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
                           std::vector<uint8_t> issuers[MAX_SIGNERS],
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
-                          SignerStatus statuses[MAX_SIGNERS]);
+                          SignerStatus statuses[MAX_SIGNERS],
+                          std::string timestampTimes[MAX_SIGNERS]);
 
 // NOT_YET_VALID when `now` is not later than the start of validity, EXPIRED
 // when it is at or after the end, else 0.
 SignerStatus validityStatus(const CERT_INFO& certificate, const FILETIME& now);
+
+// A time in the machine's local time as signingTimeText writes it; empty
+// when it cannot be converted.
+std::string localTimeText(const FILETIME& time);
 
 // The time that a signer's signing-time attribute names (UTCTime or
 // GeneralizedTime), among its signed attributes only, in the machine's local

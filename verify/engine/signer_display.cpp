@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "personal_data.h"
+#include "signed_file_record.h"
 
 std::string signerNameText(const char* name, int depth) {
     std::string text;
@@ -15,21 +16,32 @@ std::string signerNameText(const char* name, int depth) {
 }
 
 int statusIcon(SignerStatus status) {
-    if (status == 0) return 0;
+    if ((status & ~TIMESTAMPED) == 0) return 0;
     if (status & SIGNATURE_INVALID) return 1;
     return 2;
 }
 
-std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm, int depth) {
+std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm, int depth,
+                       const std::string& timestamp) {
     const std::string counterSignature = depth > 0 ? ";Controfirma" : "";
-    if (status == 0) return expiryDate + counterSignature;
     if (status & SIGNATURE_INVALID) return "Firma non valida" + counterSignature;
+    const std::string stamp = (status & TIMESTAMPED)              ? ";Marca temporale " + timestamp
+                              : (status & TIMESTAMP_NOT_ACCEPTED) ? ";Marca temporale di TSA non ammessa"
+                              : (status & TIMESTAMP_FAILED)       ? ";Marca temporale non valida"
+                                                                  : "";
+    status &= ~(TIMESTAMPED | TIMESTAMP_NOT_ACCEPTED | TIMESTAMP_FAILED);
+    if (status == 0) return expiryDate + stamp + counterSignature;
     std::string text = (status & NOT_VERIFIABLE) ? "Firma non verificabile (" + algorithm + ")"
                        : (status & EXPIRED)       ? "Scaduto"
                        : (status & NOT_YET_VALID) ? "Non ancora valido"
                                                   : expiryDate;
     if (status & CA_NOT_ACCEPTED) text += ";CA non ammessa";
-    return text + counterSignature;
+    return text + stamp + counterSignature;
+}
+
+std::string signerStateText(const SignedFileRecord& record, int g) {
+    return statusText(record.signerStatus[g], record.expiryDates[g], record.unverifiedAlgorithms[g],
+                      record.signerDepths[g], record.timestampTimes[g]);
 }
 
 std::string summaryLine(bool loaded, int signerCount) {

@@ -14,16 +14,21 @@
 // "» " in front once per level, under its parent's row.
 std::string signerNameText(const char* name, int depth = 0);
 
-// The icon of the state: 0 green (all well), 1 red (signature not valid),
-// 2 yellow (any other finding).
+// The icon of the state: 0 green (all well, with or without a time-stamp
+// that counts), 1 red (signature not valid), 2 yellow (any other finding).
 int statusIcon(SignerStatus status);
 
 // The state column, with `expiryDate` as the signer's expiry text and, for
 // a signer that is NOT_VERIFIABLE, `algorithm` as the name of its algorithms
-// (signatureAlgorithmName).
-// A counter-signer's state (depth 1 and more) ends in ";Controfirma".
+// (signatureAlgorithmName). A time-stamp adds ";Marca temporale <timestamp>"
+// when it counts, else what failed. A counter-signer's state (depth 1 and
+// more) ends in ";Controfirma".
 std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm = std::string(),
-                       int depth = 0);
+                       int depth = 0, const std::string& timestamp = std::string());
+
+struct SignedFileRecord;
+// The state column of a loaded file's signer `g`, from the record.
+std::string signerStateText(const SignedFileRecord& record, int g);
 
 // The line above the list.
 std::string summaryLine(bool loaded, int signerCount);

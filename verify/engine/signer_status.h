@@ -11,4 +11,9 @@ constexpr SignerStatus EXPIRED = 0x4;            // at or after its end of valid
 // Its algorithm is one that neither the engine nor the platform verifies: the
 // signature is neither valid nor broken.
 constexpr SignerStatus NOT_VERIFIABLE = 0x8;
+// A time-stamp token proves when the signature existed; the certificate's
+// validity is judged at that time. Alone, it is no finding.
+constexpr SignerStatus TIMESTAMPED = 0x20;
+constexpr SignerStatus TIMESTAMP_FAILED = 0x40;        // the signer's token fails a check
+constexpr SignerStatus TIMESTAMP_NOT_ACCEPTED = 0x80;  // a sound token of an authority not accepted
 constexpr SignerStatus CA_NOT_ACCEPTED = 0x10000;  // not issued by an accepted authority

@@ -303,7 +303,7 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
         const SignerStatus status = record.signerStatus[g];
         const int32_t depth = record.signerDepths[g];
         signer.name = utf8FromAnsi(signerNameText(record.signerNames[g], depth));
-        signer.state = utf8FromAnsi(statusText(status, record.expiryDates[g], record.unverifiedAlgorithms[g], depth));
+        signer.state = utf8FromAnsi(signerStateText(record, g));
         signer.expiry = utf8FromAnsi(record.expiryDates[g]);
         signer.signingTime = record.signingTimes[g];
         signer.icon = statusIcon(status);

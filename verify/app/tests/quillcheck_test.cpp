@@ -24,6 +24,7 @@
 #include "revocation_check.h"
 #include "quillcheck_resource.h"
 #include "recorder_association.h"
+#include "signer_details.h"
 #include "signers_dlg.h"
 #include "temp_paths.h"
 #include "test_card_key.h"
@@ -45,6 +46,14 @@ std::string temporaryFolder() {
     tempPathFor("\\x", folder, sizeof folder);
     return std::string(folder, std::strlen(folder) - 2);
 }
+
+// 2021-06-01 12:00 UTC, the time of the tests' back-dated time-stamps.
+const FILETIME JUNE_2021_NOON = [] {
+    const SYSTEMTIME noon{2021, 6, 2, 1, 12, 0, 0, 0};
+    FILETIME time{};
+    SystemTimeToFileTime(&noon, &time);
+    return time;
+}();
 
 std::string peerFile(const char* name) { return std::string(QUILL_PEER_FILES_DIR) + "\\" + name; }
 
@@ -114,6 +123,19 @@ protected:
         return path;
     }
 
+    // A SignedFile of the card `expired-2023` (valid 2020 to 2023) with a
+    // time-stamp of 2021 from the accepted authority's TSA.
+    std::string timestampedFile() {
+        using namespace der_builder;
+        const TestCard card = loadTestCard("expired-2023");
+        const Bytes data(40, 'm');
+        Signer signer = signerOf(card, data);
+        signer.unsignedAttributes = timestampAttribute(timestampToken(signer, {}));
+        const std::string path = folder_ + "\\marcato.txt.p7m";
+        writeWholeFile(path, signedData(dataContent(data), {card.certificate}, {signerInfo(signer)}));
+        return path;
+    }
+
     // Opens the window on `signedPath` as the program does and hands it to
     // `drive` on a helper thread; returns when the window has closed.
     INT_PTR open(const std::string& signedPath, const std::function<void(HWND)>& drive) {
@@ -171,6 +193,9 @@ TEST_F(VerifierWindow, ShowsEachStateOfItsSigners) {
           {std::string("\xBB \xBB ") + VRDGPP, "30/11/2049;Controfirma", 0},
           {"\xBB Carlo Scaduti", "Firma non valida;Controfirma", 1}},
          "list-counter-signatures"},
+        // An expired card with a time-stamp of its valid years: green, with the stamp's time.
+        {timestampedFile(), one, {{"Ada Passati", "01/01/2023;Marca temporale " + localTimeText(JUNE_2021_NOON), 0}},
+         "list-timestamp"},
         {peerFile("mixed-dsa-ec-rsa-broken.p7m"), three,
          {{"Dario Antichi", "Firma non verificabile (DSA, SHA-256);CA non ammessa", 2},
           {"Elisa Curvi (P-256)", "30/11/2049;CA non ammessa", 2}, {"Anna Neri", "Firma non valida", 1}},

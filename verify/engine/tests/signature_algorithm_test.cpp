@@ -1,6 +1,7 @@
 // The signature algorithms' rules: the RSASSA-PSS parameters with their
 // defaults, the ECDSA value in the platform's form, and the names a person
-// reads for a signature that could not be checked.
+// reads for a signature that could not be checked; and a time-stamp token's
+// TSTInfo.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include "der_builder.h"
 #include "signature_algorithm.h"
+#include "timestamp_info.h"
 
 namespace {
 
@@ -173,6 +175,38 @@ TEST(SignatureAlgorithmName, SchemeCurveAndDigestAsAPersonReadsThem) {
         const Bytes certificate = *c.card ? testCard(c.card) : Bytes();
         ASSERT_EQ(certificate.empty(), !*c.card) << "no test card " << c.card;
         EXPECT_EQ(signatureAlgorithmName(signer, {certificate.data(), certificate.size()}), c.expected);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A TSTInfo's imprint and time are read; anything else of that shape is refused.
+TEST(TstInfo, ImprintAndTimeOfVersionOneOnly) {
+    const Bytes imprint = tlv(0x30, cat({SHA256_ID, tlv(0x04, Bytes(32, 0x5A))}));
+    const Bytes time = tlv(0x18, hex("3230323130363031313230303030 5A"));  // 20210601120000Z
+    const auto info = [&](const Bytes& version, const Bytes& tail) {
+        return tlv(0x30, cat({version, tlv(0x06, hex("2A0304")), imprint, hex("020110"), tail}));
+    };
+    TstInfo out;
+    Bytes der = info(hex("020101"), cat({time, hex("3003020101")}));  // with an accuracy after it
+    ASSERT_TRUE(readTstInfo({der.data(), der.size()}, &out));
+    EXPECT_EQ(out.imprint.size, 32u);
+    EXPECT_EQ(out.imprint.data[0], 0x5A);
+    EXPECT_EQ(ber::oidText(out.imprintAlgorithm), "2.16.840.1.101.3.4.2.1");
+    EXPECT_EQ(out.genTime.content.size, 15u);
+
+    const Bytes refused[] = {
+        info(hex("020102"), time),                         // version 2
+        info(hex("020101"), tlv(0x17, hex("3231303630313132303030305A"))),  // UTCTime
+        info(hex("020101"), Bytes{}),                      // no time
+        cat({info(hex("020101"), time), hex("00")}),       // bytes after it
+        tlv(0x31, cat({hex("020101"), tlv(0x06, hex("2A0304")), imprint, hex("020110"), time})),  // a SET
+    };
+    for (const Bytes& bad : refused) {
+        SCOPED_TRACE(::testing::PrintToString(bad));
+        EXPECT_FALSE(readTstInfo({bad.data(), bad.size()}, &out));
     }
 }
 

@@ -315,6 +315,69 @@ TEST_F(SignedFileLoad, CounterSignersAreRowsOfTheirOwnUnderTheirParents) {
     EXPECT_EQ(record_->signerStatus[1], SIGNATURE_INVALID);
 }
 
+// Time-stamp tokens: one that counts shows its time, and the certificate is
+// judged at that time; one that fails any check is named, and the signer is
+// judged as if it had none.
+TEST_F(SignedFileLoad, ATimestampThatCountsJudgesTheCertificateAtItsTime) {
+    const std::string peer = std::string(QUILL_PEER_FILES_DIR) + "/";
+    const Bytes data = readWholeFile(peer + "ts-content.bin");
+    const TestCard expired = loadTestCard("expired-2023"), current = loadTestCard("cie140");
+    const Signer other = signerOf(current, data);
+    const Bytes otherSignature = other.signature;
+    struct Case {
+        const char* what;
+        const TestCard* card;
+        Bytes token;  // empty: none
+        SignerStatus status;
+        std::string statePrefix;
+    };
+    const Signer stampedExpired = signerOf(expired, data);
+    // OpenSSL's signature is the same value: its tokens stamp these signatures.
+    ASSERT_EQ(stampedExpired.signature, readWholeFile(peer + "ts-signature-expired-2023.bin"));
+    ASSERT_EQ(other.signature, readWholeFile(peer + "ts-signature-cie140.bin"));
+    const auto token = [&](TokenRecipe recipe) { return timestampToken(stampedExpired, recipe); };
+    const Case cases[] = {
+        {"no token", &expired, {}, EXPIRED, "Scaduto"},
+        {"stamped in its valid years", &expired, token({}), TIMESTAMPED, "01/01/2023;Marca temporale 01/06/2021 "},
+        {"stamped today by openssl ts", &expired, readWholeFile(peer + "ts-token-expired-2023.der"),
+         TIMESTAMPED | EXPIRED, "Scaduto;Marca temporale "},
+        {"a current card stamped today", &current, readWholeFile(peer + "ts-token-cie140.der"), TIMESTAMPED,
+         "30/11/2049;Marca temporale "},
+        {"over another signature", &expired, token({"tsa", "20210601120000Z", &otherSignature}),
+         EXPIRED | TIMESTAMP_FAILED, "Scaduto;Marca temporale non valida"},
+        {"by a card without the usage", &expired, token({"card144"}), EXPIRED | TIMESTAMP_FAILED,
+         "Scaduto;Marca temporale non valida"},
+        {"the authority's signature broken", &expired, token({"tsa", "20210601120000Z", nullptr, true, true}),
+         EXPIRED | TIMESTAMP_FAILED, "Scaduto;Marca temporale non valida"},
+        {"no signing-certificate attribute", &expired, token({"tsa", "20210601120000Z", nullptr, false}),
+         EXPIRED | TIMESTAMP_FAILED, "Scaduto;Marca temporale non valida"},
+        {"before the authority's own validity", &expired, token({"tsa", "20191201120000Z"}),
+         EXPIRED | TIMESTAMP_FAILED, "Scaduto;Marca temporale non valida"},
+        {"an authority not accepted", &expired, token({"tsa-outsider"}), EXPIRED | TIMESTAMP_NOT_ACCEPTED,
+         "Scaduto;Marca temporale di TSA non ammessa"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Signer signer = c.card == &expired ? stampedExpired : other;
+        if (!c.token.empty()) signer.unsignedAttributes = timestampAttribute(c.token);
+        ASSERT_EQ(load(signedData(dataContent(data), {c.card->certificate}, {signerInfo(signer)})), 0);
+        EXPECT_EQ(record_->signerStatus[0], c.status);
+        const std::string text = signerStateText(*record_, 0);
+        EXPECT_EQ(text.substr(0, c.statePrefix.size()), c.statePrefix) << text;
+        EXPECT_EQ(statusIcon(c.status), c.status == TIMESTAMPED ? 0 : 2);
+        EXPECT_EQ(record_->timestampTimes[0].empty(), !(c.status & TIMESTAMPED));
+    }
+
+    // A signer with both a token and a counter-signature: each row its own.
+    Signer both = stampedExpired;
+    both.unsignedAttributes = cat({timestampAttribute(token({})),
+                                   counterSignatureAttribute({counterSignerOf(current, stampedExpired)})});
+    ASSERT_EQ(load(signedData(dataContent(data), {expired.certificate, current.certificate}, {signerInfo(both)})), 0);
+    ASSERT_EQ(record_->signerCount, 2);
+    EXPECT_EQ(record_->signerStatus[0], TIMESTAMPED);
+    EXPECT_EQ(signerStateText(*record_, 1), "30/11/2049;Controfirma");
+}
+
 TEST_F(SignedFileLoad, FilesOpenElsewhereMissingOrWithoutRoomForTheContent) {
     EXPECT_EQ(loadPath(folder_ + "\\absent.p7m"), LOAD_ERR_UNREADABLE);
 

@@ -26,11 +26,19 @@ TEST(SignerDisplay, FollowsTheDisplayRules) {
         // Not verifiable: neither valid nor broken; it says so before the date's findings.
         {NOT_VERIFIABLE, 2, "Firma non verificabile (DSA, SHA-256)"},
         {NOT_VERIFIABLE | EXPIRED | CA_NOT_ACCEPTED, 2, "Firma non verificabile (DSA, SHA-256);CA non ammessa"},
+        // A time-stamp that counts is no finding; one that does not is.
+        {TIMESTAMPED, 0, "30/11/2049;Marca temporale 01/06/2021 12:00"},
+        {TIMESTAMPED | CA_NOT_ACCEPTED, 2, "30/11/2049;CA non ammessa;Marca temporale 01/06/2021 12:00"},
+        {TIMESTAMP_FAILED | EXPIRED, 2, "Scaduto;Marca temporale non valida"},
+        {TIMESTAMP_NOT_ACCEPTED, 2, "30/11/2049;Marca temporale di TSA non ammessa"},
+        {TIMESTAMPED | SIGNATURE_INVALID, 1, "Firma non valida"},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(statusIcon(r.w), r.icon) << r.w;
-        EXPECT_EQ(statusText(r.w, "30/11/2049", "DSA, SHA-256"), r.text) << r.w;
+        EXPECT_EQ(statusText(r.w, "30/11/2049", "DSA, SHA-256", 0, "01/06/2021 12:00"), r.text) << r.w;
     }
+    EXPECT_EQ(statusText(TIMESTAMPED, "30/11/2049", "", 1, "01/06/2021 12:00"),
+              "30/11/2049;Marca temporale 01/06/2021 12:00;Controfirma");
     EXPECT_EQ(notVerifiableLine("ECDSA P-521, SHA-512"),
               "Firma non verificabile: algoritmo non supportato (ECDSA P-521, SHA-512)");
     EXPECT_EQ(summaryLine(true, 1), "File non Corrotto; Il file risulta firmato 1 volta");

@@ -1,0 +1,30 @@
+// The time-stamp token that a signer may carry (its unsigned attribute
+// 1.2.840.113549.1.9.16.2.14): whether it proves when the signature existed.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include "accepted_cas.h"
+#include "signed_message.h"
+
+enum class TimestampOutcome {
+    None,                // the signer carries no token
+    Counts,              // the token proves its time
+    Failed,              // a token that fails a check proves nothing
+    AuthorityNotAccepted // a sound token of an authority that no accepted one issued proves nothing
+};
+
+struct SignerTimestamp {
+    TimestampOutcome outcome = TimestampOutcome::None;
+    FILETIME time{};  // the token's time, for Counts and AuthorityNotAccepted
+};
+
+// The signer's first token, checked: it is a SignedData of a TSTInfo whose
+// first signer's signature verifies; that signer's signed attributes carry a
+// signing-certificate attribute (version 1 or 2) naming its certificate;
+// that certificate's only extended key usage is time stamping, marked
+// critical, and it was valid at the token's time; and the token's message
+// imprint is the digest of the signer's signature value. Then it counts when
+// an accepted authority issued the certificate.
+SignerTimestamp checkTimestamp(const SignerInfo& signer, const AcceptedCaTable& acceptedCas);
