@@ -93,8 +93,57 @@ bool olderThan(const CRL_INFO& list, const CRL_INFO& known) {
 
 AcceptedCrl::~AcceptedCrl() = default;
 
+namespace {
+
+const char EXPIRED_CERTS_ON_CRL[] = "2.5.29.60";
+
+// A time extension's value (GeneralizedTime, or UTCTime) as a FILETIME.
+bool timeOf(const CRYPT_OBJID_BLOB& value, FILETIME* time) {
+    DWORD size = sizeof *time;
+    return CryptDecodeObjectEx(X509_ASN_ENCODING, X509_CHOICE_OF_TIME, value.pbData, value.cbData, 0, nullptr, time,
+                               &size) != FALSE;
+}
+
+// The list's answer for a certificate whose signature a time-stamp proves
+// existed at `signedAt`.
+int32_t answerAt(const CRL_INFO& list, const CERT_INFO& subject, const FILETIME& now, const FILETIME& signedAt) {
+    if (CompareFileTime(&signedAt, &subject.NotBefore) < 0 || CompareFileTime(&signedAt, &subject.NotAfter) > 0) {
+        return CRLVERIFY_TIME;
+    }
+    for (DWORD e = 0; e < list.cCRLEntry; ++e) {
+        const CRL_ENTRY& entry = list.rgCRLEntry[e];
+        if (!CertCompareIntegerBlob(const_cast<CRYPT_INTEGER_BLOB*>(&entry.SerialNumber),
+                                    const_cast<CRYPT_INTEGER_BLOB*>(&subject.SerialNumber))) {
+            continue;
+        }
+        // The key may have been unsafe from its invalidity date, before the revocation.
+        FILETIME from = entry.RevocationDate, invalid;
+        for (DWORD i = 0; i < entry.cExtension; ++i) {
+            if (is(entry.rgExtension[i].pszObjId, INVALIDITY_DATE) && timeOf(entry.rgExtension[i].Value, &invalid) &&
+                CompareFileTime(&invalid, &from) < 0) {
+                from = invalid;
+            }
+        }
+        return CompareFileTime(&from, &signedAt) > 0 ? CRLVERIFY_REVOKED_LATER : CRLVERIFY_REVOKED;
+    }
+    // A list may drop a certificate once it has expired: then not being named proves nothing.
+    if (CompareFileTime(&now, &subject.NotAfter) > 0) {
+        FILETIME keptSince;
+        for (DWORD i = 0; i < list.cExtension; ++i) {
+            if (is(list.rgExtension[i].pszObjId, EXPIRED_CERTS_ON_CRL) && timeOf(list.rgExtension[i].Value, &keptSince) &&
+                CompareFileTime(&keptSince, &subject.NotAfter) <= 0) {
+                return CRLVERIFY_GOOD;
+            }
+        }
+        return CRLVERIFY_NOT_ESTABLISHED;
+    }
+    return CRLVERIFY_GOOD;
+}
+
+}  // namespace
+
 int32_t acceptCrl(const CrlBlob& blob, const uint8_t* certificate, size_t length, const std::vector<uint8_t>& issuer,
-                  const CrlBlob* known, std::unique_ptr<AcceptedCrl>* accepted) {
+                  const CrlBlob* known, std::unique_ptr<AcceptedCrl>* accepted, const FILETIME* signedAt) {
     accepted->reset();
     const Crl crl = crlOf(blob);
     if (!crl) return CRLVERIFY_FAILED;
@@ -120,6 +169,7 @@ int32_t acceptCrl(const CrlBlob& blob, const uint8_t* certificate, size_t length
     int32_t answer = CertVerifyCRLRevocation(X509_ASN_ENCODING, subject->pCertInfo, 1, lists) ? CRLVERIFY_GOOD
                                                                                               : CRLVERIFY_REVOKED;
     if (CertVerifyTimeValidity(nullptr, subject->pCertInfo) != 0) answer = CRLVERIFY_TIME;
+    if (signedAt != nullptr) answer = answerAt(info, *subject->pCertInfo, now, *signedAt);
     accepted->reset(new AcceptedCrl(std::vector<uint8_t>(blob.pbData, blob.pbData + blob.cbData), answer));
     return CRLVERIFY_GOOD;
 }

@@ -33,12 +33,18 @@ public:
     // The list's bytes as received.
     CrlBlob blob() const { return blobOf(bytes_); }
     // CRLVERIFY_GOOD, CRLVERIFY_REVOKED, or CRLVERIFY_TIME when now is outside
-    // the certificate's validity (listed or not).
+    // the certificate's validity (listed or not). With a time-stamp's time:
+    // CRLVERIFY_TIME when that time is outside it; CRLVERIFY_REVOKED only when
+    // the entry's revocation date, or its invalidity date when earlier, is not
+    // later than that time, else CRLVERIFY_REVOKED_LATER; for a certificate
+    // that has expired since and is not listed, CRLVERIFY_GOOD only when the
+    // list keeps expired certificates (its expired-certificates-on-CRL date is
+    // not later than the certificate's end), else CRLVERIFY_NOT_ESTABLISHED.
     int32_t answer() const { return answer_; }
 
 private:
     friend int32_t acceptCrl(const CrlBlob&, const uint8_t*, size_t, const std::vector<uint8_t>&, const CrlBlob*,
-                             std::unique_ptr<AcceptedCrl>*);
+                             std::unique_ptr<AcceptedCrl>*, const FILETIME*);
     AcceptedCrl(std::vector<uint8_t> bytes, int32_t answer) : bytes_(std::move(bytes)), answer_(answer) {}
 
     std::vector<uint8_t> bytes_;
@@ -59,5 +65,7 @@ private:
 //   - it is not older than `known` (the copy accepted before, when it is the
 //     same issuer's authentic list): neither an earlier this-update nor a lower
 //     CRL number.
+// The accepted list's answer is as of now, or as of `signedAt`, the time a
+// time-stamp proves for the signature, when given (see AcceptedCrl::answer).
 int32_t acceptCrl(const CrlBlob& crl, const uint8_t* certificate, size_t length, const std::vector<uint8_t>& issuer,
-                  const CrlBlob* known, std::unique_ptr<AcceptedCrl>* accepted);
+                  const CrlBlob* known, std::unique_ptr<AcceptedCrl>* accepted, const FILETIME* signedAt = nullptr);

@@ -150,6 +150,8 @@ int32_t revocationResultOf(int32_t verifyResult, bool fromCache) {
     case CRLVERIFY_GOOD: return CRLCHECK_VALID;
     case CRLVERIFY_REVOKED: return CRLCHECK_REVOKED;
     case CRLVERIFY_TIME: return CRLCHECK_EXPIRED;
+    case CRLVERIFY_REVOKED_LATER: return CRLCHECK_REVOKED_LATER;
+    case CRLVERIFY_NOT_ESTABLISHED: return CRLCHECK_NOT_ESTABLISHED;
     case CRLVERIFY_FAILED:
     case CRLVERIFY_UNSIGNED:
     case CRLVERIFY_SCOPE:
@@ -166,6 +168,12 @@ std::string revocationMessage(int32_t code) {
     case CRLCHECK_VALID: return "Il Certificato risulta essere VALIDO.";
     case CRLCHECK_REVOKED: return "Il Certificato risulta essere stato REVOCATO.";
     case CRLCHECK_EXPIRED: return "Il Certificato risulta essere SCADUTO.";
+    case CRLCHECK_REVOKED_LATER:
+        return "Il Certificato risulta essere stato REVOCATO dopo la data della marca temporale: "
+               "a quella data era valido, e la firma resta valida.";
+    case CRLCHECK_NOT_ESTABLISHED:
+        return "Non è possibile stabilire se il Certificato fosse revocato alla data della marca temporale: "
+               "è scaduto, e la CRL non conserva i certificati scaduti.";
     case CRLCHECK_NETWORK:
         std::snprintf(text, sizeof text, "Riscontrati problemi di rete durante la connessione con il Server\n%s", lineA);
         break;

@@ -11,6 +11,11 @@
 constexpr int32_t CRLCHECK_VALID = 3;
 constexpr int32_t CRLCHECK_REVOKED = 1;
 constexpr int32_t CRLCHECK_EXPIRED = 2;
+// Where a time-stamp proves when the signature existed: revoked only after
+// that time (the signature stays valid), and expired since while the list
+// does not keep expired certificates (whether it was revoked is not known).
+constexpr int32_t CRLCHECK_REVOKED_LATER = 4;
+constexpr int32_t CRLCHECK_NOT_ESTABLISHED = 5;
 constexpr int32_t CRLCHECK_NETWORK = -1;    // no Internet access, URL or LDAP connection
 constexpr int32_t CRLCHECK_AUTH = -2;       // the LDAP bind failed
 constexpr int32_t CRLCHECK_DOWNLOAD = -3;   // the LDAP search failed
@@ -25,7 +30,9 @@ constexpr int32_t CRLCHECK_EXCEPTION = static_cast<int32_t>(0x80000000u);
 // not believed.
 constexpr int32_t CRLVERIFY_GOOD = 0;
 constexpr int32_t CRLVERIFY_REVOKED = 1;
-constexpr int32_t CRLVERIFY_TIME = 2;       // now is outside the certificate's validity
+constexpr int32_t CRLVERIFY_TIME = 2;       // now (or the time-stamp's time) is outside the certificate's validity
+constexpr int32_t CRLVERIFY_REVOKED_LATER = 3;    // listed with a date after the time-stamp's time
+constexpr int32_t CRLVERIFY_NOT_ESTABLISHED = 4;  // expired, unlisted, and the list keeps no expired certificates
 constexpr int32_t CRLVERIFY_FAILED = -1;    // unreadable, or not the issuer's list
 constexpr int32_t CRLVERIFY_UNSIGNED = -2;  // the issuer is unknown, or its key did not sign the list
 constexpr int32_t CRLVERIFY_SCOPE = -3;     // not a full list: delta, partial, or a critical extension not understood

@@ -16,15 +16,19 @@
 // A CRLVERIFY_* result for `certificate` (DER) against `crl`, with `issuer`
 // the DER certificate of the certificate's issuer (empty when unknown): the
 // answer of a list that passed acceptCrl, or why it was not believed.
+// With `signedAt`, the time a time-stamp proves for the signature, the
+// answer is as of that time (AcceptedCrl::answer).
 int32_t CheckCertificateAgainstCrl(const CrlBlob& crl, const uint8_t* certificate, size_t length,
-                                   const std::vector<uint8_t>& issuer);
+                                   const std::vector<uint8_t>& issuer, const FILETIME* signedAt = nullptr);
 
 // A CRLCHECK_* result for `certificate`, whose issuer's certificate is
 // `issuer` (empty when unknown: then no list is believed, and the result is
 // CRLCHECK_INTERNAL): its cached list when that settles the question (unless
 // `skipCache`), else one downloaded within CRL_RETRIEVAL_SECONDS, which is
-// cached once the gate has accepted it.
-int32_t CheckRevocation(const uint8_t* certificate, size_t length, int skipCache, const std::vector<uint8_t>& issuer);
+// cached once the gate has accepted it. With `signedAt`, the answer is as of
+// the time a time-stamp proves (CRLCHECK_REVOKED_LATER, _NOT_ESTABLISHED too).
+int32_t CheckRevocation(const uint8_t* certificate, size_t length, int skipCache, const std::vector<uint8_t>& issuer,
+                        const FILETIME* signedAt = nullptr);
 
 // The revocation checks of one run over many SignedFiles: each address's list
 // is fetched at most once. The first certificate that names an address is
@@ -34,7 +38,8 @@ int32_t CheckRevocation(const uint8_t* certificate, size_t length, int skipCache
 class RevocationRun {
 public:
     // A CRLCHECK_* result, as CheckRevocation gives it.
-    int32_t check(const std::vector<uint8_t>& certificate, const std::vector<uint8_t>& issuer);
+    int32_t check(const std::vector<uint8_t>& certificate, const std::vector<uint8_t>& issuer,
+                  const FILETIME* signedAt = nullptr);
 
 private:
     struct Fetched {
@@ -44,6 +49,10 @@ private:
     std::map<std::string, Fetched> lists_;  // by address
 };
 
-// Checks the certificate of signer `index` of `record` and shows the result
-// in a box of the program. Returns 0.
+// The time a signer's time-stamp proves, when it counts: null when it has none.
+const FILETIME* stampedAt(const SignedFileRecord& record, int index, FILETIME* time);
+
+// Checks the certificate of signer `index` of `record` (as of its
+// time-stamp's time, when one counts) and shows the result in a box of the
+// program. Returns 0.
 int32_t ReportRevocation(int index, const SignedFileRecord& record);

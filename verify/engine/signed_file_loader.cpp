@@ -45,8 +45,15 @@ int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTab
         // A time that no verified signature covers names nothing.
         if (record.signerStatus[g] == 0) record.signingTimes[g] = signingTimeOf(message->signers[g]);
     }
-    return readSignerDetails(*message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
-                             record.expiryDates, record.signerStatus, record.timestampTimes);
+    FILETIME stampedAt[MAX_SIGNERS] = {};
+    result = readSignerDetails(*message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
+                               record.expiryDates, record.signerStatus, stampedAt);
+    for (size_t g = 0; g < message->signers.size(); ++g) {
+        if (!(record.signerStatus[g] & TIMESTAMPED)) continue;
+        record.timestampTimes[g] = localTimeText(stampedAt[g]);
+        record.timestampTicks[g] = uint64_t{stampedAt[g].dwHighDateTime} << 32 | stampedAt[g].dwLowDateTime;
+    }
+    return result;
 }
 
 }  // namespace

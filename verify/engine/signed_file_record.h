@@ -34,6 +34,8 @@ struct SignedFileRecord {
     // For a signer that is TIMESTAMPED, the time its token proves, as
     // signing times are written; else empty.
     std::string timestampTimes[MAX_SIGNERS];
+    // The same time as a FILETIME's 100-nanosecond count; 0 when none.
+    uint64_t timestampTicks[MAX_SIGNERS];
     // For a signer that is NOT_VERIFIABLE, the name of its algorithms
     // (signatureAlgorithmName); else empty.
     std::string unverifiedAlgorithms[MAX_SIGNERS];
@@ -44,5 +46,6 @@ struct SignedFileRecord {
         std::memset(expiryDates, 0, sizeof expiryDates);
         std::memset(signerStatus, 0, sizeof signerStatus);
         std::memset(signerDepths, 0, sizeof signerDepths);
+        std::memset(timestampTicks, 0, sizeof timestampTicks);
     }
 };

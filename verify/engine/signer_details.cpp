@@ -126,7 +126,7 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           SignerStatus statuses[MAX_SIGNERS],
-                          std::string timestampTimes[MAX_SIGNERS]) {
+                          FILETIME stampedAt[MAX_SIGNERS]) {
     for (size_t g = 0; g < message.signers.size(); ++g) {
         const SignerInfo& signer = message.signers[g];
         const CertificateChoice choice = findSignerCertificate(message, signer);
@@ -159,7 +159,7 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
             case TimestampOutcome::Counts:
                 judged = timestamp.time;
                 statuses[g] |= TIMESTAMPED;
-                timestampTimes[g] = localTimeText(timestamp.time);
+                stampedAt[g] = timestamp.time;
                 break;
             case TimestampOutcome::AuthorityNotAccepted: statuses[g] |= TIMESTAMP_NOT_ACCEPTED; break;
             case TimestampOutcome::Failed: statuses[g] |= TIMESTAMP_FAILED; break;

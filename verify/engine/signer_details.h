@@ -18,7 +18,7 @@
 // issuers[g]. The validity is judged as of `now`, or, for a signer whose
 // signature verified and whose time-stamp token counts (checkTimestamp), at
 // the token's time: it becomes TIMESTAMPED, with that time in
-// timestampTimes[g]; a token that does not count adds TIMESTAMP_FAILED or
+// stampedAt[g] (left as it is otherwise); a token that does not count adds TIMESTAMP_FAILED or
 // TIMESTAMP_NOT_ACCEPTED. Returns 0 and hands the handles to the caller, or
 // the platform's error code when a certificate cannot be read; then no handle
 // and no issuer is left set.
@@ -29,7 +29,7 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           SignerStatus statuses[MAX_SIGNERS],
-                          std::string timestampTimes[MAX_SIGNERS]);
+                          FILETIME stampedAt[MAX_SIGNERS]);
 
 // NOT_YET_VALID when `now` is not later than the start of validity, EXPIRED
 // when it is at or after the end, else 0.

@@ -323,7 +323,8 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
         }
         int32_t revocation = 0;
         if (options_.revocation) {
-            revocation = revocations_.check(der, record.issuerCerts[g]);
+            FILETIME time;
+            revocation = revocations_.check(der, record.issuerCerts[g], stampedAt(record, g, &time));
             signer.revocation = revocationText(revocation);
         }
         row->verdict = worseOf(row->verdict, signerVerdict(signer.icon, revocation));

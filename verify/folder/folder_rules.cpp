@@ -78,7 +78,10 @@ const char* colourName(int icon) { return icon >= 0 && icon < 3 ? COLOUR_NAMES[i
 Verdict signerVerdict(int icon, int32_t revocation) {
     Verdict verdict = icon == 0 ? Verdict::Valid : icon == 2 ? Verdict::ToCheck : Verdict::NotValid;
     if (revocation == CRLCHECK_REVOKED) return Verdict::NotValid;
-    if (revocation != 0 && revocation != CRLCHECK_VALID) verdict = worseOf(verdict, Verdict::ToCheck);
+    // Revoked only after the time a time-stamp proves: the signature stays valid.
+    if (revocation != 0 && revocation != CRLCHECK_VALID && revocation != CRLCHECK_REVOKED_LATER) {
+        verdict = worseOf(verdict, Verdict::ToCheck);
+    }
     return verdict;
 }
 

@@ -26,7 +26,8 @@ const char* colourName(int icon);
 // What a signer adds to its layer's verdict: its list icon (0 all well, 1
 // signature not valid, 2 any other finding), and the revocation check's
 // result when one was made (CRLCHECK_*, 0 when none): revoked is not valid,
-// a certificate found valid adds nothing, anything else is to be checked.
+// a certificate found valid, or revoked only after the time a time-stamp
+// proves, adds nothing, anything else is to be checked.
 Verdict signerVerdict(int icon, int32_t revocation);
 
 struct SignerRow {

@@ -79,4 +79,50 @@ TEST(CrlAcceptance, OnlyTheIssuersWholeCurrentListIsBelievedAndNeverAnOlderOne) 
     EXPECT_EQ(accepted, nullptr);
 }
 
+// With a time-stamp's time (the card expired-2023, valid 2020 to 2023,
+// stamped on 2021-06-01): revoked only when the revocation, or an earlier
+// invalidity date, came first; and for a certificate expired since, a list
+// that does not name it proves nothing unless it keeps expired certificates.
+TEST(CrlAcceptance, AtATimestampsTimeRevokedLaterStaysValid) {
+    const Bytes card = loadTestCard("expired-2023").certificate;
+    const Bytes ca140 = authority("140");
+    FILETIME stamped, beforeValidity;
+    const SYSTEMTIME june2021{2021, 6, 2, 1, 12, 0, 0, 0}, december2019{2019, 12, 0, 1, 12, 0, 0, 0};
+    SystemTimeToFileTime(&june2021, &stamped);
+    SystemTimeToFileTime(&december2019, &beforeValidity);
+    const struct {
+        const char* list;
+        const FILETIME* at;
+        int32_t answer;
+    } rows[] = {
+        {"ca140-revoked-after-stamp", &stamped, CRLVERIFY_REVOKED_LATER},
+        {"ca140-revoked-before-stamp", &stamped, CRLVERIFY_REVOKED},
+        {"ca140-invalid-before-stamp", &stamped, CRLVERIFY_REVOKED},
+        {"ca140-expired-on-crl", &stamped, CRLVERIFY_GOOD},
+        {"ca140", &stamped, CRLVERIFY_NOT_ESTABLISHED},
+        {"ca140", &beforeValidity, CRLVERIFY_TIME},
+        // Without a time-stamp: as of now, when the card has expired.
+        {"ca140-revoked-after-stamp", nullptr, CRLVERIFY_TIME},
+        {"ca140-expired-on-crl", nullptr, CRLVERIFY_TIME},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.list) + (row.at == &stamped ? " at the stamp" : row.at ? " before validity" : " now"));
+        const Bytes bytes = list(row.list);
+        std::unique_ptr<AcceptedCrl> accepted;
+        ASSERT_EQ(acceptCrl(blobOf(bytes), card.data(), card.size(), ca140, nullptr, &accepted, row.at), CRLVERIFY_GOOD);
+        EXPECT_EQ(accepted->answer(), row.answer);
+    }
+    // A current card's list answers the same with or without a time-stamp.
+    const Bytes revoked = loadTestCard("revoked").certificate;
+    for (const char* name : {"ca140", "ca140-revoked"}) {
+        const Bytes bytes = list(name);
+        std::unique_ptr<AcceptedCrl> now, atStamp;
+        acceptCrl(blobOf(bytes), revoked.data(), revoked.size(), ca140, nullptr, &now);
+        acceptCrl(blobOf(bytes), revoked.data(), revoked.size(), ca140, nullptr, &atStamp, &stamped);
+        ASSERT_TRUE(now && atStamp) << name;
+        EXPECT_EQ(atStamp->answer(), std::string(name) == "ca140" ? CRLVERIFY_GOOD : CRLVERIFY_REVOKED_LATER) << name;
+        EXPECT_EQ(now->answer(), std::string(name) == "ca140" ? CRLVERIFY_GOOD : CRLVERIFY_REVOKED) << name;
+    }
+}
+
 }  // namespace

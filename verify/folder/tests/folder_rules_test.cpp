@@ -141,6 +141,8 @@ TEST(Verdicts, SignerStateAndRevocation) {
     EXPECT_EQ(signerVerdict(0, CRLCHECK_REVOKED), Verdict::NotValid);
     EXPECT_EQ(signerVerdict(0, CRLCHECK_NETWORK), Verdict::ToCheck) << "an unanswered check is no answer";
     EXPECT_EQ(signerVerdict(0, CRLCHECK_EXPIRED), Verdict::ToCheck);
+    EXPECT_EQ(signerVerdict(0, CRLCHECK_REVOKED_LATER), Verdict::Valid) << "revoked after the time-stamp";
+    EXPECT_EQ(signerVerdict(0, CRLCHECK_NOT_ESTABLISHED), Verdict::ToCheck);
     EXPECT_EQ(signerVerdict(1, CRLCHECK_NETWORK), Verdict::NotValid);
     EXPECT_EQ(worseOf(Verdict::Unverifiable, Verdict::Valid), Verdict::Unverifiable);
     EXPECT_EQ(worseOf(Verdict::ToCheck, Verdict::NotValid), Verdict::NotValid);
