@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
     if (certificatePath.empty() == signedPath.empty()) return usage();
 
     std::vector<uint8_t> certificate, issuer;
+    FILETIME stampTime;
+    const FILETIME* signedAt = nullptr;
     if (!signedPath.empty()) {
         const TestPkiAuthorities authorities(casFolder);
         auto record = std::make_unique<SignedFileRecord>();
@@ -72,11 +74,13 @@ int main(int argc, char** argv) {
         }
         certificate = record->signerCerts[signer];
         issuer = record->issuerCerts[signer];
+        // As the window checks it: at the time of a time-stamp that counts.
+        signedAt = stampedAt(*record, signer, &stampTime);
     } else {
         certificate = bytesOf(certificatePath);
         if (!issuerPath.empty()) issuer = bytesOf(issuerPath);
     }
-    const int32_t code = CheckRevocation(certificate.data(), certificate.size(), skipCache, issuer);
+    const int32_t code = CheckRevocation(certificate.data(), certificate.size(), skipCache, issuer, signedAt);
     std::printf("%d\n%s\n", code, utf8FromAnsi(revocationMessage(code)).c_str());
     return 0;
 }

@@ -10,7 +10,9 @@
 
 #include "message_box_recorder.h"
 #include "revocation_check.h"
+#include "signed_file_loader.h"
 #include "test_card_key.h"
+#include "test_pki_authorities.h"
 
 namespace {
 
@@ -57,6 +59,37 @@ TEST_F(RevocationReport, ShowsTheAnswerInAPlainBoxOfTheProgram) {
     EXPECT_EQ(boxes.boxes()[2].text,
               "Riscontrati problemi interni durante il controllo di validit\xE0 del Certificato" + lines);
     for (size_t i = 3; i < 5; ++i) EXPECT_EQ(boxes.boxes()[i].text, noAddress) << i;
+}
+
+// A signer whose time-stamp counts is checked as of the stamp's time, from
+// the record that the load fills: the card expired-2023, stamped in 2021.
+TEST_F(RevocationReport, AStampedSignerIsCheckedAtTheStampsTime) {
+    using namespace der_builder;
+    const TestCard card = loadTestCard("expired-2023");
+    const Bytes data(64, 's');
+    Signer signer = signerOf(card, data);
+    signer.unsignedAttributes = timestampAttribute(timestampToken(signer, {}));
+    const Bytes file = signedData(dataContent(data), {card.certificate}, {signerInfo(signer)});
+    const TestPkiAuthorities authorities;
+    Base64Codec codec;
+    SignedMessage message;
+    record_ = std::make_unique<SignedFileRecord>();
+    ASSERT_EQ(loadSignedBytes({file.data(), file.size()}, *record_, authorities.table(), &codec, &message), 0);
+    ASSERT_EQ(record_->signerStatus[0], TIMESTAMPED);
+
+    MessageBoxRecorder boxes;
+    for (const char* list : {"ca140-revoked-after-stamp", "ca140-revoked-before-stamp", "ca140"}) {
+        writeWholeFile(cached_, readWholeFile(testDataPath(std::string("pki/crl/") + list + ".crl")));
+        EXPECT_EQ(ReportRevocation(0, *record_), 0);
+    }
+    ASSERT_EQ(boxes.boxes().size(), 3u);
+    EXPECT_EQ(boxes.boxes()[0].text, revocationMessage(CRLCHECK_REVOKED_LATER));
+    EXPECT_EQ(boxes.boxes()[1].text, "Il Certificato risulta essere stato REVOCATO.");
+    EXPECT_EQ(boxes.boxes()[2].text, revocationMessage(CRLCHECK_NOT_ESTABLISHED));
+    // Without the stamp's time, the same card is expired now.
+    record_->timestampTicks[0] = 0;
+    ReportRevocation(0, *record_);
+    EXPECT_EQ(boxes.boxes().back().text, "Il Certificato risulta essere SCADUTO.");
 }
 
 }  // namespace
