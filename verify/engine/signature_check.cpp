@@ -140,6 +140,13 @@ SignatureVerdict verifyWithCng(PCCERT_CONTEXT certificate, SignatureScheme schem
 
 ALG_ID hashAlgorithmOf(const ber::Element& oid) { return algorithmOfDigest(digestKindOf(oid)); }
 
+std::vector<uint8_t> digestOf(HCRYPTPROV provider, ALG_ID algorithm, ber::Span bytes) {
+    std::vector<uint8_t> digest;
+    Hash hash(provider, algorithm);
+    if (algorithm == 0 || !hash.get() || !hash.add(bytes) || !hash.value(&digest)) digest.clear();
+    return digest;
+}
+
 CryptProvider acquireProviderFor(const SignedMessage& message) {
     bool sha2 = false;
     for (const SignerInfo& signer : message.signers) {
@@ -163,10 +170,8 @@ bool SignatureChecker::bindsCertificate(const Attribute& attribute, bool v2, con
     const ALG_ID algorithm =
         !v2 ? CALG_SHA1 : reference.namesAlgorithm ? hashAlgorithmOf(reference.hashAlgorithm) : CALG_SHA_256;
     if (algorithm == 0) return false;
-    Hash hash(provider_, algorithm);
-    std::vector<uint8_t> digest;
-    if (!hash.get() || !hash.add(certificate.der) || !hash.value(&digest)) return false;
-    if (reference.hash != ber::Span{digest.data(), digest.size()}) return false;
+    const std::vector<uint8_t> digest = digestOf(provider_, algorithm, certificate.der);
+    if (digest.empty() || reference.hash != ber::Span{digest.data(), digest.size()}) return false;
     return !reference.hasIssuerSerial ||
            (reference.issuer == certificate.issuer && reference.serial == certificate.serial);
 }
@@ -210,10 +215,8 @@ SignatureVerdict SignatureChecker::verify(const SignerInfo& signer) {
     if (signer.parent < 0) {
         digest = contentDigest(algorithm);
     } else {
-        Hash hash(provider_, algorithm);
-        if (!hash.get() || !hash.add(message.signers[signer.parent].signature) || !hash.value(&counterSigned)) {
-            return invalid;
-        }
+        counterSigned = digestOf(provider_, algorithm, message.signers[signer.parent].signature);
+        if (counterSigned.empty()) return invalid;
     }
     if (digest == nullptr) return invalid;
 

@@ -72,3 +72,7 @@ private:
 // The CryptoAPI hash algorithm of a digest or signature algorithm identifier;
 // 0 when it is not one of those supported.
 ALG_ID hashAlgorithmOf(const ber::Element& oid);
+
+// The digest of `bytes` with `algorithm` (a hashAlgorithmOf result) by
+// `provider`; empty when it cannot be had.
+std::vector<uint8_t> digestOf(HCRYPTPROV provider, ALG_ID algorithm, ber::Span bytes);

@@ -36,22 +36,6 @@ bool decodeTime(const ber::Element& time, FILETIME* out) {
                                static_cast<DWORD>(time.whole.size), 0, nullptr, out, &size) != FALSE;
 }
 
-// The digest of `bytes` with the algorithm that `oid` names; empty when unknown.
-std::vector<uint8_t> digestOf(HCRYPTPROV provider, const ber::Element& oid, ber::Span bytes) {
-    std::vector<uint8_t> digest;
-    const ALG_ID algorithm = hashAlgorithmOf(oid);
-    HCRYPTHASH hash = 0;
-    if (algorithm == 0 || !CryptCreateHash(provider, algorithm, 0, 0, &hash)) return digest;
-    DWORD size = 0;
-    if (CryptHashData(hash, bytes.data, static_cast<DWORD>(bytes.size), 0) &&
-        CryptGetHashParam(hash, HP_HASHVAL, nullptr, &size, 0)) {
-        digest.resize(size);
-        if (!CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &size, 0)) digest.clear();
-    }
-    CryptDestroyHash(hash);
-    return digest;
-}
-
 }  // namespace
 
 SignerTimestamp checkTimestamp(const SignerInfo& signer, const AcceptedCaTable& acceptedCas) {
@@ -86,7 +70,8 @@ SignerTimestamp checkTimestamp(const SignerInfo& signer, const AcceptedCaTable& 
     TstInfo info;
     FILETIME time;
     if (!readTstInfo({content.data(), content.size()}, &info) || !decodeTime(info.genTime, &time)) return result;
-    const std::vector<uint8_t> digest = digestOf(provider.get(), info.imprintAlgorithm, signer.signature);
+    const std::vector<uint8_t> digest =
+        digestOf(provider.get(), hashAlgorithmOf(info.imprintAlgorithm), signer.signature);
     if (digest.empty() || info.imprint != ber::Span{digest.data(), digest.size()}) return result;
 
     const ber::Span& der = token.certificates[findSignerCertificate(token, authority).index].der;
