@@ -31,15 +31,20 @@ std::string ansiText(const wchar_t* text, int length) {
     return out;
 }
 
-std::wstring wideText(const std::string& text) {
+namespace {
+
+std::wstring wideFromCodePage(const std::string& text, UINT codePage) {
     if (text.empty()) return std::wstring();
-    const UINT codePage = ansiCodePage();
     const int size = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (size <= 0) return std::wstring();
     std::wstring out(size, L'\0');
     MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
     return out;
 }
+
+}  // namespace
+
+std::wstring wideText(const std::string& text) { return wideFromCodePage(text, ansiCodePage()); }
 
 std::string utf8Text(const std::wstring& text) {
     if (text.empty()) return std::string();
@@ -62,3 +67,5 @@ std::wstring wideFromUtf8(const std::string& text) {
 }
 
 std::string utf8FromAnsi(const std::string& text) { return utf8Text(wideText(text)); }
+
+std::string utf8FromProgramText(const std::string& text) { return utf8Text(wideFromCodePage(text, 1252)); }

@@ -27,3 +27,7 @@ std::wstring wideFromUtf8(const std::string& text);
 
 // Text in the ANSI code page as UTF-8: for reports and UTF-8 terminals.
 std::string utf8FromAnsi(const std::string& text);
+
+// The programs' own texts as UTF-8. The compiler writes them in Windows-1252
+// (-fexec-charset), whatever code page the system has.
+std::string utf8FromProgramText(const std::string& text);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "message_box.h"
+#include "shared_messages.h"
 
 namespace {
 HINSTANCE g_resourceInstance = nullptr;
@@ -113,7 +114,7 @@ INT_PTR CALLBACK Dialog::procedure(HWND window, UINT message, WPARAM wParam, LPA
     try {
         result = self->dispatch(message, wParam, lParam);
     } catch (...) {
-        showProgramMessage("Si \xE8 verificato un errore imprevisto: l'operazione \xE8 stata interrotta.",
+        showProgramMessage(shared_messages::UNEXPECTED_ERROR,
                            MB_OK | MB_ICONERROR);
     }
     if (message == WM_NCDESTROY) {

@@ -7,6 +7,8 @@
 
 #include "file_io.h"
 #include "message_box.h"
+#include "message_format.h"
+#include "shared_messages.h"
 
 bool longNameOf(const std::string& path, std::string* name) {
     if (path.size() >= SEARCH_PATH_CAPACITY) return false;
@@ -26,8 +28,7 @@ int resolveLongPath(const char* dir, char* out, size_t outSize) {
 }
 
 void endOnDiskError() {
-    showProgramMessage("Attenzione! Si \xE8 verificato un errore nella scrittura sul disco\r\n\n"
-                       " L'applicazione verr\xE0 chiusa");
+    showProgramMessage(shared_messages::DISK_WRITE_ERROR);
     std::exit(0);
 }
 
@@ -60,14 +61,12 @@ std::string makeOwnTempFolder(const char* prefix) {
 int writeTempFile(const char* path, const uint8_t* data, size_t length) {
     FileWriter writer(path);
     if (!writer.isOpen()) {
-        char message[1100];
-        std::snprintf(message, sizeof message, "errore sull' apertura del file temporaneo\n %s", path);
-        showProgramMessage(message);
+        showProgramMessage(formatMessage(shared_messages::TEMP_FILE_NOT_OPENED, path).c_str());
         return 0;
     }
     const bool written = length > 0 && writer.write(data, length);
     if (writer.finish() != 0 || !written) {
-        showProgramMessage("Errore sulla memorizzazione del file firmato");
+        showProgramMessage(shared_messages::SIGNED_FILE_NOT_STORED);
         return 0;
     }
     return 1;

@@ -4,6 +4,7 @@
 
 #include "dialog.h"
 #include "message_box.h"
+#include "quillet_messages.h"
 #include "send_workflow.h"
 #include "temp_paths.h"
 
@@ -107,10 +108,7 @@ int SendWorkflow::restoreAccountReplyTo(const char* accountKey, const char* save
 int SendWorkflow::deleteAccountReplyTo(const char* accountKey) {
     const RegistryKey key(HKEY_CURRENT_USER, accountKey, KEY_WRITE);
     if (!key.get() || RegDeleteValueA(key.get(), REPLY_TO_VALUE) != ERROR_SUCCESS) {
-        showMessageBox(nullptr,
-                       "Si \xE8 verificato un errore durante il ripristino del reply-to su Outlook Express\r\n\n"
-                       "Si consiglia di Reimpostarlo dal client di posta",
-                       "ATTENZIONE", MB_ICONERROR | MB_OK);
+        showMessageBox(nullptr, quillet_messages::REPLY_TO_NOT_RESTORED, "ATTENZIONE", MB_ICONERROR | MB_OK);
         return 0;
     }
     return 1;
@@ -157,8 +155,6 @@ private:
     bool changed_ = false;
 };
 
-const char NOT_SENT_AGAIN[] = "\r\nIl messaggio non \xE8 stato inviato: gli allegati restano nel modulo per un nuovo invio.";
-
 }  // namespace
 
 int SendWorkflow::sendMail(const AttachmentSet& set, const std::string& messageText, const std::string& replyTo) {
@@ -170,10 +166,7 @@ int SendWorkflow::sendMail(const AttachmentSet& set, const std::string& messageT
     const MapiLibrary library;
     const LPMAPISENDMAIL send = library.sendMail();
     if (send == nullptr) {
-        showProgramMessage((std::string("Su questo computer non \xE8 configurato un programma di posta "
-                                        "(MAPI32.DLL e la sua funzione MAPISendMail).") +
-                            NOT_SENT_AGAIN).c_str(),
-                           MB_OK | MB_ICONEXCLAMATION);
+        showProgramMessage(quillet_messages::NO_MAIL_PROGRAM, MB_OK | MB_ICONEXCLAMATION);
         return MAIL_NOT_SENT;
     }
     const ULONG count = static_cast<ULONG>(set.signedFiles.size()) + (replyToFile.empty() ? 0 : 1);
@@ -198,11 +191,9 @@ int SendWorkflow::sendMail(const AttachmentSet& set, const std::string& messageT
     const ULONG result = send(0, 0, &message, MAPI_SEND_FLAGS, 0);
     if (result == SUCCESS_SUCCESS || result == MAPI_USER_ABORT) return MAIL_DONE;
     if (result == MAPI_E_LOGIN_FAILURE) {
-        showProgramMessage((std::string("Il programma di posta non \xE8 riuscito ad accedere alla casella di posta.") +
-                            NOT_SENT_AGAIN).c_str(),
-                           MB_OK | MB_ICONEXCLAMATION);
+        showProgramMessage(quillet_messages::MAILBOX_NOT_REACHED, MB_OK | MB_ICONEXCLAMATION);
         return MAIL_NOT_SENT;
     }
-    showMessageBox(nullptr, "Invio del Messaggio fallito...", "Error", MB_ICONEXCLAMATION | MB_OK);
+    showMessageBox(nullptr, quillet_messages::MAIL_FAILED, "Error", MB_ICONEXCLAMATION | MB_OK);
     return MAIL_FAILED;
 }

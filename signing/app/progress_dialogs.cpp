@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "message_format.h"
+#include "quillet_messages.h"
 #include "quillet_resource.h"
 
 CProgressDlg::CProgressDlg() : Dialog(IDD_PROGRESS) {}
@@ -20,7 +22,7 @@ void CProgressDlg::setRange(int n) {
 void CProgressDlg::step() { SendMessageA(progressBar_, PBM_STEPIT, 0, 0); }
 
 void CProgressDlg::addSigned(const std::string& name) {
-    signedReport_ += name + "  ----> FIRMATO\r\n";
+    signedReport_ += formatMessage(quillet_messages::FILE_SIGNED, name.c_str()) + "\r\n";
     updateData(false);
 }
 

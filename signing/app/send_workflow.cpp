@@ -4,6 +4,7 @@
 #include "dialog.h"
 #include "message_box.h"
 #include "pin_source.h"
+#include "quillet_messages.h"
 #include "result_codes.h"
 #include "sign_file.h"
 
@@ -20,16 +21,16 @@ int SendWorkflow::signOneFile(const std::string& sourcePath, const std::string& 
     if (index == 0) {
         const DWORD code = CIE_Connect(nullptr);
         if (code == READER_UNKNOWN || code == NO_READERS) {
-            showProgramMessage("Nessun lettore di smartcard riconosciuto;\n\rverificare le connessioni");
+            showProgramMessage(quillet_messages::NO_READER);
             return STEP_ABORT;
         }
         if (code == CARD_REMOVED || code == CARD_ABSENT) {
-            return showProgramMessage("Inserire Una carta nel lettore di smartcard", MB_RETRYCANCEL) == IDRETRY
+            return showProgramMessage(quillet_messages::INSERT_CARD, MB_RETRYCANCEL) == IDRETRY
                        ? STEP_RETRY
                        : STEP_ABORT;
         }
         if (code != 0) {
-            showProgramMessage("Errore sulla connessione con il lettore di smartcard");
+            showProgramMessage(quillet_messages::READER_CONNECTION_FAILED);
             return STEP_ABORT;
         }
         CIE_Disconnect();
@@ -41,7 +42,7 @@ int SendWorkflow::signOneFile(const std::string& sourcePath, const std::string& 
         return STEP_DONE;
     }
     if (result != SIGN_ERR_PIN) return STEP_ABORT;
-    showProgramMessage("Il pin inserito non \xE8 corretto!");
+    showProgramMessage(quillet_messages::PIN_REFUSED);
     if (++pinRefusals_ >= MAX_PIN_REFUSALS) return STEP_ABORT;
     // The first file asks for the PIN itself; a later one would resend the
     // refused PIN, so it is asked for again here.

@@ -10,7 +10,9 @@
 #include <new>
 
 #include "message_box.h"
+#include "quillet_messages.h"
 #include "quillet_resource.h"
+#include "shared_messages.h"
 #include "signing_run.h"
 
 namespace {
@@ -20,14 +22,6 @@ constexpr int LIST_TEXT_CHARACTERS = 1000;
 
 // What a command that failed unexpectedly says; fixed texts, since memory
 // may have run out.
-const char OUT_OF_MEMORY[] = "Memoria insufficiente: l'operazione \xE8 stata interrotta.";
-const char UNEXPECTED[] = "Si \xE8 verificato un errore imprevisto: l'operazione \xE8 stata interrotta.";
-const char RUN_OUT_OF_MEMORY[] = "Memoria insufficiente: la firma \xE8 stata interrotta e il messaggio non \xE8 "
-                                 "stato inviato.\r\nI file temporanei sono stati eliminati; gli allegati restano "
-                                 "nel modulo.";
-const char RUN_UNEXPECTED[] = "Si \xE8 verificato un errore imprevisto: la firma \xE8 stata interrotta e il "
-                              "messaggio non \xE8 stato inviato.\r\nI file temporanei sono stati eliminati; gli "
-                              "allegati restano nel modulo.";
 
 // A list-box entry's text.
 std::string entryText(HWND list, int index) {
@@ -72,9 +66,9 @@ void CSigningDlg::command(int id) {
         default: onOK(); break;
         }
     } catch (const std::bad_alloc&) {  // a run's files went with it; the form stays as it was
-        showProgramMessage(id == IDC_SIGN ? RUN_OUT_OF_MEMORY : OUT_OF_MEMORY, MB_OK | MB_ICONERROR);
+        showProgramMessage(id == IDC_SIGN ? quillet_messages::RUN_OUT_OF_MEMORY : quillet_messages::OUT_OF_MEMORY, MB_OK | MB_ICONERROR);
     } catch (...) {
-        showProgramMessage(id == IDC_SIGN ? RUN_UNEXPECTED : UNEXPECTED, MB_OK | MB_ICONERROR);
+        showProgramMessage(id == IDC_SIGN ? quillet_messages::RUN_UNEXPECTED_ERROR : shared_messages::UNEXPECTED_ERROR, MB_OK | MB_ICONERROR);
     }
 }
 
@@ -159,7 +153,7 @@ int chooseFiles(std::vector<std::string>& list) {
     dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_HIDEREADONLY;
     if (!GetOpenFileNameA(&dialog)) {
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
-            showMessageBox(nullptr, "Sono stati selezionati troppi file. Ripetere l'operazione in pi\xF9 riprese",
+            showMessageBox(nullptr, quillet_messages::TOO_MANY_FILES,
                            "Errore", MB_ICONEXCLAMATION | MB_OK);
         }
         return 1;

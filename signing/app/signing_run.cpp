@@ -6,13 +6,14 @@
 
 #include "dialog.h"
 #include "message_box.h"
+#include "message_format.h"
 #include "pin_source.h"
 #include "progress_dialogs.h"
+#include "quillet_messages.h"
 #include "temp_paths.h"
 
 namespace {
 
-const char CANCELLED[] = "L'operazione di firma \xE8 stata annullata, la sessione verr\xE0 terminata";
 const char TEXT_FILE_NAME[] = "testoMail.txt";
 
 // The progress window redrawn at once: no messages are processed while a
@@ -41,17 +42,16 @@ SigningRun::~SigningRun() {
 
 std::string SigningRun::prepare(const std::string& messageText, const std::string& replyTo) {
     if (messageText.size() > MAX_MESSAGE_TEXT) {
-        return "Il testo del messaggio \xE8 troppo lungo: sono ammessi al massimo 32767 caratteri.\r\n"
-               "Accorciare il testo e ripetere l'operazione.";
+        return quillet_messages::MESSAGE_TOO_LONG;
     }
     if (replyTo.size() > MAX_REPLY_TO) {
-        return "L'indirizzo alternativo per le risposte \xE8 troppo lungo: sono ammessi al massimo 255 caratteri.";
+        return quillet_messages::REPLY_TO_TOO_LONG;
     }
     messageText_ = messageText;
     replyTo_ = replyTo;
     folder_ = makeOwnTempFolder("quillet");
     if (folder_.empty()) {
-        return "Non \xE8 stato possibile creare una cartella per i file firmati nella cartella temporanea.";
+        return quillet_messages::NO_RUN_FOLDER;
     }
     replyToFile_ = folder_ + "\\" + REPLY_TO_FILE_NAME;
     sources_.clear();
@@ -69,8 +69,7 @@ std::string SigningRun::prepare(const std::string& messageText, const std::strin
         std::string copy = subfolders_[i] + "\\" + baseNameOf(source);
         if (!isSignedFileName(source.c_str())) copy += ".p7m";
         if (copy.size() > MAX_SIGNED_PATH) {
-            return "Il percorso del file firmato nella cartella temporanea supererebbe i 255 caratteri:\r\n" +
-                   baseNameOf(source) + "\r\nRinominare il file o scegliere una cartella temporanea pi\xF9 breve.";
+            return formatMessage(quillet_messages::SIGNED_PATH_TOO_LONG, baseNameOf(source).c_str());
         }
         copies_.push_back(copy);
     }
@@ -80,7 +79,7 @@ std::string SigningRun::prepare(const std::string& messageText, const std::strin
         bool meets = exists(copies_[i]);
         for (const std::string& source : sources_) meets = meets || samePath(copies_[i], source);
         if (meets || !CreateDirectoryA(subfolders_[i].c_str(), nullptr)) {
-            return "Il file firmato non pu\xF2 essere scritto senza toccare un altro file:\r\n" + copies_[i];
+            return formatMessage(quillet_messages::SIGNED_FILE_WOULD_TOUCH_ANOTHER, copies_[i].c_str());
         }
     }
     return "";
@@ -110,7 +109,7 @@ int SigningRun::execute() {
             repaint(progress);
             if (step != STEP_DONE) {
                 progress.destroy();
-                showProgramMessage(CANCELLED);
+                showProgramMessage(quillet_messages::SIGNING_CANCELLED);
                 return RUN_ENDED;
             }
             progress.step();

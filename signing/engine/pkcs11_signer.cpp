@@ -9,7 +9,9 @@
 
 #include "file_io.h"
 #include "message_box.h"
+#include "message_format.h"
 #include "pkcs11_interface.h"
+#include "quillet_messages.h"
 #include "result_codes.h"
 #include "signature_form.h"
 
@@ -87,10 +89,8 @@ int32_t fail(const char* message, int32_t result) {
     return result;
 }
 
-int32_t failWithCode(const char* format, CK_RV rv) {
-    char message[128];
-    std::snprintf(message, sizeof message, format, static_cast<int>(rv));
-    return fail(message, SIGN_ERR_GENERIC);
+int32_t failWithCode(const char* message, CK_RV rv) {
+    return fail(formatMessage(message, static_cast<int>(rv)).c_str(), SIGN_ERR_GENERIC);
 }
 
 // C_FindObjectsInit, C_FindObjects, C_FindObjectsFinal: the first object that
@@ -113,37 +113,33 @@ int32_t signWithModule(ModuleRun& run, SignatureForm form, const char* inputPath
 
     FileContent content;
     const ReadResult read = readFileContent(inputPath, &content);
-    if (read == ReadResult::NotOpenable) return fail("File non trovato", SIGN_ERR_GENERIC);
+    if (read == ReadResult::NotOpenable) return fail(quillet_messages::MODULE_FILE_NOT_FOUND, SIGN_ERR_GENERIC);
     if (read == ReadResult::TooLarge) throw std::bad_alloc();
 
     CK_RV rv = f.C_Initialize(nullptr);
-    if (rv != CKR_OK) return failWithCode("C_Initialize return error %d", rv);
+    if (rv != CKR_OK) return failWithCode(quillet_messages::MODULE_NOT_INITIALIZED, rv);
     run.initialized = true;
 
     CK_SLOT_ID slots[MAX_SLOTS];
     CK_ULONG slotCount = MAX_SLOTS;
     rv = f.C_GetSlotList(CK_TRUE, slots, &slotCount);
-    if (rv != CKR_OK) return failWithCode("C_GetSlotList return error %d", rv);
-    if (slotCount == 0) return fail("Inserire Una carta nel lettore", SIGN_ERR_GENERIC);
+    if (rv != CKR_OK) return failWithCode(quillet_messages::MODULE_SLOTS_NOT_LISTED, rv);
+    if (slotCount == 0) return fail(quillet_messages::MODULE_NO_CARD, SIGN_ERR_GENERIC);
     if (slotCount > 1) {
-        char message[128];
-        std::snprintf(message, sizeof message,
-                      "Attenzione, presenti: %d carte in altrettanti lettori; ambiguo",
-                      static_cast<int>(slotCount));
-        return fail(message, SIGN_ERR_GENERIC);
+        return fail(formatMessage(quillet_messages::MODULE_SEVERAL_CARDS, static_cast<int>(slotCount)).c_str(), SIGN_ERR_GENERIC);
     }
 
     CK_SESSION_HANDLE session = 0;
     if (f.C_OpenSession(slots[0], CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr,
                         &session) != CKR_OK) {
-        return fail("Carta Non Riconosciuta come valida", SIGN_ERR_GENERIC);
+        return fail(quillet_messages::MODULE_CARD_NOT_RECOGNISED, SIGN_ERR_GENERIC);
     }
     run.sessionOpen = true;
     run.slot = slots[0];
 
     auto* pinText = reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(pin));
     if (f.C_Login(session, CKU_USER, pinText, static_cast<CK_ULONG>(std::strlen(pin))) != CKR_OK) {
-        return fail("PIN ERRATO", SIGN_ERR_PIN);
+        return fail(quillet_messages::MODULE_PIN_WRONG, SIGN_ERR_PIN);
     }
 
     // The signature certificate: the first certificate labelled "Sign".
@@ -154,7 +150,7 @@ int32_t signWithModule(ModuleRun& run, SignatureForm form, const char* inputPath
     };
     CK_OBJECT_HANDLE certificateObject = 0;
     if (!findFirst(f, session, certificateSearch, 2, &certificateObject)) {
-        return fail("certificato non trovato", SIGN_ERR_GENERIC);
+        return fail(quillet_messages::MODULE_CERTIFICATE_NOT_FOUND, SIGN_ERR_GENERIC);
     }
     std::vector<uint8_t> certificate(CERTIFICATE_CAPACITY);
     std::vector<uint8_t> id(ID_CAPACITY);
@@ -166,7 +162,7 @@ int32_t signWithModule(ModuleRun& run, SignatureForm form, const char* inputPath
     if (f.C_GetAttributeValue(session, certificateObject, certificateValues, 2) != CKR_OK ||
         certificateValues[0].ulValueLen > CERTIFICATE_CAPACITY ||
         certificateValues[1].ulValueLen > ID_CAPACITY) {
-        return fail("Errore sulla lettura del certificato", SIGN_ERR_GENERIC);
+        return fail(quillet_messages::MODULE_CERTIFICATE_NOT_READ, SIGN_ERR_GENERIC);
     }
     certificate.resize(certificateValues[0].ulValueLen);
     id.resize(certificateValues[1].ulValueLen);
@@ -178,24 +174,24 @@ int32_t signWithModule(ModuleRun& run, SignatureForm form, const char* inputPath
         {CKA_ID, id.data(), static_cast<CK_ULONG>(id.size())},
     };
     CK_OBJECT_HANDLE key = 0;
-    if (!findFirst(f, session, keySearch, 2, &key)) return fail("chiave non trovata", SIGN_ERR_GENERIC);
+    if (!findFirst(f, session, keySearch, 2, &key)) return fail(quillet_messages::MODULE_KEY_NOT_FOUND, SIGN_ERR_GENERIC);
 
     SignatureRequest request(form);
     SYSTEMTIME now;
     GetSystemTime(&now);
     const int32_t prepared = request.prepare(content.data.get(), content.size, certificate.data(),
                                              static_cast<uint32_t>(certificate.size()), now);
-    if (prepared == SIGN_ERR_DIGEST) return fail("errore in hashing", SIGN_ERR_GENERIC);
-    if (prepared != SIGN_OK) return fail("errore sulla creazione del pkcs7", prepared);
+    if (prepared == SIGN_ERR_DIGEST) return fail(quillet_messages::MODULE_DIGEST_FAILED, SIGN_ERR_GENERIC);
+    if (prepared != SIGN_OK) return fail(quillet_messages::MODULE_SIGNED_FILE_NOT_MADE, prepared);
 
     CK_MECHANISM mechanism = {CKM_RSA_PKCS, nullptr, 0};
-    if (f.C_SignInit(session, &mechanism, key) != CKR_OK) return fail("errore in signinit", SIGN_ERR_GENERIC);
+    if (f.C_SignInit(session, &mechanism, key) != CKR_OK) return fail(quillet_messages::MODULE_SIGN_INIT_FAILED, SIGN_ERR_GENERIC);
     uint8_t signature[SIGNATURE_CAPACITY];
     CK_ULONG signatureLength = SIGNATURE_CAPACITY;
     if (f.C_Sign(session, const_cast<uint8_t*>(request.digestInfo()), request.digestInfoLength(), signature,
                  &signatureLength) != CKR_OK ||
         signatureLength > SIGNATURE_CAPACITY) {
-        return fail("errore sulla c_sign", SIGN_ERR_GENERIC);
+        return fail(quillet_messages::MODULE_SIGN_FAILED, SIGN_ERR_GENERIC);
     }
 
     // The module's card has no personal-data record: the attribute stays empty.
@@ -211,15 +207,15 @@ int32_t signWithModule(ModuleRun& run, SignatureForm form, const char* inputPath
         signedFile.reset(new uint8_t[length]);
         encoded = encode(signedFile.get());
     }
-    if (encoded != 0) return fail("errore sulla creazione del pkcs7", encoded);
+    if (encoded != 0) return fail(quillet_messages::MODULE_SIGNED_FILE_NOT_MADE, encoded);
 
     f.C_CloseAllSessions(run.slot);
     run.sessionOpen = false;
     run.initialized = false;  // a failing C_Finalize is not repeated
-    if (f.C_Finalize(nullptr) != CKR_OK) return fail("errore sulla finalize", SIGN_ERR_GENERIC);
+    if (f.C_Finalize(nullptr) != CKR_OK) return fail(quillet_messages::MODULE_FINALIZE_FAILED, SIGN_ERR_GENERIC);
 
     const DWORD written = writeFileContent(outputPath, signedFile.get(), length);
-    if (written != 0) return fail("errore sulla scrittura del pkcs7", static_cast<int32_t>(written));
+    if (written != 0) return fail(quillet_messages::MODULE_SIGNED_FILE_NOT_WRITTEN, static_cast<int32_t>(written));
     return SIGN_OK;
 }
 
@@ -234,11 +230,11 @@ int32_t fnSignFilePkcs11(SignatureForm form, const char* inputPath, const char* 
                          const char* pin) {
     ModuleRun run;  // closes down whatever is open, after any message
     run.module = LoadLibraryA(PKCS11_MODULE_NAME);
-    if (run.module == nullptr) return fail("Libreria pkcs11 non trovata", SIGN_ERR_GENERIC);
+    if (run.module == nullptr) return fail(quillet_messages::MODULE_NOT_FOUND, SIGN_ERR_GENERIC);
     try {
         run.f = resolveAll(run.module);
         return signWithModule(run, form, inputPath, outputPath, pin != nullptr ? pin : "");
     } catch (...) {
-        return fail("errore generico, eccezione", SIGN_ERR_GENERIC);
+        return fail(quillet_messages::MODULE_FAULT, SIGN_ERR_GENERIC);
     }
 }

@@ -15,6 +15,7 @@
 #include "personal_data.h"
 #include "pin_source.h"
 #include "pkcs11_signer.h"
+#include "quillet_messages.h"
 #include "result_codes.h"
 #include "signing_log.h"
 
@@ -83,7 +84,7 @@ int32_t signWithCie(CieConnection& connection, SignatureForm form, const char* i
     record[fullLength] = 0;
 
     if (std::strcmp(dati.slots[SLOT_MUNICIPALITY], REQUIRED_MUNICIPALITY) != 0) {
-        warn("La smartCard non \xE8 una CIE emessa dal Comune Corretto");
+        warn(quillet_messages::CIE_OF_ANOTHER_MUNICIPALITY);
         return SIGN_ERR_GENERIC;
     }
     const int prompt = askPinForFirstFile(batchIndex);
@@ -94,7 +95,7 @@ int32_t signWithCie(CieConnection& connection, SignatureForm form, const char* i
     int32_t result = fnSignBufferCie(form, pin.text, pin.length, content.data.get(), content.size,
                                      record.get(), fullLength, nullptr, &length);
     if (result != 0) {
-        error("Errore durante le operazioni di firma");
+        error(quillet_messages::CIE_SIGNING_FAILED);
         return result;
     }
     // The room is worked out in 64 bits: in 32 bits it wraps for a SignedFile
@@ -106,7 +107,7 @@ int32_t signWithCie(CieConnection& connection, SignatureForm form, const char* i
                              fullLength, signedFile.get(), &length);
     content = FileContent();
     if (result != 0) {
-        error("errore durante le operazioni di firma");
+        error(quillet_messages::CIE_SIGNED_FILE_FAILED);
         return result;
     }
     connection.close();
@@ -120,7 +121,7 @@ int32_t signFile(SignatureForm form, const char* inputPath, const char* outputPa
     CieConnection connection;
     DWORD code = connection.open();
     if (code != 0) {
-        warn("Errore sulla connessione con il lettore di smartcard");
+        warn(quillet_messages::READER_CONNECTION_FAILED);
         return static_cast<int32_t>(code);
     }
     uint8_t atr[256];
@@ -128,7 +129,7 @@ int32_t signFile(SignatureForm form, const char* inputPath, const char* outputPa
     code = CIE_Read_ATR(atr, &atrLength);
     if (code != 0) {
         connection.close();
-        warn("Errore sulla Lettura ATR");
+        warn(quillet_messages::CARD_NOT_READ);
         return static_cast<int32_t>(code);
     }
     if (isCieAtr(atr, atrLength)) return signWithCie(connection, form, inputPath, outputPath, batchIndex);
@@ -157,7 +158,7 @@ int32_t fnSignFile(SignatureForm form, const char* inputPath, const char* output
     try {
         return signFile(form, inputPath, outputPath, batchIndex);
     } catch (...) {
-        showMessageBox(nullptr, "In fnSignFile catch. \n", "Error",
+        showMessageBox(nullptr, quillet_messages::SIGNING_FAULT, "Error",
                        MB_ICONERROR | MB_OK | MB_SETFOREGROUND);
         return SIGN_ERR_GENERIC;
     }

@@ -10,7 +10,10 @@
 #include "ansi_text.h"
 #include "file_io.h"
 #include "message_box.h"
+#include "message_format.h"
+#include "quillcheck_messages.h"
 #include "revocation_check.h"
+#include "shared_messages.h"
 #include "temp_paths.h"
 #include "viewer_rules.h"
 #include "vistrel.h"
@@ -23,9 +26,7 @@ struct FileCloser {
 using File = std::unique_ptr<FILE, FileCloser>;
 
 void showCannotOpen(const std::string& path, INT_PTR result) {
-    const std::string text =
-        "Impossibile visualizzare il file.\n" + path + "\n errore " + std::to_string(result) + " sulla ShellExecute!";
-    showProgramMessage(text.c_str());
+    showProgramMessage(formatMessage(quillcheck_messages::CONTENT_NOT_SHOWN, path.c_str(), static_cast<int>(result)).c_str());
 }
 
 }  // namespace
@@ -98,7 +99,7 @@ int FileTools::openWithAssociation(const std::string& path) {
         }
         return 0;
     } catch (...) {
-        showProgramMessage("errore interno");
+        showProgramMessage(quillcheck_messages::INTERNAL_ERROR);
         return 1;
     }
 }
@@ -111,10 +112,10 @@ void FileTools::showSource(const SignedFileRecord& record) {
     writeHexDump(dumpPath, bytes.data(), bytes.size());
     const std::string command = "\"" + systemProgramPath("notepad.exe") + "\" \"" + dumpPath + "\"";
     switch (WinExec(command.c_str(), SW_SHOW)) {
-    case 0: showProgramMessage("Sistema con risorse limitate"); break;
-    case ERROR_FILE_NOT_FOUND: showProgramMessage("File npon trovato"); break;
-    case ERROR_PATH_NOT_FOUND: showProgramMessage("path non trovato"); break;
-    case ERROR_BAD_FORMAT: showProgramMessage("Formato file non corretto"); break;
+    case 0: showProgramMessage(quillcheck_messages::VIEWER_LOW_RESOURCES); break;
+    case ERROR_FILE_NOT_FOUND: showProgramMessage(quillcheck_messages::VIEWER_NOT_FOUND); break;
+    case ERROR_PATH_NOT_FOUND: showProgramMessage(quillcheck_messages::VIEWER_PATH_NOT_FOUND); break;
+    case ERROR_BAD_FORMAT: showProgramMessage(quillcheck_messages::VIEWER_BAD_FORMAT); break;
     default: break;
     }
 }
@@ -125,7 +126,7 @@ int FileTools::readFileBytes(const std::string& path, std::vector<uint8_t>* byte
     try {
         File file(std::fopen(path.c_str(), "rb"));
         if (!file) {
-            showProgramMessage("Errore nell'apertura del file");
+            showProgramMessage(quillcheck_messages::FILE_NOT_OPENED);
             return -1;
         }
         if (_fseeki64(file.get(), 0, SEEK_END) != 0) throw std::bad_alloc();
@@ -136,13 +137,13 @@ int FileTools::readFileBytes(const std::string& path, std::vector<uint8_t>* byte
         bytes->resize(static_cast<size_t>(length));
         if (std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
             bytes->clear();
-            showProgramMessage("Errore interno durante la lettura del file");
+            showProgramMessage(quillcheck_messages::FILE_NOT_READ);
             return -2;
         }
         return 0;
     } catch (...) {
         bytes->clear();
-        showProgramMessage("Errore interno durante la lettura del file");
+        showProgramMessage(quillcheck_messages::FILE_NOT_READ);
         return -3;
     }
 }
@@ -150,7 +151,7 @@ int FileTools::readFileBytes(const std::string& path, std::vector<uint8_t>* byte
 void FileTools::writeHexDump(const std::string& path, const uint8_t* bytes, size_t length) {
     File file(std::fopen(path.c_str(), "w+b"));
     if (!file) {
-        showProgramMessage(("errore sull' apertura del file temporaneo\n " + path).c_str());
+        showProgramMessage(formatMessage(shared_messages::TEMP_FILE_NOT_OPENED, path.c_str()).c_str());
         return;
     }
     forEachDumpLine(bytes, length, [&](const std::string& line) { std::fwrite(line.data(), 1, line.size(), file.get()); });

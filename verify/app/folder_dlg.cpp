@@ -4,9 +4,13 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cstdio>
+#include <cwchar>
+#include <vector>
 
+#include "ansi_text.h"
 #include "message_box.h"
+#include "message_format.h"
+#include "quillcheck_messages.h"
 #include "quillcheck_resource.h"
 
 namespace {
@@ -16,7 +20,6 @@ namespace {
 constexpr UINT WM_FOLDER_FILE = WM_APP + 1;
 constexpr UINT WM_FOLDER_DONE = WM_APP + 2;
 
-const char READY[] = "Premere \"Avvia\" per verificare i file p7m della cartella e delle sue sottocartelle.";
 
 }  // namespace
 
@@ -39,7 +42,7 @@ bool CFolderDlg::onInit() {
     SetDlgItemTextW(handle(), IDC_FOLDER_SOURCE, source_.c_str());
     SetDlgItemTextW(handle(), IDC_FOLDER_OUTPUT, output_.c_str());
     CheckDlgButton(handle(), IDC_FOLDER_REVOCATION, revocation_ ? BST_CHECKED : BST_UNCHECKED);
-    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, READY);
+    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, quillcheck_messages::FOLDER_READY);
     setRunning(false);
     return true;
 }
@@ -52,7 +55,7 @@ bool CFolderDlg::onCommand(int id, int) {
     case IDC_FOLDER_STOP:
         stop_ = true;
         EnableWindow(item(IDC_FOLDER_STOP), FALSE);
-        SetDlgItemTextA(handle(), IDC_FOLDER_CURRENT, "Interruzione in corso...");
+        SetDlgItemTextA(handle(), IDC_FOLDER_CURRENT, quillcheck_messages::FOLDER_STOPPING);
         return true;
     default:
         return false;
@@ -103,7 +106,7 @@ void CFolderDlg::browseForOutput() {
 void CFolderDlg::start() {
     revocation_ = IsDlgButtonChecked(handle(), IDC_FOLDER_REVOCATION) == BST_CHECKED;
     stop_ = false;
-    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, "Ricerca dei file p7m...");
+    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, quillcheck_messages::FOLDER_SEARCHING);
     FolderCheckOptions options;
     options.source = source_;
     options.output = output_;
@@ -114,7 +117,7 @@ void CFolderDlg::start() {
             result_ = runFolderCheck(options, *acceptedCas_, this);
         } catch (...) {
             result_.exitCode = FOLDER_EXIT_RUN_FAILED;
-            result_.error = "Memoria insufficiente per la verifica della cartella.";
+            result_.error = quillcheck_messages::FOLDER_OUT_OF_MEMORY;
         }
         PostMessageA(window, WM_FOLDER_DONE, 0, 0);
     });
@@ -130,9 +133,8 @@ void CFolderDlg::onFile(size_t number, size_t total, const std::wstring& relativ
 }
 
 void CFolderDlg::showProgress(size_t number, size_t total) {
-    char count[128];
-    std::snprintf(count, sizeof count, "File %u di %u", static_cast<unsigned>(number), static_cast<unsigned>(total));
-    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, count);
+    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT,
+                    formatMessage(quillcheck_messages::FOLDER_PROGRESS, static_cast<unsigned>(number), static_cast<unsigned>(total)).c_str());
     std::wstring current;
     {
         std::lock_guard<std::mutex> hold(currentLock_);
@@ -153,20 +155,22 @@ void CFolderDlg::finished() {
         return;
     }
     if (result_.exitCode == FOLDER_EXIT_RUN_FAILED) {
-        SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, "Verifica non eseguita.");
+        SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, quillcheck_messages::FOLDER_NOT_RUN);
         SetDlgItemTextA(handle(), IDC_FOLDER_CURRENT, "");
         showMessageBox(handle(), result_.error.c_str(), "Attenzione", MB_ICONEXCLAMATION);
         return;
     }
     const size_t* c = result_.counts;
-    char count[256];
-    std::snprintf(count, sizeof count,
-                  "%s: %u file. Validi %u, da controllare %u, non validi %u, non verificabili %u.",
-                  result_.stopped ? "Verifica interrotta" : "Verifica conclusa",
-                  static_cast<unsigned>(c[0] + c[1] + c[2] + c[3]), static_cast<unsigned>(c[0]),
-                  static_cast<unsigned>(c[1]), static_cast<unsigned>(c[2]), static_cast<unsigned>(c[3]));
-    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, count);
-    SetDlgItemTextW(handle(), IDC_FOLDER_CURRENT, (L"Rapporto: " + result_.reportPage).c_str());
+    const std::string count = formatMessage(result_.stopped ? quillcheck_messages::FOLDER_STOPPED : quillcheck_messages::FOLDER_DONE,
+                                            static_cast<unsigned>(c[0] + c[1] + c[2] + c[3]),
+                                            static_cast<unsigned>(c[0]), static_cast<unsigned>(c[1]),
+                                            static_cast<unsigned>(c[2]), static_cast<unsigned>(c[3]));
+    SetDlgItemTextA(handle(), IDC_FOLDER_COUNT, count.c_str());
+    // The page's path may hold characters of no code page: the line is made wide.
+    std::vector<wchar_t> reportLine(result_.reportPage.size() + 64);
+    std::swprintf(reportLine.data(), reportLine.size(), wideText(quillcheck_messages::FOLDER_REPORT_AT).c_str(),
+                  result_.reportPage.c_str());
+    SetDlgItemTextW(handle(), IDC_FOLDER_CURRENT, reportLine.data());
     SendDlgItemMessageA(handle(), IDC_FOLDER_PROGRESS, PBM_SETRANGE32, 0, 1);
     SendDlgItemMessageA(handle(), IDC_FOLDER_PROGRESS, PBM_SETPOS, 1, 0);
     // The page the run wrote: the default browser shows it.

@@ -16,6 +16,7 @@
 #include "folder_dlg.h"
 #include "folder_rules.h"
 #include "message_box.h"
+#include "quillcheck_messages.h"
 #include "quillcheck_resource.h"
 #include "signed_file_record.h"
 #include "signers_dlg.h"
@@ -51,9 +52,7 @@ struct CVerifierApp {
             if (!file && startFolderCheck()) return false;
         }
         if (arguments == nullptr || arguments[0] == '\0') {
-            showMessageBox(nullptr,
-                           "L'applicazione \xE8 stata avviata senza selezionare alcun file p7m e verr\xE0 terminata",
-                           "Attenzione", MB_ICONEXCLAMATION);
+            showMessageBox(nullptr, quillcheck_messages::NO_FILE_GIVEN, "Attenzione", MB_ICONEXCLAMATION);
             std::exit(0);
         }
         const std::string path = pathFromCommandLine(arguments);
@@ -64,8 +63,7 @@ struct CVerifierApp {
         // shows and deletes only its own content.
         if (!prepareWorkFolder(&record)) endOnDiskError();
         if (!isSignedFileName(record.signedPath.c_str())) {
-            showMessageBox(nullptr, "Il file selezionato non \xE8 un p7m e l'applicazione verr\xE0 chiusa",
-                           "Attenzione!", MB_ICONSTOP);
+            showMessageBox(nullptr, quillcheck_messages::NOT_A_SIGNED_FILE, "Attenzione!", MB_ICONSTOP);
             std::exit(0);
         }
         CSignersDlg dialog(&tools, &record, &acceptedCas);

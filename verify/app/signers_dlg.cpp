@@ -4,14 +4,13 @@
 #include <cstdio>
 
 #include "message_box.h"
+#include "quillcheck_messages.h"
 #include "quillcheck_resource.h"
 #include "signed_file_loader.h"
 #include "signer_display.h"
 
 namespace {
 
-const char SELECT_FOR_CERTIFICATE[] = "Selezionare un firmatario dalla lista \r\n\n  prima di visualizzare il certificato.";
-const char SELECT_FOR_REVOCATION[] = "Selezionare un firmatario dalla lista \r\n\n  prima di verificarne la revoca in CRL.";
 
 }  // namespace
 
@@ -66,7 +65,7 @@ void CSignersDlg::fillList(int32_t loadResult) {
         SetDlgItemTextA(handle(), IDC_SUMMARY,
                         loadResult == LOAD_ERR_NOT_VERIFIABLE
                             ? notVerifiableLine(record_->unverifiedAlgorithms[0]).c_str()
-                            : "File Corrotto o Firma non valida");
+                            : quillcheck_messages::FILE_DAMAGED);
         for (int id : {IDC_VIEW_SOURCE, IDC_VIEW_FILE, IDC_VIEW_CERTIFICATE}) EnableWindow(item(id), FALSE);
         return;
     }
@@ -113,7 +112,7 @@ bool CSignersDlg::onCommand(int id, int) {
     case IDC_CHECK_REVOCATION: {
         const WaitCursor busy;
         const bool certificate = id == IDC_VIEW_CERTIFICATE;
-        const int signer = chosenSigner(certificate ? SELECT_FOR_CERTIFICATE : SELECT_FOR_REVOCATION);
+        const int signer = chosenSigner(certificate ? quillcheck_messages::SELECT_SIGNER_FOR_CERTIFICATE : quillcheck_messages::SELECT_SIGNER_FOR_REVOCATION);
         if (signer < 0) return true;
         if (certificate) {
             tools_->showCertificate(signer, *record_);

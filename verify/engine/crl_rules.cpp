@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "ber.h"
+#include "message_format.h"
+#include "quillcheck_messages.h"
 
 namespace {
 
@@ -161,48 +163,19 @@ int32_t revocationResultOf(int32_t verifyResult, bool fromCache) {
 }
 
 std::string revocationMessage(int32_t code) {
-    const char* lineA = "Non è stato possibile effetture la verifica del certificato.";
-    const char* lineB = "Contattare l'amministratore.";
-    char text[1024];
     switch (code) {
-    case CRLCHECK_VALID: return "Il Certificato risulta essere VALIDO.";
-    case CRLCHECK_REVOKED: return "Il Certificato risulta essere stato REVOCATO.";
-    case CRLCHECK_EXPIRED: return "Il Certificato risulta essere SCADUTO.";
-    case CRLCHECK_REVOKED_LATER:
-        return "Il Certificato risulta essere stato REVOCATO dopo la data della marca temporale: "
-               "a quella data era valido, e la firma resta valida.";
-    case CRLCHECK_NOT_ESTABLISHED:
-        return "Non è possibile stabilire se il Certificato fosse revocato alla data della marca temporale: "
-               "è scaduto, e la CRL non conserva i certificati scaduti.";
-    case CRLCHECK_NETWORK:
-        std::snprintf(text, sizeof text, "Riscontrati problemi di rete durante la connessione con il Server\n%s", lineA);
-        break;
-    case CRLCHECK_AUTH:
-        std::snprintf(text, sizeof text, "Riscontrati problemi durante l'autenticazione con il Server.\n%s\n%s", lineA,
-                      lineB);
-        break;
-    case CRLCHECK_DOWNLOAD:
-        std::snprintf(text, sizeof text, "Riscontrati problemi durante il download della CRL dal Server.\n%s\n%s", lineA,
-                      lineB);
-        break;
-    case CRLCHECK_INTERNAL:
-        std::snprintf(text, sizeof text,
-                      "Riscontrati problemi interni durante il controllo di validità del Certificato\n%s\n%s", lineA,
-                      lineB);
-        break;
-    case CRLCHECK_URL:
-        std::snprintf(text, sizeof text, "Errore relativo alla URL relativa alla CRL sul Server.\n%s\n%s", lineA, lineB);
-        break;
-    case CRLCHECK_URL_PARSE:
-        std::snprintf(text, sizeof text,
-                      "Errore interno durante il parsing della URL relativa alla CRL sul Server.\n%s\n%s", lineA, lineB);
-        break;
-    case CRLCHECK_EMPTY:
-        std::snprintf(text, sizeof text, "La CRL appare essere vuota.\n%s\n%s", lineA, lineB);
-        break;
-    default:
-        std::snprintf(text, sizeof text, "Errore non documentato: %x\n%s\n%s", static_cast<unsigned>(code), lineA, lineB);
-        break;
+    case CRLCHECK_VALID: return quillcheck_messages::REVOCATION_VALID;
+    case CRLCHECK_REVOKED: return quillcheck_messages::REVOCATION_REVOKED;
+    case CRLCHECK_EXPIRED: return quillcheck_messages::REVOCATION_EXPIRED;
+    case CRLCHECK_REVOKED_LATER: return quillcheck_messages::REVOCATION_REVOKED_LATER;
+    case CRLCHECK_NOT_ESTABLISHED: return quillcheck_messages::REVOCATION_NOT_ESTABLISHED;
+    case CRLCHECK_NETWORK: return quillcheck_messages::REVOCATION_NETWORK;
+    case CRLCHECK_AUTH: return quillcheck_messages::REVOCATION_AUTHENTICATION;
+    case CRLCHECK_DOWNLOAD: return quillcheck_messages::REVOCATION_DOWNLOAD;
+    case CRLCHECK_INTERNAL: return quillcheck_messages::REVOCATION_INTERNAL;
+    case CRLCHECK_URL: return quillcheck_messages::REVOCATION_URL;
+    case CRLCHECK_URL_PARSE: return quillcheck_messages::REVOCATION_URL_PARSE;
+    case CRLCHECK_EMPTY: return quillcheck_messages::REVOCATION_EMPTY_CRL;
+    default: return formatMessage(quillcheck_messages::REVOCATION_UNDOCUMENTED, static_cast<unsigned>(code));
     }
-    return text;
 }

@@ -6,13 +6,15 @@
 #include <memory>
 #include <vector>
 
+#include "message_format.h"
 #include "personal_data.h"
+#include "quillcheck_messages.h"
 #include "signed_file_record.h"
 
 std::string signerNameText(const char* name, int depth) {
     std::string text;
     for (int level = 0; level < depth; ++level) text += "\xBB ";  // "» " in the ANSI code page
-    return text + (std::strlen(name) > 5 ? std::string(name) : std::string("Firma con carta firma"));
+    return text + (std::strlen(name) > 5 ? std::string(name) : std::string(quillcheck_messages::NAME_NOT_READABLE));
 }
 
 int statusIcon(SignerStatus status) {
@@ -23,19 +25,19 @@ int statusIcon(SignerStatus status) {
 
 std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm, int depth,
                        const std::string& timestamp) {
-    const std::string counterSignature = depth > 0 ? ";Controfirma" : "";
-    if (status & SIGNATURE_INVALID) return "Firma non valida" + counterSignature;
-    const std::string stamp = (status & TIMESTAMPED)              ? ";Marca temporale " + timestamp
-                              : (status & TIMESTAMP_NOT_ACCEPTED) ? ";Marca temporale di TSA non ammessa"
-                              : (status & TIMESTAMP_FAILED)       ? ";Marca temporale non valida"
+    const std::string counterSignature = depth > 0 ? quillcheck_messages::STATE_COUNTER_SIGNATURE : "";
+    if (status & SIGNATURE_INVALID) return quillcheck_messages::STATE_SIGNATURE_INVALID + counterSignature;
+    const std::string stamp = (status & TIMESTAMPED) ? formatMessage(quillcheck_messages::STATE_TIMESTAMPED, timestamp.c_str())
+                              : (status & TIMESTAMP_NOT_ACCEPTED) ? quillcheck_messages::STATE_TIMESTAMP_NOT_ACCEPTED
+                              : (status & TIMESTAMP_FAILED)       ? quillcheck_messages::STATE_TIMESTAMP_FAILED
                                                                   : "";
     status &= ~(TIMESTAMPED | TIMESTAMP_NOT_ACCEPTED | TIMESTAMP_FAILED);
     if (status == 0) return expiryDate + stamp + counterSignature;
-    std::string text = (status & NOT_VERIFIABLE) ? "Firma non verificabile (" + algorithm + ")"
-                       : (status & EXPIRED)       ? "Scaduto"
-                       : (status & NOT_YET_VALID) ? "Non ancora valido"
+    std::string text = (status & NOT_VERIFIABLE) ? formatMessage(quillcheck_messages::STATE_NOT_VERIFIABLE, algorithm.c_str())
+                       : (status & EXPIRED)       ? quillcheck_messages::STATE_EXPIRED
+                       : (status & NOT_YET_VALID) ? quillcheck_messages::STATE_NOT_YET_VALID
                                                   : expiryDate;
-    if (status & CA_NOT_ACCEPTED) text += ";CA non ammessa";
+    if (status & CA_NOT_ACCEPTED) text += quillcheck_messages::STATE_CA_NOT_ACCEPTED;
     return text + stamp + counterSignature;
 }
 
@@ -45,17 +47,12 @@ std::string signerStateText(const SignedFileRecord& record, int g) {
 }
 
 std::string summaryLine(bool loaded, int signerCount) {
-    if (!loaded) return "File Corrotto o Firma non valida";
-    char line[128];
-    std::snprintf(line, sizeof line,
-                  signerCount == 1 ? "File non Corrotto; Il file risulta firmato %d volta"
-                                   : "File non Corrotto; Il file risulta firmato %d volte",
-                  signerCount);
-    return line;
+    if (!loaded) return quillcheck_messages::FILE_DAMAGED;
+    return formatMessage(signerCount == 1 ? quillcheck_messages::SIGNED_ONCE : quillcheck_messages::SIGNED_TIMES, signerCount);
 }
 
 std::string notVerifiableLine(const std::string& algorithm) {
-    return "Firma non verificabile: algoritmo non supportato (" + algorithm + ")";
+    return formatMessage(quillcheck_messages::NO_SIGNATURE_VERIFIABLE, algorithm.c_str());
 }
 
 std::string expiryDateText(int day, int month, int year) {

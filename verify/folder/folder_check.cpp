@@ -17,52 +17,41 @@
 #include "ansi_text.h"
 #include "file_io.h"
 #include "hash_data.h"
+#include "message_format.h"
 #include "path_rules.h"
+#include "quillcheck_messages.h"
 #include "revocation_check.h"
 #include "signed_file_loader.h"
 #include "signer_display.h"
 
 namespace {
 
-// Texts of the report (UTF-8) and of the user's messages (ANSI code page).
-const char EMPTY_FILE[] = "File vuoto (0 byte)";
-const char TOO_LARGE[] = "File troppo grande per essere verificato";
-const char NO_MEMORY[] = "Memoria insufficiente per verificare il file";
-const char NO_PROVIDER[] = "Nessun servizio crittografico per verificare la firma";
-const char CONTENT_NAME_TOO_LONG[] =
-    "Contenuto non scritto: il suo nome non entra nei percorsi della cartella dei risultati";
-const char NO_DIGEST[] = "Impronta SHA-256 non calcolata";
-
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// The report is UTF-8; the messages of the catalog are the program's own texts.
+std::string reportText(const std::string& message) { return utf8FromProgramText(message); }
+
 std::string readFailure(DWORD error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return "Il file non c'\xC3\xA8 pi\xC3\xB9: \xC3\xA8 stato spostato o cancellato durante la verifica";
-    case ERROR_ACCESS_DENIED: return "Il file non si pu\xC3\xB2 leggere: accesso negato";
-    case ERROR_INVALID_NAME:
-        return "Il file non si pu\xC3\xB2 leggere: il suo nome contiene caratteri non ammessi da Windows";
+    case ERROR_PATH_NOT_FOUND: return reportText(quillcheck_messages::REASON_FILE_GONE);
+    case ERROR_ACCESS_DENIED: return reportText(quillcheck_messages::REASON_ACCESS_DENIED);
+    case ERROR_INVALID_NAME: return reportText(quillcheck_messages::REASON_BAD_NAME);
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return "Il file non si pu\xC3\xB2 leggere: \xC3\xA8 bloccato da un altro programma";
-    default: return "Il file non si pu\xC3\xB2 leggere (errore " + std::to_string(error) + ")";
+    case ERROR_LOCK_VIOLATION: return reportText(quillcheck_messages::REASON_LOCKED);
+    default: return reportText(formatMessage(quillcheck_messages::REASON_NOT_READ, static_cast<unsigned long>(error)));
     }
 }
 
 std::string loadFailure(int32_t code, const SignedFileRecord& record) {
-    if (code == static_cast<int32_t>(E_OUTOFMEMORY)) return NO_MEMORY;
-    if (code == LOAD_ERR_NO_PROVIDER) return NO_PROVIDER;
+    if (code == static_cast<int32_t>(E_OUTOFMEMORY)) return reportText(quillcheck_messages::REASON_OUT_OF_MEMORY);
+    if (code == LOAD_ERR_NO_PROVIDER) return reportText(quillcheck_messages::REASON_NO_PROVIDER);
     if (code == LOAD_ERR_NOT_VERIFIABLE) return utf8FromAnsi(notVerifiableLine(record.unverifiedAlgorithms[0]));
-    std::string text = utf8FromAnsi(summaryLine(false, 0));
-    if (code != LOAD_ERR_UNDECODABLE) {
-        char number[32];
-        std::snprintf(number, sizeof number, " (errore 0x%08X)", static_cast<unsigned>(code));
-        text += number;
-    }
-    return text;
+    if (code == LOAD_ERR_UNDECODABLE) return utf8FromAnsi(summaryLine(false, 0));
+    return reportText(formatMessage(quillcheck_messages::REASON_DAMAGED_WITH_CODE, static_cast<unsigned>(code)));
 }
 
 // The first line of the revocation box's text: the answer, or why there is none.
@@ -255,12 +244,12 @@ bool FolderRun::checkFile(const std::wstring& relative) {
         read = readFileContent(path.c_str(), &file);
         error = GetLastError();
     } catch (const std::bad_alloc&) {
-        row.reason = NO_MEMORY;
+        row.reason = reportText(quillcheck_messages::REASON_OUT_OF_MEMORY);
     }
-    if (row.reason.empty() && read == ReadResult::TooLarge) row.reason = TOO_LARGE;
+    if (row.reason.empty() && read == ReadResult::TooLarge) row.reason = reportText(quillcheck_messages::REASON_TOO_LARGE);
     if (row.reason.empty() && read != ReadResult::Ok) row.reason = readFailure(error != 0 ? error : ERROR_READ_FAULT);
     if (row.reason.empty() && file.size == 0) {
-        row.reason = EMPTY_FILE;
+        row.reason = reportText(quillcheck_messages::REASON_EMPTY_FILE);
         row.sha256 = digestOf(nullptr, 0);
     }
     if (!row.reason.empty()) {
@@ -277,7 +266,7 @@ bool FolderRun::checkFile(const std::wstring& relative) {
             failed.file = row.file;
             failed.layer = layer_;
             failed.verdict = Verdict::Unverifiable;
-            failed.reason = NO_MEMORY;
+            failed.reason = reportText(quillcheck_messages::REASON_OUT_OF_MEMORY);
             emit(failed);
         }
     }
@@ -291,7 +280,7 @@ bool FolderRun::reportUnlistedFolder(const std::wstring& relative) {
     LayerRow row;
     row.file = utf8Text(relative) + "\\";
     row.verdict = Verdict::Unverifiable;
-    row.reason = "Cartella non leggibile: i file che contiene non sono stati verificati";
+    row.reason = reportText(quillcheck_messages::REASON_FOLDER_UNREADABLE);
     emit(row);
     report_->countFile(fileVerdict_);
     return written_;
@@ -398,7 +387,7 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
         const std::wstring target = contents_ + L"\\" + wide;
         // The clerk's programs open it by its ordinary path.
         if (target.size() >= MAX_PATH) {
-            row->reason = CONTENT_NAME_TOO_LONG;
+            row->reason = reportText(quillcheck_messages::REASON_CONTENT_NAME_TOO_LONG);
             row->verdict = worseOf(row->verdict, Verdict::ToCheck);
             return;
         }
@@ -417,7 +406,7 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
         }
     }
     if (file == INVALID_HANDLE_VALUE) {
-        row->reason = "Contenuto non scritto (errore " + std::to_string(error) + ")";
+        row->reason = reportText(formatMessage(quillcheck_messages::REASON_CONTENT_NOT_WRITTEN, static_cast<unsigned long>(error)));
         row->verdict = worseOf(row->verdict, Verdict::ToCheck);
         return;
     }
@@ -430,14 +419,14 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
     const DWORD failed = writer.finish();
     if (failed != 0) {
         removeUnreportedContent();
-        row->reason = "Contenuto non scritto (errore " + std::to_string(failed) + ")";
+        row->reason = reportText(formatMessage(quillcheck_messages::REASON_CONTENT_NOT_WRITTEN, static_cast<unsigned long>(failed)));
         row->verdict = worseOf(row->verdict, Verdict::ToCheck);
         return;
     }
     copyZoneMark(sourcePath, written);
     row->contentName = utf8Text(writtenName);
     row->contentSha256 = digest;
-    if (digest.empty()) row->reason = NO_DIGEST;
+    if (digest.empty()) row->reason = reportText(quillcheck_messages::REASON_NO_DIGEST);
 }
 
 // The report's files; false when one cannot be made.
@@ -514,13 +503,13 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
     FolderCheckOptions run = options;
     run.source = folderPath(options.source);
     if (run.source.empty() || !isDirectory(run.source)) {
-        return failure(result, "La cartella da verificare non esiste o non \xE8 una cartella.");
+        return failure(result, quillcheck_messages::FOLDER_MISSING);
     }
     if (run.output.empty()) run.output = defaultOutputFolder(run.source);
     run.output = folderPath(run.output);
-    if (run.output.empty()) return failure(result, "La cartella dei risultati non \xE8 un percorso valido.");
+    if (run.output.empty()) return failure(result, quillcheck_messages::OUTPUT_INVALID);
     if (sameOrInside(run.output, run.source)) {
-        return failure(result, "La cartella dei risultati non pu\xF2 stare nella cartella da verificare.");
+        return failure(result, quillcheck_messages::OUTPUT_INSIDE_FOLDER);
     }
     // The output folder is new, or empty: nothing in it is overwritten. A
     // folder that holds something gets a new folder of the run inside it.
@@ -529,23 +518,23 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
     }
     if (!CreateDirectoryW(extendedPath(run.output).c_str(), nullptr)) {
         if (!isDirectory(run.output) || !isEmptyDirectory(run.output)) {
-            return failure(result, "La cartella dei risultati non si pu\xF2 creare, o non \xE8 vuota.");
+            return failure(result, quillcheck_messages::OUTPUT_NOT_MADE);
         }
     }
     result.outputFolder = run.output;
     const std::wstring contents = run.output + L"\\" + CONTENTS_FOLDER_NAME;
     if (!CreateDirectoryW(extendedPath(contents).c_str(), nullptr)) {
-        return failure(result, "Nella cartella dei risultati non si pu\xF2 scrivere.");
+        return failure(result, quillcheck_messages::OUTPUT_NOT_WRITABLE);
     }
 
     std::vector<Entry> files;
-    if (!listSignedFiles(run.source, &files)) return failure(result, "La cartella da verificare non si pu\xF2 leggere.");
+    if (!listSignedFiles(run.source, &files)) return failure(result, quillcheck_messages::FOLDER_UNREADABLE);
     result.filesFound = files.size();
 
     ScratchFile scratchFile;
     File csv, page, scratch;
     if (!openReport(run.output, &csv, &page, &scratch, &scratchFile.path)) {
-        return failure(result, "Il rapporto non si pu\xF2 scrivere nella cartella dei risultati.");
+        return failure(result, quillcheck_messages::REPORT_NOT_WRITTEN);
     }
     ReportWriter report(csv.get(), page.get(), scratch.get());
     RunFacts facts;
@@ -574,7 +563,7 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
     result.stopped = facts.stopped;
     for (int v = 0; v < VERDICT_COUNT; ++v) result.counts[v] = report.counts()[v];
     if (!written || std::fclose(csv.release()) != 0 || std::fclose(page.release()) != 0) {
-        return failure(result, "Il rapporto non si \xE8 potuto scrivere per intero.");
+        return failure(result, quillcheck_messages::REPORT_INCOMPLETE);
     }
     result.reportPage = run.output + L"\\" + REPORT_PAGE_NAME;
     const bool allValid = result.counts[static_cast<int>(Verdict::Valid)] == files.size();
@@ -589,6 +578,6 @@ FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const Accept
     try {
         return runChecked(options, acceptedCas, observer);
     } catch (const std::bad_alloc&) {
-        return failure(FolderCheckResult(), "Memoria insufficiente per la verifica della cartella.");
+        return failure(FolderCheckResult(), quillcheck_messages::FOLDER_OUT_OF_MEMORY);
     }
 }

@@ -4,10 +4,13 @@
 #include <cstring>
 
 #include "crl_rules.h"
+#include "message_format.h"
+#include "quillcheck_messages.h"
 
 namespace {
 
-const char* const VERDICT_TEXTS[VERDICT_COUNT] = {"Valido", "Da controllare", "Non valido", "Non verificabile"};
+const char* const VERDICT_TEXTS[VERDICT_COUNT] = {quillcheck_messages::VERDICT_VALID, quillcheck_messages::VERDICT_TO_CHECK, quillcheck_messages::VERDICT_INVALID,
+                                                   quillcheck_messages::VERDICT_NOT_VERIFIABLE};
 // The page's colours of the verdicts and of the list's icons.
 const char* const VERDICT_CLASSES[VERDICT_COUNT] = {"verde", "giallo", "rosso", "grigio"};
 const char* const COLOUR_NAMES[3] = {"verde", "rosso", "giallo"};
@@ -193,8 +196,10 @@ bool ReportWriter::finish(const RunFacts& facts) {
     head += std::string("<tr><td>Controllo della revoca:</td><td>") +
             (facts.revocationChecked ? "eseguito" : "non eseguito") + "</td></tr>\n</table>\n";
     if (facts.stopped) {
-        head += "<p class=\"interrotta\">Verifica interrotta: " + std::to_string(filesCounted()) + " file su " +
-                std::to_string(facts.filesFound) + " verificati.</p>\n";
+        head += "<p class=\"interrotta\">" +
+                htmlText(formatMessage(quillcheck_messages::REPORT_STOPPED, static_cast<unsigned>(filesCounted()),
+                                       static_cast<unsigned>(facts.filesFound))) +
+                "</p>\n";
     }
     head += "<table class=\"riepilogo\"><tr><td>File verificati: " + std::to_string(filesCounted()) + "</td>";
     for (int v = 0; v < VERDICT_COUNT; ++v) {
@@ -285,23 +290,23 @@ bool parseFolderCommand(const std::vector<std::string>& arguments, FolderCommand
             command->revocation = true;
         } else if (isSwitch(a, "/uscita")) {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-                *error = "Dopo /uscita va indicata la cartella dei risultati.";
+                *error = quillcheck_messages::COMMAND_OUTPUT_MISSING;
                 return false;
             }
             command->output = arguments[++i];
         } else if (!a.empty() && a[0] == '/' && a.size() > 1 && a.find('\\') == std::string::npos &&
                    a.find('/', 1) == std::string::npos) {
-            *error = "Opzione sconosciuta: " + a + ". Uso: quillcheck /rapporto [/revoca] [/uscita cartella] cartella";
+            *error = formatMessage(quillcheck_messages::COMMAND_UNKNOWN_OPTION, a.c_str());
             return false;
         } else if (command->source.empty() && !a.empty()) {
             command->source = a;
         } else {
-            *error = "Va indicata una sola cartella da verificare.";
+            *error = quillcheck_messages::COMMAND_SEVERAL_FOLDERS;
             return false;
         }
     }
     if (command->source.empty()) {
-        *error = "Manca la cartella da verificare. Uso: quillcheck /rapporto [/revoca] [/uscita cartella] cartella";
+        *error = quillcheck_messages::COMMAND_FOLDER_MISSING;
         return false;
     }
     return true;

@@ -1,0 +1,12 @@
+// A catalog message with the values it names filled in.
+#pragma once
+
+#include <string>
+
+// `message` with its printf conversions ("%s", "%d", "%u", "%lu", "%x",
+// "%08X") replaced by the values that follow, in order, as printf does;
+// the text grows to whatever length the values need.
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+std::string formatMessage(const char* message, ...);
