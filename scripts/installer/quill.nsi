@@ -1,15 +1,19 @@
 ; The Quill installer: the signing program, the verification program and the
 ; certificate data library of the municipality of Valdora, for all users, with
-; ".p7m" files opening in the verification program. scripts/make-installer
-; builds it from a fresh 32-bit release build:
-;   makensis -DBIN=<programs> -DLIB=<orvik.lib> -DHEADER=<orvik.h> -DREADME=<LEGGIMI.txt>
+; ".p7m" files opening in the verification program, and the user guide.
+; scripts/make-installer builds it from a fresh 32-bit release build:
+;   makensis -DBIN=<programs> -DLIB=<orvik.lib> -DHEADER=<orvik.h>
+;            -DGUIDE=<guide folder> -DGUIDE_FILES=<guide-files.nsh>
 ;            -DVERSION=<a.b.c.d> -DOUTFILE=<setup.exe> -DSIGN=<command> -DUNINSTALLER_COPY=<file>
-;            [-DSTAND_INS -DOUTSIDE=<folder>] quill.nsi
+;            [-DSTAND_INS -DOUTSIDE=<folder> -DREADME=<LEGGIMI.txt>] quill.nsi
 ; SIGN signs a file in place (its path follows it); UNINSTALLER_COPY receives
-; a copy of the signed uninstaller, for checking.
+; a copy of the signed uninstaller, for checking. GUIDE_FILES defines the
+; macros INSTALL_GUIDE_FILES and REMOVE_GUIDE_FILES, which name the guide's
+; files in GUIDE.
 ; STAND_INS makes the test variant "Quill PROVA": it adds the stand-ins of the
-; outside components, has an uninstall entry of its own and runs only with
-; the switch /PROVA, so that it never reaches a citizen's desktop by mistake.
+; outside components and the developers' readme, has an uninstall entry of
+; its own and runs only with the switch /PROVA, so that it never reaches a
+; citizen's desktop by mistake.
 ; A page after the folder's, or the switch /FIRMA=CADES or /FIRMA=PKCS7 of a
 ; silent install, chooses the form of the signatures that the program writes.
 Unicode true
@@ -142,6 +146,8 @@ FunctionEnd
     ${EndIf}
 !macroend
 
+!include "${GUIDE_FILES}"
+
 ; Removes the files that an install of Quill puts in the folder on the stack,
 ; but the uninstaller, which may be the one running; pushes the names that
 ; could not be removed, one per line, or "".
@@ -157,6 +163,9 @@ Function ${un}RemoveProgramFiles
     !insertmacro REMOVE_FILE "sviluppo\orvik.h"
     !insertmacro REMOVE_FILE "sviluppo\orvik.lib"
     RMDir "$0\sviluppo"
+    !insertmacro REMOVE_GUIDE_FILES
+    RMDir "$0\guida\immagini"
+    RMDir "$0\guida"
     StrCpy $0 $1
     Pop $1
     Exch $0
@@ -466,7 +475,10 @@ Section "Quill"
     File "${BIN}\quillet.exe"
     File "${BIN}\quillcheck.exe"
     File "${BIN}\orvik.dll"
+!ifdef STAND_INS
     File "/oname=LEGGIMI.txt" "${README}"
+!endif
+    !insertmacro INSTALL_GUIDE_FILES
     SetOutPath "$INSTDIR\sviluppo"
     File "${HEADER}"
     File "${LIB}"
@@ -519,6 +531,7 @@ Section "Quill"
         ${OrIf} $R1 == $INSTDIR
             DeleteRegKey HKLM "${TEST_UNINSTALL_KEY}"
             Delete "$SMPROGRAMS\Quill PROVA\Quillet - Firma dei file.lnk"
+            Delete "$SMPROGRAMS\Quill PROVA\Guida di Quill.lnk"
             Delete "$SMPROGRAMS\Quill PROVA\Leggimi.lnk"
             RMDir "$SMPROGRAMS\Quill PROVA"
         ${EndIf}
@@ -532,7 +545,14 @@ Section "Quill"
 
     CreateDirectory "${MENU}"
     CreateShortcut "${MENU}\Quillet - Firma dei file.lnk" "$INSTDIR\quillet.exe"
+    CreateShortcut "${MENU}\Guida di Quill.lnk" "$INSTDIR\guida\index.html"
+!ifdef STAND_INS
     CreateShortcut "${MENU}\Leggimi.lnk" "$INSTDIR\LEGGIMI.txt"
+!else
+    ; The developers' readme, which earlier versions installed, goes.
+    Delete "$INSTDIR\LEGGIMI.txt"
+    Delete "${MENU}\Leggimi.lnk"
+!endif
 
     ; ".p7m" opens in the verification program. Only the type's default
     ; value is taken; an earlier owner is kept, and given back by the
@@ -603,7 +623,10 @@ Section "Uninstall"
     ${EndIf}
 
     Delete "${MENU}\Quillet - Firma dei file.lnk"
+    Delete "${MENU}\Guida di Quill.lnk"
+!ifdef STAND_INS
     Delete "${MENU}\Leggimi.lnk"
+!endif
     RMDir "${MENU}"
 
     ; The association goes only while it is still this install's. ".p7m"
