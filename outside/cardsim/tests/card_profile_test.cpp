@@ -16,9 +16,14 @@ std::string testdata(const std::string& relative) {
 }
 
 // A profile written beside the checked-in ones, so that relative names work.
+// Named after the running test: ctest runs the tests of this file side by side,
+// and a shared name let one test read the profile another had just written.
 class ProfileFile {
 public:
-    explicit ProfileFile(const std::string& text) : path_(testdata("cards/unit-test.profile.tmp")) {
+    explicit ProfileFile(const std::string& text)
+        : path_(testdata(std::string("cards/unit-test.") +
+                         ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                         ".profile.tmp")) {
         std::ofstream(path_) << text;
     }
     ~ProfileFile() { std::remove(path_.c_str()); }
