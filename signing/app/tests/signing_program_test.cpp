@@ -160,7 +160,7 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
     picker.add(sources_, "\"A.txt\" \"B.txt\" \"C.doc\" \"D.pdf\"");
     picker.add(sources_, "A.txt");
     ui::WindowWatcher info("Informazioni su Quillet", [](HWND box) {
-        ui::saveScreenshot(box, "information-box");
+        ui::saveScreenshot(box, "quillet-information-box");
         ui::click(box, IDOK);
     });
     CSigningDlg dialog;
