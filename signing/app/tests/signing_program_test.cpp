@@ -168,6 +168,11 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
     std::vector<std::string> filesAfterRemoving;
     int extentAfterFirst = 0, extentAfterLong = 0, widest = 0, extentAfterSome = 0, extentAfterAll = 0;
     bool waitedForTheRun = false, infoShown = false, minimised = false;
+    // The wide name lies in a folder of the temporary directory, whose path
+    // does not grow with the build folder's: the open-file dialog hands over
+    // no path beyond MAX_PATH, and in a deep clone the sources' would be.
+    const std::string wideFolder = temporaryFolder() + "\\quill-wide-name";
+    CreateDirectoryA(wideFolder.c_str(), nullptr);
     ui::WindowWatcher main(MAIN_CAPTION, [&](HWND window) {
         HWND list = GetDlgItem(window, IDC_ATTACHMENTS);
         auto extent = [list] { return static_cast<int>(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0)); };
@@ -188,14 +193,14 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
         // A path wider than the list: the width becomes its text width less 25.
         // Measured in the list's default font, not in its own narrower one.
         const std::string wide = std::string(150, 'w') + ".txt";
-        std::ofstream(sources_ + "\\" + wide) << "w";
-        picker.add(sources_, wide);
+        const std::string path = wideFolder + "\\" + wide;
+        std::ofstream(path) << "w";
+        picker.add(wideFolder, wide);
         ui::click(window, IDC_ATTACH);
         listHolds(list, 4);
         extentAfterLong = extent();
         HDC dc = GetDC(list);
         SIZE size;
-        const std::string path = sources_ + "\\" + wide;
         GetTextExtentPoint32A(dc, path.c_str(), static_cast<int>(path.size()), &size);
         ReleaseDC(list, dc);
         widest = size.cx;
@@ -224,6 +229,7 @@ TEST_F(SigningProgram, AttachmentListFollowsItsRules) {
     });
     SetLastError(0);
     const INT_PTR ended = dialog.runModal(nullptr);
+    removeTree(wideFolder);
     ASSERT_EQ(ended, IDOK) << GetLastError();
     const std::vector<std::string> attached = {source("A.txt"), source("A.txt"), source("B.txt"), source("C.doc"),
                                                source("D.pdf")};
