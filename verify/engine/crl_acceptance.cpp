@@ -48,15 +48,25 @@ const CERT_EXTENSION* crlNumberOf(const CRL_INFO& info) {
     return nullptr;
 }
 
-// The whole list of the issuer for every reason, and nothing in it that the
-// check would have to understand and does not.
-bool fullList(const CRL_INFO& info) {
+// The certificate's CRL distribution points extension's value, or null.
+const CRYPT_OBJID_BLOB* distributionPointsOf(const CERT_INFO& subject) {
+    const CERT_EXTENSION* points = CertFindExtension(szOID_CRL_DIST_POINTS, subject.cExtension, subject.rgExtension);
+    return points ? &points->Value : nullptr;
+}
+
+// The whole list of the issuer for every reason, or of the point `subject`
+// names, and nothing in it that the check would have to understand and does not.
+bool fullList(const CRL_INFO& info, const CERT_INFO& subject) {
+    const CRYPT_OBJID_BLOB* points = distributionPointsOf(subject);
     for (DWORD i = 0; i < info.cExtension; ++i) {
         const CERT_EXTENSION& extension = info.rgExtension[i];
         const char* oid = extension.pszObjId;
         if (is(oid, szOID_DELTA_CRL_INDICATOR)) return false;  // critical or not, a delta is no full list
         if (is(oid, szOID_ISSUING_DIST_POINT)) {
-            if (!issuingPointCoversAll(extension.Value.pbData, extension.Value.cbData)) return false;
+            if (!issuingPointCoversAll(extension.Value.pbData, extension.Value.cbData, points ? points->pbData : nullptr,
+                                       points ? points->cbData : 0)) {
+                return false;
+            }
         } else if (is(oid, szOID_CRL_NUMBER)) {
             const CRYPT_OBJID_BLOB& value = extension.Value;
             if (crlNumberOrder(value.pbData, value.cbData, value.pbData, value.cbData) != 0) return false;
@@ -156,7 +166,7 @@ int32_t acceptCrl(const CrlBlob& blob, const uint8_t* certificate, size_t length
     if (!subject || !sameName(subject->pCertInfo->Issuer, info.Issuer)) return CRLVERIFY_FAILED;
     const Certificate authority = certificateOf(issuer.data(), issuer.size());
     if (!authority || !signedBy(crl.get(), authority.get())) return CRLVERIFY_UNSIGNED;
-    if (!fullList(info)) return CRLVERIFY_SCOPE;
+    if (!fullList(info, *subject->pCertInfo)) return CRLVERIFY_SCOPE;
     if (known != nullptr) {
         // The copy accepted before counts only when it is the issuer's own.
         const Crl before = crlOf(*known);

@@ -59,7 +59,8 @@ private:
 //   - it names the certificate's issuer, and that issuer's key signed it;
 //   - it is a full list: no delta indicator; an issuing distribution point, if
 //     any, that limits it to neither CA certificates, attribute certificates
-//     nor some reasons, and does not make it indirect; no other critical
+//     nor some reasons, does not make it indirect, and names no point but one
+//     the certificate's distribution points name; no other critical
 //     extension, and no entry with a critical extension but a reason code or
 //     an invalidity date;
 //   - it is not older than `known` (the copy accepted before, when it is the

@@ -1,8 +1,11 @@
 #include "crl_rules.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "ber.h"
 #include "message_format.h"
@@ -109,9 +112,50 @@ int crlNumberOrder(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bL
     return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
-bool issuingPointCoversAll(const uint8_t* der, size_t length) {
-    constexpr uint8_t DISTRIBUTION_POINT = 0xA0;  // [0]: where the list is published
-    constexpr uint8_t ONLY_USER_CERTS = 0x81;     // [1]: end entities, which signers are
+namespace {
+
+constexpr uint8_t POINT_NAME = 0xA0;  // [0] DistributionPointName, in both structures
+constexpr uint8_t FULL_NAME = 0xA0;   // [0] GeneralNames, within it
+
+// The names of a DistributionPointName: each GeneralName of a full name, or
+// the whole element for a name relative to the issuer. False when unreadable.
+bool pointNames(const ber::Element& pointName, std::vector<ber::Span>* names) {
+    ber::Element choice;
+    if (!ber::read(pointName.content, &choice) || choice.whole.size != pointName.content.size) return false;
+    if (choice.tag != FULL_NAME) {
+        names->push_back(choice.whole);
+        return true;
+    }
+    ber::Reader generalNames(choice);
+    ber::Element name;
+    while (generalNames.next(&name)) names->push_back(name.whole);
+    return !generalNames.failed();
+}
+
+// True when one of `names` is among the names of the distribution points of
+// a certificate's CRL distribution points extension (`points`, DER).
+bool certificateNamesOneOf(const std::vector<ber::Span>& names, const uint8_t* points, size_t pointsLength) {
+    ber::Element all;
+    if (points == nullptr || !ber::read({points, pointsLength}, &all) || all.tag != ber::SEQUENCE) return false;
+    ber::Reader each(all);
+    ber::Element point;
+    while (each.next(&point)) {
+        if (point.tag != ber::SEQUENCE) return false;
+        ber::Reader fields(point);
+        ber::Element pointName;
+        std::vector<ber::Span> named;
+        if (!fields.nextIf(POINT_NAME, &pointName) || !pointNames(pointName, &named)) continue;
+        for (const ber::Span& name : named) {
+            if (std::find(names.begin(), names.end(), name) != names.end()) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool issuingPointCoversAll(const uint8_t* der, size_t length, const uint8_t* certificatePoints, size_t pointsLength) {
+    constexpr uint8_t ONLY_USER_CERTS = 0x81;  // [1]: end entities, which signers are
     ber::Element point;
     if (der == nullptr || !ber::read({der, length}, &point) || point.tag != ber::SEQUENCE ||
         point.whole.size != length) {
@@ -120,7 +164,16 @@ bool issuingPointCoversAll(const uint8_t* der, size_t length) {
     ber::Reader fields(point);
     ber::Element field;
     while (fields.next(&field)) {
-        if (field.tag != DISTRIBUTION_POINT && field.tag != ONLY_USER_CERTS) return false;
+        if (field.tag == POINT_NAME) {
+            // A list published for one point (a partition of the issuer's
+            // certificates) speaks only for certificates that name that point.
+            std::vector<ber::Span> names;
+            if (!pointNames(field, &names) || !certificateNamesOneOf(names, certificatePoints, pointsLength)) {
+                return false;
+            }
+        } else if (field.tag != ONLY_USER_CERTS) {
+            return false;
+        }
     }
     return !fields.failed();
 }

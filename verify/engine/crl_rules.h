@@ -68,11 +68,14 @@ std::string CrlCacheName(const CrlUrl& url);
 int crlNumberOrder(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength);
 
 // True when an issuing distribution point extension's value (DER) leaves the
-// list whole for a signer's certificate: it may name where the list is
-// published and limit it to end entities, nothing else (not to CA or
-// attribute certificates, not to some reasons, not indirect). False too when
-// the value cannot be read.
-bool issuingPointCoversAll(const uint8_t* der, size_t length);
+// list whole for a signer's certificate, whose CRL distribution points
+// extension's value is `certificatePoints` (null when it has none): it may
+// limit the list to end entities and name where the list is published,
+// nothing else (not to CA or attribute certificates, not to some reasons,
+// not indirect); a named point must be one the certificate names too (one
+// GeneralName in common), for a list of one point speaks only for its own
+// part of the issuer's certificates. False too when a value cannot be read.
+bool issuingPointCoversAll(const uint8_t* der, size_t length, const uint8_t* certificatePoints, size_t pointsLength);
 
 // The LDAP search base: the object part without "?certificaterevocationlist"
 // (written so; another spelling stays) and without its first character.

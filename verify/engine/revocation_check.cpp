@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "message_box.h"
 
 int32_t CheckCertificateAgainstCrl(const CrlBlob& crl, const uint8_t* certificate, size_t length,
@@ -13,24 +15,25 @@ int32_t CheckCertificateAgainstCrl(const CrlBlob& crl, const uint8_t* certificat
 
 namespace {
 
-// CheckRevocation's steps. `fetched`, when given, receives the list the
-// answer came from: the cached copy when it settled the question, else the
-// downloaded one (whatever the gate said of it); it stays empty when none was had.
+// Fetches an address's list: 0 and the list (empty when the server sent
+// nothing), or why none was had.
+using CrlFetch = std::function<int32_t(std::vector<uint8_t>*)>;
+
+// CheckRevocation's steps, with the download left to `fetch`: the cached
+// copy when it settles the question, else the fetched list through the gate
+// for this certificate's issuer, with the cached copy (when authentic) as
+// the floor. A list the gate accepts is cached.
 int32_t checkRevocation(const uint8_t* certificate, size_t length, int skipCache, const std::vector<uint8_t>& issuer,
-                        const std::string& address, const CrlUrl& url, std::vector<uint8_t>* fetched,
-                        const FILETIME* signedAt) {
+                        const CrlUrl& url, const CrlFetch& fetch, const FILETIME* signedAt) {
     std::vector<uint8_t> cached;
     const bool haveCached = ReadCachedCrl(url, &cached) != 0;
     if (haveCached && !skipCache) {
         const int32_t answer =
             revocationResultOf(CheckCertificateAgainstCrl(blobOf(cached), certificate, length, issuer, signedAt), true);
-        if (answer != 0) {
-            if (fetched) *fetched = std::move(cached);
-            return answer;
-        }
+        if (answer != 0) return answer;
     }
     std::vector<uint8_t> crl;
-    const int32_t downloaded = DownloadCrl(address, url, CRL_RETRIEVAL_SECONDS, &crl);
+    const int32_t downloaded = fetch(&crl);
     if (downloaded != 0) return downloaded;
     if (crl.empty()) return CRLCHECK_EMPTY;
     // The cached copy, when authentic, is the floor: an older list is a rollback.
@@ -38,7 +41,6 @@ int32_t checkRevocation(const uint8_t* certificate, size_t length, int skipCache
     std::unique_ptr<AcceptedCrl> accepted;
     const int32_t verdict =
         acceptCrl(blobOf(crl), certificate, length, issuer, haveCached ? &known : nullptr, &accepted, signedAt);
-    if (fetched) *fetched = crl;
     if (!accepted) return revocationResultOf(verdict, false);
     WriteCachedCrl(*accepted, url);
     return revocationResultOf(accepted->answer(), false);
@@ -55,7 +57,10 @@ int32_t CheckRevocation(const uint8_t* certificate, size_t length, int skipCache
         if (!parseCrlUrl(address, &url)) return CRLCHECK_URL_PARSE;
         // Without the issuer's key no list can be checked: none is fetched.
         if (issuer.empty()) return CRLCHECK_INTERNAL;
-        return checkRevocation(certificate, length, skipCache, issuer, address, url, nullptr, signedAt);
+        const CrlFetch download = [&](std::vector<uint8_t>* crl) {
+            return DownloadCrl(address, url, CRL_RETRIEVAL_SECONDS, crl);
+        };
+        return checkRevocation(certificate, length, skipCache, issuer, url, download, signedAt);
     } catch (...) {
         return CRLCHECK_EXCEPTION;
     }
@@ -69,21 +74,19 @@ int32_t RevocationRun::check(const std::vector<uint8_t>& certificate, const std:
         CrlUrl url;
         if (!parseCrlUrl(address, &url)) return CRLCHECK_URL_PARSE;
         if (issuer.empty()) return CRLCHECK_INTERNAL;
-        const auto known = lists_.find(address);
-        if (known == lists_.end()) {
-            Fetched first;
-            const int32_t answer =
-                checkRevocation(certificate.data(), certificate.size(), 0, issuer, address, url, &first.list, signedAt);
-            if (first.list.empty()) first.failure = answer;
-            lists_.emplace(address, std::move(first));
-            return answer;
-        }
-        if (known->second.list.empty()) return known->second.failure;
-        // The same gate as the first certificate's list passed (or failed).
-        return revocationResultOf(
-            CheckCertificateAgainstCrl(blobOf(known->second.list), certificate.data(), certificate.size(), issuer,
-                                       signedAt),
-            false);
+        // The address's download is made once, by the first certificate that
+        // needs it; every certificate then takes it through the gate for its
+        // own issuer, above its own floor.
+        Fetched& fetched = lists_[address];
+        const CrlFetch once = [&](std::vector<uint8_t>* crl) {
+            if (!fetched.tried) {
+                fetched.tried = true;
+                fetched.failure = DownloadCrl(address, url, CRL_RETRIEVAL_SECONDS, &fetched.list);
+            }
+            *crl = fetched.list;
+            return fetched.failure;
+        };
+        return checkRevocation(certificate.data(), certificate.size(), 0, issuer, url, once, signedAt);
     } catch (...) {
         return CRLCHECK_EXCEPTION;
     }

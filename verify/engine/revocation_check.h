@@ -31,10 +31,12 @@ int32_t CheckRevocation(const uint8_t* certificate, size_t length, int skipCache
                         const FILETIME* signedAt = nullptr);
 
 // The revocation checks of one run over many SignedFiles: each address's list
-// is fetched at most once. The first certificate that names an address is
-// checked as CheckRevocation checks it (the cached copy when it settles the
-// question, else a download); later ones are judged by the same gate against
-// the list had then, or get the same download failure.
+// is downloaded at most once, and a download that failed is not tried again.
+// Every certificate is checked as CheckRevocation checks it: its cached copy
+// when that settles the question, else the run's download of its address,
+// believed only when the gate accepts it for that certificate's own issuer
+// and it is not older than the cached copy. A list that another certificate's
+// check fetched decides nothing for an issuer that did not sign it.
 class RevocationRun {
 public:
     // A CRLCHECK_* result, as CheckRevocation gives it.
@@ -43,8 +45,9 @@ public:
 
 private:
     struct Fetched {
-        std::vector<uint8_t> list;  // the cached or downloaded list; empty when none was had
-        int32_t failure = 0;        // why none was had
+        bool tried = false;
+        std::vector<uint8_t> list;  // as downloaded; empty when none was had
+        int32_t failure = 0;        // the download's failure, when it failed
     };
     std::map<std::string, Fetched> lists_;  // by address
 };

@@ -2,6 +2,7 @@
 // the CRL number and scope, the LDAP search base and attribute, the messages.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -111,7 +112,11 @@ TEST(CrlIssuingPoint, OnlyTheNameAndEndEntitiesLeaveTheListWhole) {
         fields.insert(fields.end(), field.begin(), field.end());
         return point(fields);
     };
-    auto covers = [](const std::vector<uint8_t>& der) { return issuingPointCoversAll(der.data(), der.size()); };
+    // The certificate's own distribution points: the same name.
+    const std::vector<uint8_t> itsPoints = {0x30, 0x0B, 0x30, 0x09, 0xA0, 0x07, 0xA0, 0x05, 0x86, 0x03, 'h', '/', 'c'};
+    auto covers = [&](const std::vector<uint8_t>& der) {
+        return issuingPointCoversAll(der.data(), der.size(), itsPoints.data(), itsPoints.size());
+    };
     EXPECT_TRUE(covers(point({})));
     EXPECT_TRUE(covers(point(name)));
     EXPECT_TRUE(covers(with({0x81, 0x01, 0xFF})));             // only end entities
@@ -126,7 +131,60 @@ TEST(CrlIssuingPoint, OnlyTheNameAndEndEntitiesLeaveTheListWhole) {
     std::vector<uint8_t> trailing = point(name);
     trailing.push_back(0x00);
     EXPECT_FALSE(covers(trailing));
-    EXPECT_FALSE(issuingPointCoversAll(nullptr, 0));
+    EXPECT_FALSE(issuingPointCoversAll(nullptr, 0, itsPoints.data(), itsPoints.size()));
+}
+
+// A list whose issuing distribution point names where it is published speaks
+// only for the certificates that name that point: an authority that splits
+// its certificates among several lists says nothing of one part in another's.
+TEST(CrlIssuingPoint, AListOfOnePointSpeaksOnlyForCertificatesNamingIt) {
+    using Bytes = std::vector<uint8_t>;
+    auto tlv = [](uint8_t tag, const Bytes& content) {
+        Bytes der = {tag, static_cast<uint8_t>(content.size())};
+        der.insert(der.end(), content.begin(), content.end());
+        return der;
+    };
+    auto cat = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    auto uri = [&](const char* text) { return tlv(0x86, Bytes(text, text + std::strlen(text))); };
+    const Bytes part1 = uri("http://ca/part1.crl"), part2 = uri("http://ca/part2.crl"), other = uri("ldap://ca/x");
+    // DistributionPointName [0] { fullName [0] { names } }, in a list's IDP or a certificate's point.
+    auto fullName = [&](std::initializer_list<Bytes> names) { return tlv(0xA0, tlv(0xA0, cat(names))); };
+    auto listFor = [&](const Bytes& pointName) { return tlv(0x30, pointName); };
+    auto certificatePoints = [&](std::initializer_list<Bytes> pointNames) {
+        Bytes points;
+        for (const Bytes& name : pointNames) points = cat({points, tlv(0x30, name)});
+        return tlv(0x30, points);
+    };
+    auto covers = [](const Bytes& idp, const Bytes* points) {
+        return issuingPointCoversAll(idp.data(), idp.size(), points ? points->data() : nullptr,
+                                     points ? points->size() : 0);
+    };
+    const Bytes relative = tlv(0xA0, tlv(0xA1, tlv(0x30, Bytes{0x06, 0x01, 0x03})));  // nameRelativeToCRLIssuer
+    const struct {
+        const char* what;
+        Bytes idp;
+        Bytes points;
+        bool none;  // the certificate has no distribution points
+        bool covered;
+    } rows[] = {
+        {"the certificate's own point", listFor(fullName({part1})), certificatePoints({fullName({part1})}), false, true},
+        {"another partition's list", listFor(fullName({part2})), certificatePoints({fullName({part1})}), false, false},
+        {"one name in common among several", listFor(fullName({other, part1})),
+         certificatePoints({fullName({part2}), fullName({part1, other})}), false, true},
+        {"a certificate that names no point", listFor(fullName({part1})), {}, true, false},
+        {"a list that names no point", tlv(0x30, {}), {}, true, true},
+        {"a name relative to the issuer, the same", listFor(relative), certificatePoints({relative}), false, true},
+        {"a name relative to the issuer against a full name", listFor(relative), certificatePoints({fullName({part1})}),
+         false, false},
+        {"the certificate's points unreadable", listFor(fullName({part1})), Bytes{0x30, 0x05, 0x30}, false, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(covers(row.idp, row.none ? nullptr : &row.points), row.covered) << row.what;
+    }
 }
 
 TEST(CrlLdap, SearchBaseAndAttributeNames) {
