@@ -37,6 +37,7 @@ inline constexpr char STATE_CA_NOT_ACCEPTED[] = ";CA non ammessa";
 inline constexpr char STATE_TIMESTAMPED[] = ";Marca temporale %s";
 inline constexpr char STATE_TIMESTAMP_NOT_ACCEPTED[] = ";Marca temporale di TSA non ammessa";
 inline constexpr char STATE_TIMESTAMP_FAILED[] = ";Marca temporale non valida";
+inline constexpr char STATE_PARENT_NOT_VERIFIED[] = ";Firma controfirmata non verificata";
 inline constexpr char STATE_COUNTER_SIGNATURE[] = ";Controfirma";
 
 // The content and source views.

@@ -53,16 +53,20 @@ TestCard loadTestCard(const std::string& name) {
 
 Bytes signDigestInfo(const TestCard& card, const Bytes& digestInfo) {
     // CryptoAPI signs a hash object, writing the DigestInfo itself: give it
-    // the SHA-1 or SHA-256 value that the DigestInfo carries.
-    static const Bytes sha1Prefix = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
-                                     0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14};
-    static const Bytes sha256Prefix = {0x30, 0x31, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
-                                       0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
-    const bool sha256 = digestInfo.size() == 51 && std::equal(sha256Prefix.begin(), sha256Prefix.end(), digestInfo.begin());
-    if (!sha256 && (digestInfo.size() != 35 || !std::equal(sha1Prefix.begin(), sha1Prefix.end(), digestInfo.begin()))) {
-        throw std::runtime_error("not a SHA-1 or SHA-256 DigestInfo");
-    }
-    const size_t prefixLength = sha256 ? sha256Prefix.size() : sha1Prefix.size();
+    // the SHA-1, SHA-256 or MD5 value that the DigestInfo carries.
+    static const struct { ALG_ID algorithm; Bytes prefix; size_t digest; } kinds[] = {
+        {CALG_SHA1, {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E, 0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14}, 20},
+        {CALG_SHA_256, {0x30, 0x31, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01, 0x05,
+                        0x00, 0x04, 0x20}, 32},
+        {CALG_MD5, {0x30, 0x20, 0x30, 0x0C, 0x06, 0x08, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x05, 0x05, 0x00,
+                    0x04, 0x10}, 16},
+    };
+    const auto* kind = std::find_if(std::begin(kinds), std::end(kinds), [&](const auto& k) {
+        return digestInfo.size() == k.prefix.size() + k.digest &&
+               std::equal(k.prefix.begin(), k.prefix.end(), digestInfo.begin());
+    });
+    if (kind == std::end(kinds)) throw std::runtime_error("not a SHA-1, SHA-256 or MD5 DigestInfo");
+    const size_t prefixLength = kind->prefix.size();
     HCRYPTPROV provider = 0;
     if (!CryptAcquireContextA(&provider, nullptr, MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES,
                               CRYPT_VERIFYCONTEXT)) {
@@ -77,7 +81,7 @@ Bytes signDigestInfo(const TestCard& card, const Bytes& digestInfo) {
     const bool ok =
         CryptImportKey(provider, card.keyBlob.data(), static_cast<DWORD>(card.keyBlob.size()),
                        0, 0, &key) &&
-        CryptCreateHash(provider, sha256 ? CALG_SHA_256 : CALG_SHA1, 0, 0, &hash) &&
+        CryptCreateHash(provider, kind->algorithm, 0, 0, &hash) &&
         CryptSetHashParam(hash, HP_HASHVAL, digestInfo.data() + prefixLength, 0) &&
         CryptSignHashA(hash, keySpec, nullptr, 0, nullptr, &size);
     if (ok) {

@@ -17,6 +17,10 @@ const std::vector<uint8_t> CURVE_P521 = ber::oidFromText("1.3.132.0.35");
 namespace {
 
 const std::vector<uint8_t> MD5_RSA = ber::oidFromText("1.2.840.113549.1.1.4");
+const std::vector<uint8_t> MD2 = ber::oidFromText("1.2.840.113549.2.2");
+const std::vector<uint8_t> MD4 = ber::oidFromText("1.2.840.113549.2.4");
+const std::vector<uint8_t> MD2_RSA = ber::oidFromText("1.2.840.113549.1.1.2");
+const std::vector<uint8_t> MD4_RSA = ber::oidFromText("1.2.840.113549.1.1.3");
 const std::vector<uint8_t> ED25519 = ber::oidFromText("1.3.101.112");
 const std::vector<uint8_t> ED448 = ber::oidFromText("1.3.101.113");
 const std::vector<uint8_t> DSA = ber::oidFromText("1.2.840.10040.4.1");
@@ -77,6 +81,8 @@ Field explicitField(ber::Reader& reader, uint8_t number, ber::Element* inner) {
 
 const char* digestName(DigestKind kind) {
     switch (kind) {
+    case DigestKind::Md2: return "MD2";
+    case DigestKind::Md4: return "MD4";
     case DigestKind::Md5: return "MD5";
     case DigestKind::Sha1: return "SHA-1";
     case DigestKind::Sha256: return "SHA-256";
@@ -102,12 +108,32 @@ DigestKind digestKindOf(const ber::Element& oid) {
     if (isAnyOf(oid, {&oids::SHA384, &oids::SHA384_RSA})) return DigestKind::Sha384;
     if (isAnyOf(oid, {&oids::SHA512, &oids::SHA512_RSA})) return DigestKind::Sha512;
     if (isAnyOf(oid, {&oids::MD5, &MD5_RSA})) return DigestKind::Md5;
+    if (isAnyOf(oid, {&MD2, &MD2_RSA})) return DigestKind::Md2;
+    if (isAnyOf(oid, {&MD4, &MD4_RSA})) return DigestKind::Md4;
     return DigestKind::Unknown;
 }
 
+bool isBrokenDigest(DigestKind kind) {
+    return kind == DigestKind::Md2 || kind == DigestKind::Md4 || kind == DigestKind::Md5;
+}
+
+KeyFit schemeFitsKey(SignatureScheme scheme, const ber::Element& keyAlgorithm) {
+    if (ber::isOid(keyAlgorithm, oids::RSA_ENCRYPTION)) {
+        return scheme == SignatureScheme::RsaPkcs1 || scheme == SignatureScheme::RsaPss ? KeyFit::Fits
+                                                                                        : KeyFit::Mismatch;
+    }
+    if (ber::isOid(keyAlgorithm, oids::RSASSA_PSS)) {
+        return scheme == SignatureScheme::RsaPss ? KeyFit::Fits : KeyFit::Mismatch;
+    }
+    if (ber::isOid(keyAlgorithm, oids::EC_PUBLIC_KEY)) {
+        return scheme == SignatureScheme::Ecdsa ? KeyFit::Fits : KeyFit::Mismatch;
+    }
+    return scheme == SignatureScheme::Unknown ? KeyFit::UnknownKey : KeyFit::Mismatch;
+}
+
 SignatureScheme signatureSchemeOf(const ber::Element& oid) {
-    if (isAnyOf(oid, {&oids::RSA_ENCRYPTION, &MD5_RSA, &oids::SHA1_RSA, &oids::SHA256_RSA, &oids::SHA384_RSA,
-                      &oids::SHA512_RSA})) {
+    if (isAnyOf(oid, {&oids::RSA_ENCRYPTION, &MD2_RSA, &MD4_RSA, &MD5_RSA, &oids::SHA1_RSA, &oids::SHA256_RSA,
+                      &oids::SHA384_RSA, &oids::SHA512_RSA})) {
         return SignatureScheme::RsaPkcs1;
     }
     if (ber::isOid(oid, oids::RSASSA_PSS)) return SignatureScheme::RsaPss;

@@ -10,7 +10,11 @@
 #include "ber.h"
 #include "signed_message.h"
 
-enum class DigestKind { Unknown, Md5, Sha1, Sha256, Sha384, Sha512 };
+enum class DigestKind { Unknown, Md2, Md4, Md5, Sha1, Sha256, Sha384, Sha512 };
+
+// MD2, MD4 and MD5: digests whose collisions can be made, so that a signature
+// with one binds no content; the engine never calls such a signature valid.
+bool isBrokenDigest(DigestKind kind);
 
 // The digest of a digest algorithm's identifier; the RSA-with-digest
 // identifiers name theirs too, as some files write them in the digest's place.
@@ -22,6 +26,18 @@ enum class SignatureScheme { Unknown, RsaPkcs1, RsaPss, Ecdsa };
 // with its digest named), RSASSA-PSS, or ECDSA (with a SHA digest named, or
 // bare as the key's own identifier).
 SignatureScheme signatureSchemeOf(const ber::Element& oid);
+
+// Whether a signer's claimed scheme fits its certificate's key, whose
+// algorithm identifier's OBJECT IDENTIFIER is `keyAlgorithm`:
+//   - Fits: RSA PKCS#1 v1.5 or RSASSA-PSS on an RSA key (rsaEncryption),
+//     RSASSA-PSS on a key marked for it alone, ECDSA on an elliptic-curve key;
+//   - Mismatch: any other scheme on one of those keys, or a scheme the engine
+//     knows on a key of another kind: the signature is broken, whatever the
+//     label says;
+//   - UnknownKey: a scheme the engine does not know on a key of another kind
+//     (DSA, EdDSA...), which only the platform could check.
+enum class KeyFit { Fits, Mismatch, UnknownKey };
+KeyFit schemeFitsKey(SignatureScheme scheme, const ber::Element& keyAlgorithm);
 
 // RSASSA-PSS-params, each field at the standard's default when absent.
 struct PssParameters {

@@ -38,10 +38,23 @@ ALG_ID algorithmOfDigest(DigestKind kind) {
     case DigestKind::Sha256: return CALG_SHA_256;
     case DigestKind::Sha384: return CALG_SHA_384;
     case DigestKind::Sha512: return CALG_SHA_512;
-    case DigestKind::Md5:  // digests with the same MD5 can be made at will: it binds no content
+    case DigestKind::Md2:  // digests with the same MD2, MD4 or MD5 can be made at will: they bind no content
+    case DigestKind::Md4:
+    case DigestKind::Md5:
     case DigestKind::Unknown: break;
     }
     return 0;
+}
+
+// The platform's algorithm for a digest that binds no content, with which a
+// signature is still checked so that a broken one shows as broken.
+ALG_ID algorithmOfBrokenDigest(DigestKind kind) {
+    switch (kind) {
+    case DigestKind::Md2: return CALG_MD2;
+    case DigestKind::Md4: return CALG_MD4;
+    case DigestKind::Md5: return CALG_MD5;
+    default: return 0;
+    }
 }
 
 const wchar_t* cngNameOfDigest(ALG_ID algorithm) {
@@ -194,9 +207,21 @@ SignatureVerdict SignatureChecker::verify(const SignerInfo& signer) {
     const SignedMessage& message = message_;
     const CertificateChoice choice = findSignerCertificate(message, signer);
     if (!choice.matched) return invalid;
-    const ALG_ID algorithm = hashAlgorithmOf(signer.digestAlgorithm);
+    // The claimed scheme must be the certificate key's own: a label the key
+    // cannot have made is a broken signature, not one left unchecked.
     const SignatureScheme scheme = signatureSchemeOf(signer.signatureAlgorithm);
-    if (algorithm == 0 || scheme == SignatureScheme::Unknown) return SignatureVerdict::NotVerifiable;
+    ber::Element keyAlgorithm, keyParameters;
+    if (!readPublicKeyAlgorithm(message.certificates[choice.index].der, &keyAlgorithm, &keyParameters)) return invalid;
+    const KeyFit fit = schemeFitsKey(scheme, keyAlgorithm);
+    if (fit == KeyFit::Mismatch) return invalid;
+    if (fit == KeyFit::UnknownKey) return SignatureVerdict::NotVerifiable;
+    ALG_ID algorithm = hashAlgorithmOf(signer.digestAlgorithm);
+    // An RSA PKCS#1 v1.5 signature over a digest that binds no content is
+    // checked all the same: broken stays broken, sound is only not verifiable.
+    const bool brokenDigest = algorithm == 0 && scheme == SignatureScheme::RsaPkcs1 &&
+                              isBrokenDigest(digestKindOf(signer.digestAlgorithm));
+    if (brokenDigest) algorithm = algorithmOfBrokenDigest(digestKindOf(signer.digestAlgorithm));
+    if (algorithm == 0) return SignatureVerdict::NotVerifiable;
     PssParameters pss;
     if (scheme == SignatureScheme::RsaPss) {
         if (!readPssParameters(signer.hasSignatureParameters ? &signer.signatureParameters : nullptr, &pss) ||
@@ -230,8 +255,10 @@ SignatureVerdict SignatureChecker::verify(const SignerInfo& signer) {
             md->values[0].content != ber::Span{digest->data(), digest->size()}) {
             return invalid;
         }
-        // A counter-signature has no content type of its own.
+        // A counter-signature has no content type of its own: one that carries
+        // it was made as a signature of content, whatever it is put under.
         const Attribute* type = findAttribute(signer.signedAttributes, oids::CONTENT_TYPE);
+        if (signer.parent >= 0 && type != nullptr) return invalid;
         if (signer.parent < 0 && (type == nullptr || type->values.size() != 1 || type->values[0].tag != ber::OID ||
                                   type->values[0].content != message.contentType.content)) {
             return invalid;
@@ -278,5 +305,6 @@ SignatureVerdict SignatureChecker::verify(const SignerInfo& signer) {
     const bool valid = CryptVerifySignatureA(signedHash.get(), reversed.data(),
                                              static_cast<DWORD>(reversed.size()), key, nullptr, 0) != FALSE;
     CryptDestroyKey(key);
-    return valid ? SignatureVerdict::Valid : invalid;
+    if (!valid) return invalid;
+    return brokenDigest ? SignatureVerdict::NotVerifiable : SignatureVerdict::Valid;
 }

@@ -48,14 +48,19 @@ public:
     // present, must carry the content's digest and its type (one value each),
     // and the signature then covers them; otherwise it covers the content's
     // digest. A counter-signer signs the value of its parent's signature in
-    // the same way, its signed attributes without the content type. A signed signing-certificate attribute (version 1 or 2) must
-    // name that certificate: its first reference's hash, and its issuer and
-    // serial number when it gives them.
-    // Digests SHA-1, SHA-256, SHA-384 and SHA-512; signatures RSA PKCS#1
-    // v1.5, RSASSA-PSS with MGF1 of its own digest (the digest must be the
-    // signer's, the trailer field 1), and ECDSA on the curves the platform
-    // knows. Another digest, scheme, mask or curve is NotVerifiable; so is
-    // any algorithm the platform turns down as unknown to it.
+    // the same way; its signed attributes carry no content type (one that
+    // does is Invalid). A signed signing-certificate attribute (version 1 or
+    // 2) must name that certificate: its first reference's hash, and its
+    // issuer and serial number when it gives them.
+    // The claimed scheme must fit the certificate's key (schemeFitsKey): a
+    // mismatch is Invalid. Digests SHA-1, SHA-256, SHA-384 and SHA-512;
+    // signatures RSA PKCS#1 v1.5, RSASSA-PSS with MGF1 of its own digest (the
+    // digest must be the signer's, the trailer field 1), and ECDSA on the
+    // curves the platform knows. An RSA PKCS#1 v1.5 signature over MD2, MD4
+    // or MD5 is checked with that digest: Invalid when it does not verify,
+    // NotVerifiable when it does. Another digest, a key of a kind the engine
+    // does not know, a mask or a curve it does not take is NotVerifiable; so
+    // is any algorithm the platform turns down as unknown to it.
     SignatureVerdict verify(const SignerInfo& signer);
 
 private:

@@ -145,6 +145,15 @@ int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], std
         }
     }
     if (!checked) return LOAD_ERR_NOT_VERIFIABLE;
+    // A counter-signature over a signature that did not verify proves nothing:
+    // the "signature" it signs may be any bytes its signer once signed.
+    // (Parents come before their counter-signers.)
+    for (size_t i = 0; i < decoded.signers.size(); ++i) {
+        const int parent = decoded.signers[i].parent;
+        if (parent >= 0 && statuses[i] == 0 && (statuses[parent] & (SIGNATURE_INVALID | NOT_VERIFIABLE))) {
+            statuses[i] = PARENT_NOT_VERIFIED;
+        }
+    }
     *message = std::move(decoded);
     return 0;
 }

@@ -18,22 +18,22 @@ void copyText(char* slot, const std::string& text) {
 }
 
 // The name that the signed file gives the signer: from the personal-data
-// attributes, later ones replacing earlier ones. The unsigned attribute counts
-// only when it names the certificate's own subject; the signed one is covered
-// by the signature.
+// attributes (unsigned, then signed), later ones replacing earlier ones. Each
+// counts only when it names the certificate's own subject: a signature covers
+// what its key signed, not who the certificate says holds the key, so a
+// signed record of another person's name is as false as an unsigned one.
 void nameFromSignedFile(const SignerInfo& signer, const MessageCertificate& certificate, char* slot) {
-    for (const Attribute& a : signer.unsignedAttributes) {
-        PersonalDataName name;
-        if (ber::isOid(a.type, oids::UNSTRUCTURED_NAME) && !a.values.empty() &&
-            readPersonalDataName(a.values[0].whole, &name) && isSubjectsOwnName(name, certificate.subject)) {
-            copyText(slot, name.joined());
+    const auto take = [&](const std::vector<Attribute>& attributes, const std::vector<uint8_t>& type) {
+        for (const Attribute& a : attributes) {
+            PersonalDataName name;
+            if (ber::isOid(a.type, type) && !a.values.empty() && readPersonalDataName(a.values[0].whole, &name) &&
+                isSubjectsOwnName(name, certificate.subject)) {
+                copyText(slot, name.joined());
+            }
         }
-    }
-    for (const Attribute& a : signer.signedAttributes) {
-        if (ber::isOid(a.type, oids::SUBJECT_ALT_NAME) && !a.values.empty()) {
-            personalDataName(a.values[0].whole, slot, SIGNER_TEXT_SIZE);
-        }
-    }
+    };
+    take(signer.unsignedAttributes, oids::UNSTRUCTURED_NAME);
+    take(signer.signedAttributes, oids::SUBJECT_ALT_NAME);
 }
 
 std::string expiryDate(const CERT_INFO* info) {
@@ -145,7 +145,11 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
         }
         handles[g] = certificate;
 
-        if (choice.matched) nameFromSignedFile(signer, chosen, names[g]);
+        // A signature that did not verify vouches for no record of the file:
+        // its signer is named by the certificate.
+        if (choice.matched && !(statuses[g] & (SIGNATURE_INVALID | NOT_VERIFIABLE))) {
+            nameFromSignedFile(signer, chosen, names[g]);
+        }
         if (std::strlen(names[g]) < 5) {
             const std::string commonName = subjectCommonName(certificate);
             if (!commonName.empty()) copyText(names[g], commonName);

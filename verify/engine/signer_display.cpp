@@ -38,6 +38,7 @@ std::string statusText(SignerStatus status, const char* expiryDate, const std::s
                        : (status & NOT_YET_VALID) ? quillcheck_messages::STATE_NOT_YET_VALID
                                                   : expiryDate;
     if (status & CA_NOT_ACCEPTED) text += quillcheck_messages::STATE_CA_NOT_ACCEPTED;
+    if (status & PARENT_NOT_VERIFIED) text += quillcheck_messages::STATE_PARENT_NOT_VERIFIED;
     return text + stamp + counterSignature;
 }
 
@@ -80,13 +81,6 @@ bool readPersonalDataName(ber::Span value, PersonalDataName* name) {
     std::memset(dati.get(), 0, sizeof(DatiPersonali));
     fnParseDatiPersonali(first.content.data, static_cast<uint32_t>(length), dati.get());
     *name = {dati->slots[SLOT_SURNAME], dati->slots[SLOT_NAME], dati->slots[SLOT_FISCAL_CODE]};
-    return true;
-}
-
-bool personalDataName(ber::Span value, char* slot, size_t slotSize) {
-    PersonalDataName name;
-    if (!readPersonalDataName(value, &name)) return false;
-    std::snprintf(slot, slotSize, "%s", name.joined().c_str());
     return true;
 }
 

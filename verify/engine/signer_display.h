@@ -54,10 +54,6 @@ struct PersonalDataName {
 // 255 characters count). False when the value is not of that kind.
 bool readPersonalDataName(ber::Span value, PersonalDataName* name);
 
-// The same name joined by "/" and written into `slot` of `slotSize` bytes
-// (cut to fit); false, and the slot unchanged, when the value is not of that kind.
-bool personalDataName(ber::Span value, char* slot, size_t slotSize);
-
 // True when the name is the one of the certificate whose subject Name is
 // `subject`: its surname and given-name attributes equal the name's, without
 // regard to case, and its fiscal code is the subject's, either in the

@@ -16,4 +16,8 @@ constexpr SignerStatus NOT_VERIFIABLE = 0x8;
 constexpr SignerStatus TIMESTAMPED = 0x20;
 constexpr SignerStatus TIMESTAMP_FAILED = 0x40;        // the signer's token fails a check
 constexpr SignerStatus TIMESTAMP_NOT_ACCEPTED = 0x80;  // a sound token of an authority not accepted
+// A counter-signature that verifies over a parent signature that did not
+// (broken or not verifiable): it proves only that its signer signed those
+// bytes, whatever they are, so it is never a valid counter-signature.
+constexpr SignerStatus PARENT_NOT_VERIFIED = 0x100;
 constexpr SignerStatus CA_NOT_ACCEPTED = 0x10000;  // not issued by an accepted authority

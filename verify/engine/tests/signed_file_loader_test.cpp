@@ -139,7 +139,8 @@ TEST_F(SignedFileLoad, NameComesFromTheRecordOnlyWhenItIsTheCertificatesOwn) {
 }
 
 // Signed attributes must carry the content's digest and type, one value each;
-// the signed personal-data attribute names the signer whatever the record.
+// a signed personal-data record, like an unsigned one, names the signer only
+// when it is the certificate's own.
 TEST_F(SignedFileLoad, SignedAttributesMustFitTheContent) {
     const TestCard card = loadTestCard("cie140");
     const Bytes data(700, 'a'), changed(700, 'b');
@@ -147,7 +148,8 @@ TEST_F(SignedFileLoad, SignedAttributesMustFitTheContent) {
     const Bytes signedRecord = personalDataAttribute(FORGED_RECORD, true);
     const struct { const char* what; Bytes attributes; Bytes content; int32_t result; const char* name; } rows[] = {
         {"fitting", cat({type, digest}), data, 0, "RSSMRA70A01L736S/7420050000000001.hR4rD8Tk2ZtXq1pU5rS1HvwDqYw="},
-        {"signed record", cat({type, digest, signedRecord}), data, 0, "BIANCHI/LAURA/BNCLRA82M41L736Z"},
+        {"signed record of another person", cat({type, digest, signedRecord}), data, 0,
+         "RSSMRA70A01L736S/7420050000000001.hR4rD8Tk2ZtXq1pU5rS1HvwDqYw="},
         {"content changed", cat({type, digest}), changed, LOAD_ERR_UNDECODABLE, ""},
         {"no digest", type, data, LOAD_ERR_UNDECODABLE, ""},
         {"digest of other content", cat({type, messageDigestAttribute(sha1Digest(changed))}), data, LOAD_ERR_UNDECODABLE, ""},
@@ -401,8 +403,8 @@ TEST_F(SignedFileLoad, FilesOpenElsewhereMissingOrWithoutRoomForTheContent) {
     EXPECT_EQ(record_->signerCerts[0], loadTestCard("cie140").certificate);
 }
 
-// The SHA-256 (or SHA-512) of bytes, by the platform.
-Bytes sha2Of(const Bytes& bytes, ALG_ID algorithm = CALG_SHA_256) {
+// The SHA-256 (or SHA-512, or MD5) of bytes, by the platform.
+Bytes platformDigest(const Bytes& bytes, ALG_ID algorithm = CALG_SHA_256) {
     HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
     Bytes digest(64);
@@ -439,17 +441,17 @@ TEST_F(SignedFileLoad, SigningCertificateAttributeBindsTheCertificate) {
     issuerAndSerialOf(loadTestCard("serial00").certificate, &unused, &otherSerial);
     const Bytes data(500, 'c');
     const Bytes basics = cat({contentTypeAttribute(DATA_OID), messageDigestAttribute(sha1Digest(data))});
-    const Bytes own = sha2Of(card.certificate);
+    const Bytes own = platformDigest(card.certificate);
     const Bytes sha512 = hex("30 0B 06 09 60 86 48 01 65 03 04 02 03");
     const struct { const char* what; Bytes attribute; bool loads; } rows[] = {
         {"v2, its certificate's SHA-256", signingCertificate(true, own), true},
         {"v2 with issuer and serial", signingCertificate(true, own, issuer, serial), true},
-        {"v2 naming SHA-512", signingCertificate(true, sha2Of(card.certificate, CALG_SHA_512), {}, {}, sha512), true},
+        {"v2 naming SHA-512", signingCertificate(true, platformDigest(card.certificate, CALG_SHA_512), {}, {}, sha512), true},
         {"v1, its certificate's SHA-1", signingCertificate(false, sha1Digest(card.certificate), issuer, serial), true},
-        {"v2, another certificate's hash", signingCertificate(true, sha2Of(other.certificate)), false},
+        {"v2, another certificate's hash", signingCertificate(true, platformDigest(other.certificate)), false},
         {"v2, another serial", signingCertificate(true, own, issuer, otherSerial), false},
         {"v2, another issuer", signingCertificate(true, own, otherIssuer, serial), false},
-        {"v2, the SHA-512 hash named as the default", signingCertificate(true, sha2Of(card.certificate, CALG_SHA_512)),
+        {"v2, the SHA-512 hash named as the default", signingCertificate(true, platformDigest(card.certificate, CALG_SHA_512)),
          false},
         {"v1, another certificate's hash", signingCertificate(false, sha1Digest(other.certificate)), false},
         {"v2, not a reference", attribute("2A864886F70D010910022F", tlv(0x30, Bytes{})), false},
@@ -460,7 +462,7 @@ TEST_F(SignedFileLoad, SigningCertificateAttributeBindsTheCertificate) {
             << row.what;
     }
     Signer unsignedReference = signerOf(card, data, basics);
-    unsignedReference.unsignedAttributes = signingCertificate(true, sha2Of(other.certificate));
+    unsignedReference.unsignedAttributes = signingCertificate(true, platformDigest(other.certificate));
     EXPECT_EQ(load(signedData(dataContent(data), {card.certificate}, {signerInfo(unsignedReference)})), 0)
         << "an unsigned attribute binds nothing";
 }
@@ -541,6 +543,157 @@ TEST_F(SignedFileLoad, FilesMadeByOpenSsl) {
         }
     }
     EXPECT_GE(files, 60);
+}
+
+// --- Files made as an attacker would, from the test PKI's keys -------------
+
+// Algorithm identifiers an attacker writes in place of a signer's own.
+const Bytes DSA_SHA256_ALGORITHM = hex("30 0B 06 09 60 86 48 01 65 03 04 03 02");
+const Bytes ECDSA_SHA256_ALGORITHM = hex("30 0A 06 08 2A 86 48 CE 3D 04 03 02");
+const Bytes MD5_ALGORITHM = hex("30 0C 06 08 2A 86 48 86 F7 0D 02 05 05 00");
+
+// A "signer" of the certificate `certificate` whose signature value is
+// `value`, under the label `algorithm`: no signature at all.
+Signer pretendedSigner(const Bytes& certificate, const Bytes& value, const Bytes& algorithm) {
+    Signer s;
+    issuerAndSerialOf(certificate, &s.issuer, &s.serial);
+    s.signature = value;
+    s.signatureAlgorithm = algorithm;
+    return s;
+}
+
+// The card's RSA PKCS#1 v1.5 signature over the MD5 of `data`, as a signer.
+Signer md5SignerOf(const TestCard& card, const Bytes& data) {
+    Signer s;
+    issuerAndSerialOf(card.certificate, &s.issuer, &s.serial);
+    s.digestAlgorithm = MD5_ALGORITHM;
+    s.signature = signDigestInfo(card, cat({hex("30 20 30 0C 06 08 2A 86 48 86 F7 0D 02 05 05 00 04 10"),
+                                            platformDigest(data, CALG_MD5)}));
+    return s;
+}
+
+// A counter-signature is the counter-signer's word on its parent's signature
+// only: one made as a signature of content (it carries a content type) is
+// broken wherever it is put, and one under a parent that did not verify
+// proves nothing, since that "signature" may be any bytes the counter-signer
+// once signed. Neither may show green. The victim is card144 (Anna Neri).
+TEST_F(SignedFileLoad, ACounterSignatureCountsOnlyOverAVerifiedParent) {
+    const TestCard attacker = loadTestCard("cie140"), victim = loadTestCard("card144");
+    const Bytes dsaCertificate = readWholeFile(testDataPath("pki/cards/dsa.der"));
+    const Bytes document(900, 'd'), victimsLetter(400, 'v');
+    const Signer attackersOwn = signerOf(attacker, document);
+    const Signer victimsLetterSigner = signerOf(victim, victimsLetter);  // original form, no attributes
+    const struct {
+        const char* what;
+        Signer parent;
+        Signer counterSigner;
+        const char* parentState;
+        const char* victimState;
+        int victimIcon;
+    } rows[] = {
+        {"an honest counter-signature", attackersOwn, counterSignerOf(victim, attackersOwn), "30/11/2049",
+         "30/11/2049;Controfirma", 0},
+        {"the victim's signature of the bytes of another signature, as content", attackersOwn,
+         signerOf(victim, attackersOwn.signature,
+                  cat({contentTypeAttribute(DATA_OID), messageDigestAttribute(sha1Digest(attackersOwn.signature))})),
+         "30/11/2049", "Firma non valida;Controfirma", 1},
+        {"a letter the victim signed, under a parent relabelled DSA on an RSA key",
+         pretendedSigner(attacker.certificate, victimsLetter, DSA_SHA256_ALGORITHM), victimsLetterSigner,
+         "Firma non valida", "30/11/2049;Firma controfirmata non verificata;Controfirma", 2},
+        {"a letter the victim signed, under a DSA parent that cannot be checked",
+         pretendedSigner(dsaCertificate, victimsLetter, DSA_SHA256_ALGORITHM), victimsLetterSigner,
+         "Firma non verificabile (DSA, SHA-1);CA non ammessa", "30/11/2049;Firma controfirmata non verificata;Controfirma", 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Signer parent = row.parent;
+        parent.unsignedAttributes = counterSignatureAttribute({row.counterSigner});
+        // The attacker's own valid signature first, so that the file loads.
+        ASSERT_EQ(load(signedData(dataContent(document), {attacker.certificate, victim.certificate, dsaCertificate},
+                                  {signerInfo(attackersOwn), signerInfo(parent)})),
+                  0);
+        ASSERT_EQ(record_->signerCount, 3);
+        EXPECT_EQ(signerStateText(*record_, 1), row.parentState);
+        EXPECT_EQ(signerNameText(record_->signerNames[2], record_->signerDepths[2]), "\xBB Anna Neri");
+        EXPECT_EQ(signerStateText(*record_, 2), row.victimState);
+        EXPECT_EQ(statusIcon(record_->signerStatus[2]), row.victimIcon);
+    }
+}
+
+// The scheme a signer claims must be its key's: a label its key cannot have
+// made is a broken signature, not one left unchecked, and a signature over a
+// digest that binds no content (MD5) is checked all the same. Content
+// changed after card144 signed it must never pass as merely "not verifiable".
+TEST_F(SignedFileLoad, AClaimedAlgorithmMustFitTheKey) {
+    const TestCard attacker = loadTestCard("cie140"), victim = loadTestCard("card144");
+    const Bytes dsaCertificate = readWholeFile(testDataPath("pki/cards/dsa.der"));
+    const Bytes signedDocument(600, '1'), swapped(600, '9');
+    const auto relabelled = [&](const Bytes& signatureAlgorithm, const Bytes& digestAlgorithm) {
+        Signer s = signerOf(victim, signedDocument);
+        s.signatureAlgorithm = signatureAlgorithm;
+        s.digestAlgorithm = digestAlgorithm;
+        return s;
+    };
+    const struct {
+        const char* what;
+        Signer signer;
+        const char* state;
+        int icon;
+    } rows[] = {
+        {"an RSA signature relabelled DSA", relabelled(DSA_SHA256_ALGORITHM, SHA1_ALGORITHM), "Firma non valida", 1},
+        {"an RSA signature relabelled ECDSA", relabelled(ECDSA_SHA256_ALGORITHM, SHA1_ALGORITHM), "Firma non valida", 1},
+        {"its digest relabelled MD5", relabelled(RSA_ALGORITHM, MD5_ALGORITHM), "Firma non valida", 1},
+        {"an MD5 signature of other content", md5SignerOf(victim, signedDocument), "Firma non valida", 1},
+        {"an MD5 signature of this content", md5SignerOf(victim, swapped), "Firma non verificabile (RSA, MD5)", 2},
+        {"an RSA label on a DSA key", pretendedSigner(dsaCertificate, Bytes(64, 0x5A), RSA_ALGORITHM),
+         "Firma non valida", 1},
+        {"a DSA key's own scheme", pretendedSigner(dsaCertificate, Bytes(64, 0x5A), DSA_SHA256_ALGORITHM),
+         "Firma non verificabile (DSA, SHA-1);CA non ammessa", 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        // The content is the swapped document; the attacker's signature of it first.
+        ASSERT_EQ(load(signedData(dataContent(swapped), {attacker.certificate, victim.certificate, dsaCertificate},
+                                  {signerInfo(signerOf(attacker, swapped)), signerInfo(row.signer)})),
+                  0);
+        EXPECT_EQ(signerStateText(*record_, 1), row.state);
+        EXPECT_EQ(statusIcon(record_->signerStatus[1]), row.icon);
+        // Alone, a broken one is a file that does not load, never one whose
+        // algorithm "is not supported".
+        const int32_t alone = load(signedData(dataContent(swapped), {victim.certificate, dsaCertificate},
+                                              {signerInfo(row.signer)}));
+        EXPECT_EQ(alone, row.icon == 1 ? LOAD_ERR_UNDECODABLE : LOAD_ERR_NOT_VERIFIABLE);
+    }
+}
+
+// The name column of signers whose records an attacker wrote: a signed record
+// naming another person is no name of the signer's, and a signature that did
+// not verify vouches for no record at all.
+TEST_F(SignedFileLoad, OnlyAVerifiedSignersOwnRecordNamesIt) {
+    const TestCard citizen = loadTestCard("cie140"), other = loadTestCard("card144"), first = loadTestCard("cie141");
+    const Bytes data(250, 'n');
+    const Bytes ownRecordSigned = cat({contentTypeAttribute(DATA_OID), messageDigestAttribute(sha1Digest(data)),
+                                       personalDataAttribute(RECORD, true)});
+    const struct {
+        const char* what;
+        Signer signer;
+        const char* name;
+    } rows[] = {
+        {"the citizen's own signed record", signerOf(citizen, data, ownRecordSigned), "ROSSI/MARIO/RSSMRA70A01L736S"},
+        {"Anna Neri's card signing the citizen's record", signerOf(other, data, ownRecordSigned), "Anna Neri"},
+        {"the citizen's own record under a broken signature", signerOf(citizen, data, ownRecordSigned, true),
+         "RSSMRA70A01L736S/7420050000000001.hR4rD8Tk2ZtXq1pU5rS1HvwDqYw="},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Signer signer = row.signer;
+        signer.unsignedAttributes = personalDataAttribute(RECORD);
+        // A valid first signer of another card, so that a broken one still loads.
+        ASSERT_EQ(load(signedData(dataContent(data), {first.certificate, citizen.certificate, other.certificate},
+                                  {signerInfo(signerOf(first, data)), signerInfo(signer)})),
+                  0);
+        EXPECT_EQ(name(1), row.name);
+    }
 }
 
 }  // namespace

@@ -22,7 +22,10 @@ TEST(SignerDisplay, FollowsTheDisplayRules) {
         {CA_NOT_ACCEPTED, 2, "30/11/2049;CA non ammessa"},
         {EXPIRED | CA_NOT_ACCEPTED, 2, "Scaduto;CA non ammessa"},
         {NOT_YET_VALID | CA_NOT_ACCEPTED, 2, "Non ancora valido;CA non ammessa"},
-        {0x100, 2, "30/11/2049"},  // an unknown bit still counts as a finding
+        {0x200, 2, "30/11/2049"},  // an unknown bit still counts as a finding
+        // A counter-signature over a signature that did not verify proves nothing.
+        {PARENT_NOT_VERIFIED, 2, "30/11/2049;Firma controfirmata non verificata"},
+        {PARENT_NOT_VERIFIED | TIMESTAMPED, 2, "30/11/2049;Firma controfirmata non verificata;Marca temporale 01/06/2021 12:00"},
         // Not verifiable: neither valid nor broken; it says so before the date's findings.
         {NOT_VERIFIABLE, 2, "Firma non verificabile (DSA, SHA-256)"},
         {NOT_VERIFIABLE | EXPIRED | CA_NOT_ACCEPTED, 2, "Firma non verificabile (DSA, SHA-256);CA non ammessa"},
@@ -47,18 +50,17 @@ TEST(SignerDisplay, FollowsTheDisplayRules) {
     EXPECT_EQ(expiryDateText(1, 2, 2049), "01/02/2049");
 }
 
-TEST(PersonalDataName, LeavesTheSlotAloneForOtherValues) {
+TEST(PersonalDataName, OtherValuesNameNobody) {
     const uint8_t dnsName[] = {0x30, 0x05, 0x82, 0x03, 'a', '.', 'b'};  // [2] dNSName first
     const uint8_t notGeneralNames[] = {0x04, 0x01, 0x00};
     const uint8_t truncated[] = {0x30, 0x05, 0x81, 0x03, 'a'};
-    char slot[512] = "before";
-    EXPECT_FALSE(personalDataName({dnsName, sizeof dnsName}, slot, sizeof slot));
-    EXPECT_FALSE(personalDataName({notGeneralNames, sizeof notGeneralNames}, slot, sizeof slot));
-    EXPECT_FALSE(personalDataName({truncated, sizeof truncated}, slot, sizeof slot));
-    EXPECT_STREQ(slot, "before");
+    PersonalDataName name;
+    EXPECT_FALSE(readPersonalDataName({dnsName, sizeof dnsName}, &name));
+    EXPECT_FALSE(readPersonalDataName({notGeneralNames, sizeof notGeneralNames}, &name));
+    EXPECT_FALSE(readPersonalDataName({truncated, sizeof truncated}, &name));
 }
 
-TEST(PersonalDataName, LongFieldsAreCutToTheSlot) {
+TEST(PersonalDataName, OnlyTheFirst255CharactersAreTheRecord) {
     // Record: fields 1..5 with a 200-character surname and name.
     const std::string surname(200, 'S'), name(200, 'N');
     const std::string body = "04Q512" "00" "00" "C8" + surname + "C8" + name;
@@ -66,14 +68,11 @@ TEST(PersonalDataName, LongFieldsAreCutToTheSlot) {
     std::snprintf(header, sizeof header, "%06X", static_cast<unsigned>(body.size()));
     const std::string record = header + body;
     const Bytes value = tlv(0x30, tlv(0x81, Bytes(record.begin(), record.end())));
-    char slot[64];
-    ASSERT_TRUE(personalDataName({value.data(), value.size()}, slot, sizeof slot));
-    EXPECT_EQ(std::string(slot), std::string(63, 'S'));
     // Only the first 255 characters of the text are the record: 18 of header,
     // municipality and empty fields, the surname, its length: 35 of the name.
-    char wide[512];
-    ASSERT_TRUE(personalDataName({value.data(), value.size()}, wide, sizeof wide));
-    EXPECT_EQ(std::string(wide), surname + "/" + std::string(255 - 18 - 200 - 2, 'N') + "/");
+    PersonalDataName read;
+    ASSERT_TRUE(readPersonalDataName({value.data(), value.size()}, &read));
+    EXPECT_EQ(read.joined(), surname + "/" + std::string(255 - 18 - 200 - 2, 'N') + "/");
 }
 
 // A subject Name of the given attributes (dotted-hex type, value), one per RDN.
