@@ -30,6 +30,8 @@ inline constexpr char SELECT_SIGNER_FOR_REVOCATION[] =
 // when no finding takes its place).
 inline constexpr char NAME_NOT_READABLE[] = "Firma con carta firma";
 inline constexpr char STATE_SIGNATURE_INVALID[] = "Firma non valida";
+inline constexpr char STATE_CERTIFICATE_UNREADABLE[] = ";certificato illeggibile";
+inline constexpr char STATE_COUNTER_SIGNATURE_UNREADABLE[] = ";controfirma illeggibile";
 inline constexpr char STATE_NOT_VERIFIABLE[] = "Firma non verificabile (%s)";
 inline constexpr char STATE_EXPIRED[] = "Scaduto";
 inline constexpr char STATE_NOT_YET_VALID[] = "Non ancora valido";

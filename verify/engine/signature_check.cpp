@@ -203,7 +203,7 @@ const std::vector<uint8_t>* SignatureChecker::contentDigest(ALG_ID algorithm) {
 
 SignatureVerdict SignatureChecker::verify(const SignerInfo& signer) {
     const SignatureVerdict invalid = SignatureVerdict::Invalid;
-    if (provider_ == 0) return invalid;
+    if (provider_ == 0 || signer.unreadable) return invalid;
     const SignedMessage& message = message_;
     const CertificateChoice choice = findSignerCertificate(message, signer);
     if (!choice.matched) return invalid;

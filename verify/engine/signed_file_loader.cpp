@@ -133,7 +133,7 @@ int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], std
             break;
         case SignatureVerdict::Invalid:
             if (!checked && ofTheContent) return static_cast<int32_t>(NTE_BAD_SIGNATURE);
-            statuses[i] = SIGNATURE_INVALID;
+            statuses[i] = SIGNATURE_INVALID | (signer.unreadable ? COUNTER_SIGNATURE_UNREADABLE : 0);
             break;
         case SignatureVerdict::NotVerifiable: {
             statuses[i] = NOT_VERIFIABLE;

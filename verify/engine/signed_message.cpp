@@ -29,14 +29,19 @@ namespace {
 using ber::Element;
 using ber::Reader;
 
+// Every structure is read to its end: an element it does not allow, or bytes
+// left over inside it, make the whole malformed. Bytes that no signature
+// covers must not ride along in a file that is shown as signed.
+
 // AlgorithmIdentifier: SEQUENCE { OBJECT IDENTIFIER, parameters OPTIONAL }.
 bool readAlgorithm(Reader& reader, Element* oid, Element* parameters = nullptr, bool* hasParameters = nullptr) {
-    Element algorithm;
+    Element algorithm, ignored;
     if (!reader.next(ber::SEQUENCE, &algorithm)) return false;
     Reader inside(algorithm);
     if (!inside.next(ber::OID, oid)) return false;
-    if (parameters != nullptr) *hasParameters = inside.next(parameters);
-    return !inside.failed();
+    const bool present = inside.next(parameters != nullptr ? parameters : &ignored);
+    if (hasParameters != nullptr) *hasParameters = present;
+    return !inside.failed() && inside.atEnd();
 }
 
 // SET OF Attribute, each SEQUENCE { OBJECT IDENTIFIER, SET OF value }.
@@ -48,7 +53,7 @@ bool readAttributes(const Element& set, std::vector<Attribute>* attributes) {
         Reader inside(attribute);
         Attribute a;
         Element values;
-        if (!inside.next(ber::OID, &a.type) || !inside.next(ber::SET, &values)) return false;
+        if (!inside.next(ber::OID, &a.type) || !inside.next(ber::SET, &values) || !inside.atEnd()) return false;
         Reader valueReader(values);
         Element value;
         while (valueReader.next(&value)) a.values.push_back(value);
@@ -69,7 +74,7 @@ bool readSignerInfo(const Element& element, SignerInfo* signer) {
     if (e.tag == ber::SEQUENCE) {
         Reader ias(e);
         Element issuer, serial;
-        if (!ias.next(ber::SEQUENCE, &issuer) || !ias.next(ber::INTEGER, &serial)) return false;
+        if (!ias.next(ber::SEQUENCE, &issuer) || !ias.next(ber::INTEGER, &serial) || !ias.atEnd()) return false;
         signer->issuer = issuer.whole;
         signer->serial = serial.content;
     } else if (e.tag == 0x80) {
@@ -91,16 +96,28 @@ bool readSignerInfo(const Element& element, SignerInfo* signer) {
     if (!reader.next(ber::OCTET_STRING, &e)) return false;
     signer->signature = e.content;
     if (reader.nextIf(ber::CONTEXT_1, &e) && !readAttributes(e, &signer->unsignedAttributes)) return false;
-    return !reader.failed();
+    return !reader.failed() && reader.atEnd();
+}
+
+// A CertificateChoices element: a Certificate (SEQUENCE) or one of the
+// tagged alternatives [0] to [3], constructed.
+bool isCertificateChoice(const Element& element) {
+    return element.tag == ber::SEQUENCE || (element.tag >= 0xA0 && element.tag <= 0xA3);
 }
 
 // Appends the signer in `element` (counter-signing signers[parent], or a
 // signer of the content when parent is -1), then its counter-signers, depth
-// first; every value of a counter-signature attribute is a SignerInfo.
+// first. A value of a counter-signature attribute that is no SignerInfo is
+// kept as an unreadable counter-signer: an unsigned attribute, which anyone
+// can add, must not decide whether the file loads.
 DecodeResult addSigner(const Element& element, int parent, std::vector<SignerInfo>* signers) {
     if (signers->size() == MAX_SIGNERS) return DecodeResult::OverLimit;
     SignerInfo signer;
-    if (!readSignerInfo(element, &signer)) return DecodeResult::Malformed;
+    if (!readSignerInfo(element, &signer)) {
+        if (parent < 0) return DecodeResult::Malformed;
+        signer = SignerInfo();
+        signer.unreadable = true;
+    }
     signer.parent = parent;
     signer.depth = parent < 0 ? 0 : (*signers)[parent].depth + 1;
     const int index = static_cast<int>(signers->size());
@@ -122,12 +139,13 @@ DecodeResult addSigner(const Element& element, int parent, std::vector<SignerInf
 DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
     Element contentInfo, e;
     if (!ber::read(data, &contentInfo) || contentInfo.tag != ber::SEQUENCE) return DecodeResult::Malformed;
+    // Bytes after the outer element are allowed (some programs pad files).
     Reader top(contentInfo);
     if (!top.next(ber::OID, &e) || !ber::isOid(e, oids::SIGNED_DATA)) return DecodeResult::Malformed;
     Element explicitContent, signedData;
-    if (!top.next(ber::CONTEXT_0, &explicitContent)) return DecodeResult::Malformed;
+    if (!top.next(ber::CONTEXT_0, &explicitContent) || !top.atEnd()) return DecodeResult::Malformed;
     Reader wrapper(explicitContent);
-    if (!wrapper.next(ber::SEQUENCE, &signedData)) return DecodeResult::Malformed;
+    if (!wrapper.next(ber::SEQUENCE, &signedData) || !wrapper.atEnd()) return DecodeResult::Malformed;
 
     SignedMessage m;
     Reader sd(signedData);
@@ -142,8 +160,9 @@ DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
     if (!encap.next(ber::OID, &m.contentType)) return DecodeResult::Malformed;
     Element eContent, octets;
     if (!encap.nextIf(ber::CONTEXT_0, &eContent)) {
-        return encap.failed() ? DecodeResult::Malformed : DecodeResult::NoContent;
+        return encap.failed() || !encap.atEnd() ? DecodeResult::Malformed : DecodeResult::NoContent;
     }
+    if (!encap.atEnd()) return DecodeResult::Malformed;  // a second content, which no signature covers
     // The content is only walked here, to check its pieces and count them.
     Reader inner(eContent);
     size_t pieces = 0;
@@ -151,7 +170,7 @@ DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
         m.contentLength += piece.size;
         return ++pieces <= MAX_CONTENT_PIECES;
     };
-    if (!inner.next(&m.contentOctets)) return DecodeResult::Malformed;
+    if (!inner.next(&m.contentOctets) || !inner.atEnd()) return DecodeResult::Malformed;
     if (!ber::forEachOctetStringPiece(m.contentOctets, count)) {
         return pieces > MAX_CONTENT_PIECES ? DecodeResult::OverLimit : DecodeResult::Malformed;
     }
@@ -160,6 +179,7 @@ DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
         Reader certificates(e);
         Element certificate;
         while (certificates.next(&certificate)) {
+            if (!isCertificateChoice(certificate)) return DecodeResult::Malformed;
             if (m.certificates.size() == MAX_CERTIFICATES) return DecodeResult::OverLimit;
             MessageCertificate c;
             if (!readCertificateNames(certificate.whole, &c)) c = MessageCertificate{certificate.whole, {}, {}, {}};
@@ -176,7 +196,7 @@ DecodeResult decodeSignedMessage(ber::Span data, SignedMessage* message) {
         const DecodeResult added = addSigner(signerElement, -1, &m.signers);
         if (added != DecodeResult::Ok) return added;
     }
-    if (signers.failed() || sd.failed() || m.signers.empty()) return DecodeResult::Malformed;
+    if (signers.failed() || sd.failed() || !sd.atEnd() || m.signers.empty()) return DecodeResult::Malformed;
     *message = std::move(m);
     return DecodeResult::Ok;
 }

@@ -39,6 +39,9 @@ struct SignerInfo {
     std::vector<Attribute> signedAttributes;
     std::vector<Attribute> unsignedAttributes;
     ber::Span signature;         // encryptedDigest
+    // A counter-signature value that is no SignerInfo: a row of its own,
+    // never verified, that decides nothing about its parent or the file.
+    bool unreadable = false;
 };
 
 // A certificate of the message, with the names read once when the message is

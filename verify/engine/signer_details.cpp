@@ -8,11 +8,6 @@
 
 namespace {
 
-int32_t lastError() {
-    const DWORD e = GetLastError();
-    return e != 0 ? static_cast<int32_t>(e) : static_cast<int32_t>(CRYPT_E_ASN1_BADTAG);
-}
-
 void copyText(char* slot, const std::string& text) {
     std::snprintf(slot, SIGNER_TEXT_SIZE, "%s", text.c_str());
 }
@@ -129,19 +124,17 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
                           FILETIME stampedAt[MAX_SIGNERS]) {
     for (size_t g = 0; g < message.signers.size(); ++g) {
         const SignerInfo& signer = message.signers[g];
+        if (signer.unreadable) continue;  // no certificate to name: no name, no date
         const CertificateChoice choice = findSignerCertificate(message, signer);
         if (choice.index < 0) continue;  // no certificate at all: no name, no date
         const MessageCertificate& chosen = message.certificates[choice.index];
         PCCERT_CONTEXT certificate =
             CertCreateCertificateContext(X509_ASN_ENCODING, chosen.der.data, static_cast<DWORD>(chosen.der.size));
         if (certificate == nullptr) {
-            const int32_t error = lastError();
-            for (size_t i = 0; i < g; ++i) {
-                if (handles[i]) CertFreeCertificateContext(handles[i]);
-                handles[i] = nullptr;
-                issuers[i].clear();
-            }
-            return error;
+            // The platform cannot read it, so no signature of it verified: a
+            // red row of its own, which decides nothing about the file.
+            statuses[g] |= SIGNATURE_INVALID | CERTIFICATE_UNREADABLE;
+            continue;
         }
         handles[g] = certificate;
 

@@ -19,9 +19,10 @@
 // signature verified and whose time-stamp token counts (checkTimestamp), at
 // the token's time: it becomes TIMESTAMPED, with that time in
 // stampedAt[g] (left as it is otherwise); a token that does not count adds TIMESTAMP_FAILED or
-// TIMESTAMP_NOT_ACCEPTED. Returns 0 and hands the handles to the caller, or
-// the platform's error code when a certificate cannot be read; then no handle
-// and no issuer is left set.
+// TIMESTAMP_NOT_ACCEPTED. A signer whose certificate the platform cannot
+// read gets SIGNATURE_INVALID and CERTIFICATE_UNREADABLE, and no handle; an
+// unreadable counter-signature value gets nothing. Returns 0 and hands the
+// handles to the caller.
 int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& acceptedCas,
                           const FILETIME& now,
                           PCCERT_CONTEXT handles[MAX_SIGNERS],

@@ -26,7 +26,12 @@ int statusIcon(SignerStatus status) {
 std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm, int depth,
                        const std::string& timestamp) {
     const std::string counterSignature = depth > 0 ? quillcheck_messages::STATE_COUNTER_SIGNATURE : "";
-    if (status & SIGNATURE_INVALID) return quillcheck_messages::STATE_SIGNATURE_INVALID + counterSignature;
+    if (status & SIGNATURE_INVALID) {
+        const char* why = (status & COUNTER_SIGNATURE_UNREADABLE) ? quillcheck_messages::STATE_COUNTER_SIGNATURE_UNREADABLE
+                          : (status & CERTIFICATE_UNREADABLE)     ? quillcheck_messages::STATE_CERTIFICATE_UNREADABLE
+                                                                  : "";
+        return quillcheck_messages::STATE_SIGNATURE_INVALID + std::string(why) + counterSignature;
+    }
     const std::string stamp = (status & TIMESTAMPED) ? formatMessage(quillcheck_messages::STATE_TIMESTAMPED, timestamp.c_str())
                               : (status & TIMESTAMP_NOT_ACCEPTED) ? quillcheck_messages::STATE_TIMESTAMP_NOT_ACCEPTED
                               : (status & TIMESTAMP_FAILED)       ? quillcheck_messages::STATE_TIMESTAMP_FAILED

@@ -20,4 +20,9 @@ constexpr SignerStatus TIMESTAMP_NOT_ACCEPTED = 0x80;  // a sound token of an au
 // (broken or not verifiable): it proves only that its signer signed those
 // bytes, whatever they are, so it is never a valid counter-signature.
 constexpr SignerStatus PARENT_NOT_VERIFIED = 0x100;
+// Beside SIGNATURE_INVALID, why nothing of the signer could be checked: its
+// certificate is one the platform cannot decode, or the counter-signature
+// value is no SignerInfo at all.
+constexpr SignerStatus CERTIFICATE_UNREADABLE = 0x200;
+constexpr SignerStatus COUNTER_SIGNATURE_UNREADABLE = 0x400;
 constexpr SignerStatus CA_NOT_ACCEPTED = 0x10000;  // not issued by an accepted authority

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -693,6 +694,43 @@ TEST_F(SignedFileLoad, OnlyAVerifiedSignersOwnRecordNamesIt) {
                                   {signerInfo(signerOf(first, data)), signerInfo(signer)})),
                   0);
         EXPECT_EQ(name(1), row.name);
+    }
+}
+
+// What an attacker can add to a valid file without any key decides nothing
+// about it: a counter-signature value that is no SignerInfo, and a later
+// signer whose certificate the platform cannot decode, are red rows of their
+// own, and the file loads on its first signer, as OpenSSL verifies it.
+TEST_F(SignedFileLoad, WhatCannotBeReadIsARedRowOfItsOwn) {
+    const TestCard citizen = loadTestCard("cie140"), other = loadTestCard("card144");
+    const Bytes data(320, 'r');
+    // card144's certificate with its validity's first time tagged as text:
+    // its names still read, but the platform cannot decode it.
+    Bytes unreadable = other.certificate;
+    const std::string from = "200101000000Z";
+    const auto at = std::search(unreadable.begin(), unreadable.end(), from.begin(), from.end());
+    ASSERT_NE(at, unreadable.end());
+    ASSERT_EQ(*(at - 2), 0x17);
+    *(at - 2) = 0x0C;
+    ASSERT_EQ(CertCreateCertificateContext(X509_ASN_ENCODING, unreadable.data(), static_cast<DWORD>(unreadable.size())),
+              nullptr);
+    Signer first = signerOf(citizen, data);
+    first.unsignedAttributes = attribute("2A864886F70D010906", hex("04 01 00"));
+    ASSERT_EQ(load(signedData(dataContent(data), {citizen.certificate, unreadable},
+                              {signerInfo(first), signerInfo(signerOf(other, data))})),
+              0);
+    EXPECT_EQ(content(), data);
+    ASSERT_EQ(record_->signerCount, 3);
+    const struct { const char* name; const char* state; int icon; } rows[] = {
+        {"RSSMRA70A01L736S/7420050000000001.hR4rD8Tk2ZtXq1pU5rS1HvwDqYw=", "30/11/2049", 0},
+        {"\xBB Firma con carta firma", "Firma non valida;controfirma illeggibile;Controfirma", 1},
+        {"Firma con carta firma", "Firma non valida;certificato illeggibile", 1},
+    };
+    for (int g = 0; g < 3; ++g) {
+        SCOPED_TRACE(g);
+        EXPECT_EQ(signerNameText(record_->signerNames[g], record_->signerDepths[g]), rows[g].name);
+        EXPECT_EQ(signerStateText(*record_, g), rows[g].state);
+        EXPECT_EQ(statusIcon(record_->signerStatus[g]), rows[g].icon);
     }
 }
 

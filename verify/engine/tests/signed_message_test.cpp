@@ -105,7 +105,7 @@ TEST(SignedMessage, ContentInPiecesIsHandedOnInFewBlocks) {
 TEST(SignedMessage, WithoutTheSignersCertificateTheLastStandsIn) {
     const Bytes c140 = readFile("pki/cards/cie140.der"), c141 = readFile("pki/cards/cie141.der");
     SignedMessage m;
-    ASSERT_EQ(decode(signedData(dataContent({'x'}), {c141, hex("05 00")}, {signerInfo(signerOf(c140))}), &m),
+    ASSERT_EQ(decode(signedData(dataContent({'x'}), {c141, hex("30 00")}, {signerInfo(signerOf(c140))}), &m),
               DecodeResult::Ok);
     const CertificateChoice choice = findSignerCertificate(m, m.signers[0]);
     EXPECT_FALSE(choice.matched);
@@ -134,7 +134,7 @@ TEST(SignedMessage, RefusesMoreThanAFileMayHold) {
         const DecodeResult expected = extra ? DecodeResult::OverLimit : DecodeResult::Ok;
         EXPECT_EQ(decode(signedData(dataContent({'x'}), {cert}, std::vector<Bytes>(MAX_SIGNERS + extra, one)), &m),
                   expected);
-        std::vector<Bytes> junk(MAX_CERTIFICATES + extra - 1, hex("05 00"));
+        std::vector<Bytes> junk(MAX_CERTIFICATES + extra - 1, hex("30 00"));
         junk.push_back(cert);
         EXPECT_EQ(decode(signedData(dataContent({'x'}), junk, {one}), &m), expected);
 
@@ -186,10 +186,73 @@ TEST(SignedMessage, CounterSignersFollowTheirParentsDepthFirst) {
         EXPECT_EQ(decode(signedData(dataContent({'x'}), {cert}, {counterSigned(signerOf(cert), counterSigners), leaf}), &m),
                   extra ? DecodeResult::OverLimit : DecodeResult::Ok);
     }
-    // A counter-signature value that is no SignerInfo spoils the file.
+    // A counter-signature value that is no SignerInfo is a counter-signer of
+    // its own, marked unreadable: unsigned, anybody could add it.
     Signer spoiled = signerOf(cert);
-    spoiled.unsignedAttributes = attribute("2A864886F70D010906", hex("04 01 00"));
-    EXPECT_EQ(decode(signedData(dataContent({'x'}), {cert}, {signerInfo(spoiled)}), &m), DecodeResult::Malformed);
+    spoiled.unsignedAttributes = attribute("2A864886F70D010906", cat({hex("04 01 00"), leaf}));
+    ASSERT_EQ(decode(signedData(dataContent({'x'}), {cert}, {signerInfo(spoiled)}), &m), DecodeResult::Ok);
+    ASSERT_EQ(m.signers.size(), 3u);
+    EXPECT_TRUE(m.signers[1].unreadable);
+    EXPECT_EQ(m.signers[1].parent, 0);
+    EXPECT_FALSE(m.signers[2].unreadable);
+    // A signer of the content that is no SignerInfo is a malformed file.
+    EXPECT_EQ(decode(signedData(dataContent({'x'}), {cert}, {signerInfo(signerOf(cert)), hex("04 01 00")}), &m),
+              DecodeResult::Malformed);
+}
+
+// Every structure is read to its end: an element it does not allow, or bytes
+// left over inside it, is a malformed file, since nothing signs them; only
+// bytes after the outer element stay allowed, and BER's indefinite lengths.
+TEST(SignedMessage, BytesThatNoStructureAllowsAreRefused) {
+    const Bytes cert = readFile("pki/cards/card144.der");
+    const Bytes unsignedBytes = hex("04 05 45 58 54 52 41");  // "EXTRA", where nothing signs it
+    const Bytes content = dataContent({'x'});
+    const Bytes info = signerInfo(signerOf(cert));
+    auto innerBytes = [](const Bytes& element) {
+        const Element e = elementAt(element, 0);
+        return Bytes(element.begin() + e.contentStart, element.begin() + e.contentStart + e.contentLength);
+    };
+    auto inside = [&](const Bytes& element, const Bytes& added) {  // the same element, with bytes added at its end
+        return tlv(element[0], cat({innerBytes(element), added}));
+    };
+    const Bytes signedDataOid = hex("06 09 2A 86 48 86 F7 0D 01 07 02");
+    auto message = [&](const Bytes& encapsulated, const Bytes& certificates, const Bytes& infos, const Bytes& inData,
+                       const Bytes& inWrapper, const Bytes& inContentInfo) {
+        const Bytes signedDataBody = cat({hex("02 01 01"), tlv(0x31, SHA1_ALGORITHM), encapsulated,
+                                          tlv(0xA0, certificates), tlv(0x31, infos), inData});
+        return tlv(0x30, cat({signedDataOid, tlv(0xA0, cat({tlv(0x30, signedDataBody), inWrapper})), inContentInfo}));
+    };
+    auto withSigner = [&](Signer s) { return message(content, cert, signerInfo(s), {}, {}, {}); };
+    Signer extraInAlgorithm = signerOf(cert), extraInAttribute = signerOf(cert);
+    extraInAlgorithm.digestAlgorithm = inside(SHA1_ALGORITHM, unsignedBytes);
+    extraInAttribute.unsignedAttributes = inside(personalDataAttribute(RECORD), unsignedBytes);
+    const Bytes honest = message(content, cert, info, {}, {}, {});
+    const Bytes indefinite = cat({hex("30 80"), innerBytes(honest), hex("00 00")});
+    const struct { const char* what; Bytes file; DecodeResult result; } rows[] = {
+        {"an honest message", honest, DecodeResult::Ok},
+        {"bytes after the outer element", cat({honest, unsignedBytes}), DecodeResult::Ok},
+        {"the outer element of indefinite length", indefinite, DecodeResult::Ok},
+        {"an element after the SignedData's content", message(content, cert, info, {}, {}, unsignedBytes),
+         DecodeResult::Malformed},
+        {"an element after the SignedData in its [0]", message(content, cert, info, {}, unsignedBytes, {}),
+         DecodeResult::Malformed},
+        {"an element after signerInfos", message(content, cert, info, unsignedBytes, {}, {}), DecodeResult::Malformed},
+        {"a second [0] content",
+         message(inside(content, tlv(0xA0, unsignedBytes)), cert, info, {}, {}, {}), DecodeResult::Malformed},
+        {"bytes after the content's OCTET STRING",
+         message(tlv(0x30, cat({DATA_OID, tlv(0xA0, cat({tlv(0x04, {'x'}), unsignedBytes}))})), cert, info, {}, {}, {}),
+         DecodeResult::Malformed},
+        {"a certificate set holding what is no certificate", message(content, cat({hex("05 00"), cert}), info, {}, {}, {}),
+         DecodeResult::Malformed},
+        {"bytes left over in a SignerInfo", message(content, cert, inside(info, unsignedBytes), {}, {}, {}),
+         DecodeResult::Malformed},
+        {"bytes left over in an algorithm identifier", withSigner(extraInAlgorithm), DecodeResult::Malformed},
+        {"bytes left over in an attribute", withSigner(extraInAttribute), DecodeResult::Malformed},
+    };
+    for (const auto& row : rows) {
+        SignedMessage m;
+        EXPECT_EQ(decode(row.file, &m), row.result) << row.what;
+    }
 }
 
 TEST(SignedMessage, EveryTruncationIsRefused) {

@@ -22,7 +22,9 @@ TEST(SignerDisplay, FollowsTheDisplayRules) {
         {CA_NOT_ACCEPTED, 2, "30/11/2049;CA non ammessa"},
         {EXPIRED | CA_NOT_ACCEPTED, 2, "Scaduto;CA non ammessa"},
         {NOT_YET_VALID | CA_NOT_ACCEPTED, 2, "Non ancora valido;CA non ammessa"},
-        {0x200, 2, "30/11/2049"},  // an unknown bit still counts as a finding
+        {0x800, 2, "30/11/2049"},  // an unknown bit still counts as a finding
+        {SIGNATURE_INVALID | CERTIFICATE_UNREADABLE, 1, "Firma non valida;certificato illeggibile"},
+        {SIGNATURE_INVALID | COUNTER_SIGNATURE_UNREADABLE, 1, "Firma non valida;controfirma illeggibile"},
         // A counter-signature over a signature that did not verify proves nothing.
         {PARENT_NOT_VERIFIED, 2, "30/11/2049;Firma controfirmata non verificata"},
         {PARENT_NOT_VERIFIED | TIMESTAMPED, 2, "30/11/2049;Firma controfirmata non verificata;Marca temporale 01/06/2021 12:00"},
