@@ -24,6 +24,7 @@ struct Span {
 
 // Identifier octets of the elements that PKCS #7 uses.
 constexpr uint8_t INTEGER = 0x02;
+constexpr uint8_t BIT_STRING = 0x03;
 constexpr uint8_t OCTET_STRING = 0x04;
 constexpr uint8_t NULL_TAG = 0x05;
 constexpr uint8_t OID = 0x06;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "certificate_use.h"
 #include "signer_display.h"
 #include "timestamp_check.h"
 
@@ -108,6 +109,28 @@ void carriedIssuer(const SignedMessage& message, PCCERT_CONTEXT certificate, std
 
 }  // namespace
 
+namespace {
+
+// An extension's value, empty when the certificate has none.
+ber::Span extensionValue(const CERT_INFO& certificate, const char* oid) {
+    const CERT_EXTENSION* found = CertFindExtension(oid, certificate.cExtension, certificate.rgExtension);
+    return found ? ber::Span{found->Value.pbData, found->Value.cbData} : ber::Span{};
+}
+
+// KEY_USAGE_NOT_SIGNING or EXTENDED_USE_NOT_SIGNING for a certificate not
+// issued for signing documents.
+SignerStatus useStatus(const CERT_INFO& certificate) {
+    switch (certificateUseOf(extensionValue(certificate, szOID_KEY_USAGE),
+                             extensionValue(certificate, szOID_ENHANCED_KEY_USAGE))) {
+    case CertificateUse::KeyUsageOther: return KEY_USAGE_NOT_SIGNING;
+    case CertificateUse::ExtendedUseOther: return EXTENDED_USE_NOT_SIGNING;
+    case CertificateUse::Signing: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
 SignerStatus validityStatus(const CERT_INFO& certificate, const FILETIME& now) {
     if (CompareFileTime(&now, &certificate.NotBefore) <= 0) return NOT_YET_VALID;
     if (CompareFileTime(&now, &certificate.NotAfter) >= 0) return EXPIRED;
@@ -163,7 +186,7 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
             case TimestampOutcome::None: break;
             }
         }
-        statuses[g] |= validityStatus(*certificate->pCertInfo, judged);
+        statuses[g] |= validityStatus(*certificate->pCertInfo, judged) | useStatus(*certificate->pCertInfo);
         copyText(dates[g], expiryDate(certificate->pCertInfo));
         if (!acceptedCas.issuerOf(certificate, &issuers[g])) {
             statuses[g] |= CA_NOT_ACCEPTED;

@@ -43,6 +43,8 @@ std::string statusText(SignerStatus status, const char* expiryDate, const std::s
                        : (status & NOT_YET_VALID) ? quillcheck_messages::STATE_NOT_YET_VALID
                                                   : expiryDate;
     if (status & CA_NOT_ACCEPTED) text += quillcheck_messages::STATE_CA_NOT_ACCEPTED;
+    if (status & KEY_USAGE_NOT_SIGNING) text += quillcheck_messages::STATE_KEY_USAGE_NOT_SIGNING;
+    if (status & EXTENDED_USE_NOT_SIGNING) text += quillcheck_messages::STATE_EXTENDED_USE_NOT_SIGNING;
     if (status & PARENT_NOT_VERIFIED) text += quillcheck_messages::STATE_PARENT_NOT_VERIFIED;
     return text + stamp + counterSignature;
 }

@@ -25,4 +25,9 @@ constexpr SignerStatus PARENT_NOT_VERIFIED = 0x100;
 // value is no SignerInfo at all.
 constexpr SignerStatus CERTIFICATE_UNREADABLE = 0x200;
 constexpr SignerStatus COUNTER_SIGNATURE_UNREADABLE = 0x400;
+// A certificate issued for something else than signing documents: its key
+// usage has neither digitalSignature nor nonRepudiation, or its extended key
+// usage names only other purposes (certificateUseOf).
+constexpr SignerStatus KEY_USAGE_NOT_SIGNING = 0x800;
+constexpr SignerStatus EXTENDED_USE_NOT_SIGNING = 0x1000;
 constexpr SignerStatus CA_NOT_ACCEPTED = 0x10000;  // not issued by an accepted authority

@@ -181,13 +181,16 @@ TEST_F(SignedFileLoad, EachKindOfCertificateShowsItsState) {
         {"outsider-expired", EXPIRED | CA_NOT_ACCEPTED, "Scaduto;CA non ammessa"},
         {"cie-extra-card", CA_NOT_ACCEPTED, ";CA non ammessa"},  // issued by a subordinate of 143
         {"forged-ca-card", CA_NOT_ACCEPTED, ";CA non ammessa"},  // names 140, which did not sign it
+        // A time-stamping authority's key, of an accepted authority, signing a document.
+        {"tsa", EXTENDED_USE_NOT_SIGNING, "30/11/2049;Certificato destinato ad altri usi"},
+        {"tsa-two-usages", EXTENDED_USE_NOT_SIGNING, ";Certificato destinato ad altri usi"},
     };
     for (const auto& row : rows) {
         ASSERT_EQ(load(buildSignedFile(loadTestCard(row.card), Bytes(100, 's'), {})), 0) << row.card;
         EXPECT_EQ(record_->signerStatus[0], row.status) << row.card;
         EXPECT_NE(state(0).find(row.text), std::string::npos) << row.card << ": " << state(0);
     }
-    EXPECT_STREQ(record_->expiryDates[0], "30/11/2049");  // forged-ca-card
+    EXPECT_STREQ(record_->expiryDates[0], "30/11/2049");  // tsa-two-usages
     ASSERT_EQ(load(buildSignedFile(loadTestCard("expired"), Bytes(10, 'x'), {})), 0);
     EXPECT_STREQ(record_->expiryDates[0], "01/01/2011");
 }

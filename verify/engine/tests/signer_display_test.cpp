@@ -22,7 +22,9 @@ TEST(SignerDisplay, FollowsTheDisplayRules) {
         {CA_NOT_ACCEPTED, 2, "30/11/2049;CA non ammessa"},
         {EXPIRED | CA_NOT_ACCEPTED, 2, "Scaduto;CA non ammessa"},
         {NOT_YET_VALID | CA_NOT_ACCEPTED, 2, "Non ancora valido;CA non ammessa"},
-        {0x800, 2, "30/11/2049"},  // an unknown bit still counts as a finding
+        {0x2000, 2, "30/11/2049"},  // an unknown bit still counts as a finding
+        {KEY_USAGE_NOT_SIGNING, 2, "30/11/2049;Chiave non destinata alla firma"},
+        {EXTENDED_USE_NOT_SIGNING | CA_NOT_ACCEPTED, 2, "30/11/2049;CA non ammessa;Certificato destinato ad altri usi"},
         {SIGNATURE_INVALID | CERTIFICATE_UNREADABLE, 1, "Firma non valida;certificato illeggibile"},
         {SIGNATURE_INVALID | COUNTER_SIGNATURE_UNREADABLE, 1, "Firma non valida;controfirma illeggibile"},
         // A counter-signature over a signature that did not verify proves nothing.
