@@ -136,6 +136,8 @@ inline constexpr char REASON_BAD_NAME[] = "Il file non si può leggere: il suo n
 inline constexpr char REASON_LOCKED[] = "Il file non si può leggere: è bloccato da un altro programma";
 inline constexpr char REASON_NOT_READ[] = "Il file non si può leggere (errore %lu)";
 inline constexpr char REASON_DAMAGED_WITH_CODE[] = "File Corrotto o Firma non valida (errore 0x%08X)";
+inline constexpr char REASON_SIGNATURE_BROKEN[] =
+    "Firma non valida: il documento è stato modificato dopo la firma, o la firma è guasta";
 inline constexpr char REASON_FOLDER_UNREADABLE[] = "Cartella non leggibile: i file che contiene non sono stati verificati";
 inline constexpr char REASON_CONTENT_NAME_TOO_LONG[] =
     "Contenuto non scritto: il suo nome non entra nei percorsi della cartella dei risultati";

@@ -30,13 +30,18 @@ int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTab
     GetSystemTimeAsFileTime(&now);
     // The DER form first; the base64 form is known only by the failure of it.
     int32_t result = verifyAndExtract(data, record.signerStatus, record.unverifiedAlgorithms, message);
-    if (result != 0 && result != LOAD_ERR_NO_PROVIDER && result != LOAD_ERR_NOT_VERIFIABLE) {
+    const bool decodedAsDer = result == LOAD_ERR_SIGNATURE_BROKEN;
+    if (result != 0 && result != LOAD_ERR_NO_PROVIDER && result != LOAD_ERR_NOT_VERIFIABLE && !decodedAsDer) {
         if (!Base64Codec::mayDecodeToSequence(data.data, data.size)) return LOAD_ERR_UNDECODABLE;
         codec->decode(data.data, data.size);
         result = verifyAndExtract({codec->outputBuffer(), codec->outputLength()}, record.signerStatus,
                                   record.unverifiedAlgorithms, message);
     }
-    if (result == LOAD_ERR_NO_PROVIDER || result == LOAD_ERR_NOT_VERIFIABLE) return result;
+    // A message that decodes but whose signature fails is told apart from
+    // bytes that are no signed message: the office must reject the first.
+    if (result == LOAD_ERR_NO_PROVIDER || result == LOAD_ERR_NOT_VERIFIABLE || result == LOAD_ERR_SIGNATURE_BROKEN) {
+        return result;
+    }
     if (result != 0) return LOAD_ERR_UNDECODABLE;
 
     record.signerCount = static_cast<int32_t>(message->signers.size());
@@ -132,7 +137,7 @@ int32_t verifyAndExtract(ber::Span data, SignerStatus statuses[MAX_SIGNERS], std
             checked = checked || ofTheContent;
             break;
         case SignatureVerdict::Invalid:
-            if (!checked && ofTheContent) return static_cast<int32_t>(NTE_BAD_SIGNATURE);
+            if (!checked && ofTheContent) return LOAD_ERR_SIGNATURE_BROKEN;
             statuses[i] = SIGNATURE_INVALID | (signer.unreadable ? COUNTER_SIGNATURE_UNREADABLE : 0);
             break;
         case SignatureVerdict::NotVerifiable: {

@@ -20,6 +20,9 @@
 // Results of the load besides 0 and the platform's error codes.
 constexpr int32_t LOAD_ERR_UNREADABLE = -2;  // the file is missing or cannot be read
 constexpr int32_t LOAD_ERR_UNDECODABLE = -1; // neither form decodes and verifies
+// The message decodes, but its first signer that can be checked does not
+// verify: the content was changed after signing, or the signature is broken.
+constexpr int32_t LOAD_ERR_SIGNATURE_BROKEN = static_cast<int32_t>(NTE_BAD_SIGNATURE);
 // No CryptoAPI provider that checks signatures could be had.
 constexpr int32_t LOAD_ERR_NO_PROVIDER = static_cast<int32_t>(NTE_PROV_TYPE_NOT_DEF);
 // Every signer uses an algorithm that neither the engine nor the platform

@@ -51,6 +51,7 @@ std::string loadFailure(int32_t code, const SignedFileRecord& record) {
     if (code == LOAD_ERR_NO_PROVIDER) return reportText(quillcheck_messages::REASON_NO_PROVIDER);
     if (code == LOAD_ERR_NOT_VERIFIABLE) return utf8FromAnsi(notVerifiableLine(record.unverifiedAlgorithms[0]));
     if (code == LOAD_ERR_UNDECODABLE) return utf8FromAnsi(summaryLine(false, 0));
+    if (code == LOAD_ERR_SIGNATURE_BROKEN) return reportText(quillcheck_messages::REASON_SIGNATURE_BROKEN);
     return reportText(formatMessage(quillcheck_messages::REASON_DAMAGED_WITH_CODE, static_cast<unsigned>(code)));
 }
 
@@ -336,7 +337,9 @@ void FolderRun::checkLayers(const std::wstring& path, const std::string& file, c
         SignedMessage message;
         const int32_t loaded = loadSignedBytes({data, size}, *record, acceptedCas_, &codec, &message);
         if (loaded != 0) {
-            row.verdict = Verdict::Unverifiable;
+            // A signature that does not match its content is to be rejected;
+            // what cannot be decoded at all could not be verified.
+            row.verdict = loaded == LOAD_ERR_SIGNATURE_BROKEN ? Verdict::NotValid : Verdict::Unverifiable;
             row.reason = loadFailure(loaded, *record);
             // A nested layer that is no SignedFile is the innermost content.
             if (layer > 1) {

@@ -151,14 +151,15 @@ TEST_F(SignedFileLoad, SignedAttributesMustFitTheContent) {
         {"fitting", cat({type, digest}), data, 0, "RSSMRA70A01L736S/7420050000000001.hR4rD8Tk2ZtXq1pU5rS1HvwDqYw="},
         {"signed record of another person", cat({type, digest, signedRecord}), data, 0,
          "RSSMRA70A01L736S/7420050000000001.hR4rD8Tk2ZtXq1pU5rS1HvwDqYw="},
-        {"content changed", cat({type, digest}), changed, LOAD_ERR_UNDECODABLE, ""},
-        {"no digest", type, data, LOAD_ERR_UNDECODABLE, ""},
-        {"digest of other content", cat({type, messageDigestAttribute(sha1Digest(changed))}), data, LOAD_ERR_UNDECODABLE, ""},
-        {"no content type", digest, data, LOAD_ERR_UNDECODABLE, ""},
+        {"content changed", cat({type, digest}), changed, LOAD_ERR_SIGNATURE_BROKEN, ""},
+        {"no digest", type, data, LOAD_ERR_SIGNATURE_BROKEN, ""},
+        {"digest of other content", cat({type, messageDigestAttribute(sha1Digest(changed))}), data,
+         LOAD_ERR_SIGNATURE_BROKEN, ""},
+        {"no content type", digest, data, LOAD_ERR_SIGNATURE_BROKEN, ""},
         {"another content type", cat({contentTypeAttribute(hex("06 09 2A 86 48 86 F7 0D 01 07 02")), digest}), data,
-         LOAD_ERR_UNDECODABLE, ""},
+         LOAD_ERR_SIGNATURE_BROKEN, ""},
         {"two content types", cat({attribute("2A864886F70D010903", cat({DATA_OID, DATA_OID})), digest}), data,
-         LOAD_ERR_UNDECODABLE, ""},
+         LOAD_ERR_SIGNATURE_BROKEN, ""},
     };
     for (const auto& row : rows) {
         Signer signer = signerOf(card, data, row.attributes);
@@ -666,7 +667,7 @@ TEST_F(SignedFileLoad, AClaimedAlgorithmMustFitTheKey) {
         // algorithm "is not supported".
         const int32_t alone = load(signedData(dataContent(swapped), {victim.certificate, dsaCertificate},
                                               {signerInfo(row.signer)}));
-        EXPECT_EQ(alone, row.icon == 1 ? LOAD_ERR_UNDECODABLE : LOAD_ERR_NOT_VERIFIABLE);
+        EXPECT_EQ(alone, row.icon == 1 ? LOAD_ERR_SIGNATURE_BROKEN : LOAD_ERR_NOT_VERIFIABLE);
     }
 }
 

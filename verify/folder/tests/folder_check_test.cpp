@@ -186,7 +186,7 @@ std::string singleLoad(const std::string& path, const AcceptedCaTable& cas) {
 }
 
 std::string reportLoad(const std::vector<std::string>& row) {
-    if (row[VERDICT] == "Non verificabile" && row[NAME].empty()) return "fail";
+    if ((row[VERDICT] == "Non verificabile" || row[VERDICT] == "Non valido") && row[NAME].empty()) return "fail";
     return unguarded(row[NAME]) + "|" + row[SIGNING_TIME] + "|" + row[STATE] + "|" + row[COLOUR];
 }
 
@@ -255,7 +255,7 @@ TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {
         {"non-ancora.txt.p7m", "Da controllare"}, {"estraneo.txt.p7m", "Da controllare"},
         {"autorita-falsa.txt.p7m", "Da controllare"}, {"openssl-con-attributi.p7m", "Valido"},
         {"openssl-senza-attributi.p7m", "Valido"}, {"tre-firme-seconda-rotta.p7m", "Non valido"},
-        {"firma-rotta.txt.p7m", "Non verificabile"}, {"alterato.txt.p7m", "Non verificabile"},
+        {"firma-rotta.txt.p7m", "Non valido"}, {"alterato.txt.p7m", "Non valido"},
         {"base64.txt.p7m", "Valido"}, {"vuoto.p7m", "Non verificabile"}, {"testo.p7m", "Non verificabile"},
         {"sottocartella\\doppia.txt.p7m.p7m", "Valido"}, {"sottocartella\\doppia.txt.p7m.p7m#2", "Valido"},
         {"bloccato.txt.p7m", "Non verificabile"}};
@@ -264,6 +264,9 @@ TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {
     EXPECT_EQ(table["vuoto.p7m"][SHA], sha256Of(Bytes()));
     EXPECT_NE(table["bloccato.txt.p7m"][REASON].find("bloccato da un altro programma"), std::string::npos);
     EXPECT_EQ(table["testo.p7m"][REASON], "File Corrotto o Firma non valida");
+    // A changed content is rejected, and the reason says so.
+    EXPECT_EQ(table["alterato.txt.p7m"][REASON],
+              "Firma non valida: il documento \xC3\xA8 stato modificato dopo la firma, o la firma \xC3\xA8 guasta");
 
     // The signer's details.
     const auto& valid = table["valido.txt.p7m"];
