@@ -36,7 +36,7 @@ TEST(CrlAcceptance, OnlyTheIssuersWholeCurrentListIsBelievedAndNeverAnOlderOne) 
         {"ca140-indirect", ca140, nullptr, CRLVERIFY_SCOPE, 0},
         {"ca140-attribute-only", ca140, nullptr, CRLVERIFY_SCOPE, 0},
         // Another partition's list: its point is not one the card names.
-        {"ca140-part2", ca140, nullptr, CRLVERIFY_SCOPE, 0},
+        {"ca140-other-point", ca140, nullptr, CRLVERIFY_SCOPE, 0},
         {"ca140-unknown-critical", ca140, nullptr, CRLVERIFY_SCOPE, 0},
         {"ca140-entry-issuer", ca140, nullptr, CRLVERIFY_SCOPE, 0},
         // Older than the copy accepted before: by date, by number at the same date.

@@ -150,7 +150,7 @@ TEST(CrlIssuingPoint, AListOfOnePointSpeaksOnlyForCertificatesNamingIt) {
         return all;
     };
     auto uri = [&](const char* text) { return tlv(0x86, Bytes(text, text + std::strlen(text))); };
-    const Bytes part1 = uri("http://ca/part1.crl"), part2 = uri("http://ca/part2.crl"), other = uri("ldap://ca/x");
+    const Bytes ownPoint = uri("http://ca/own.crl"), otherPoint = uri("http://ca/other.crl"), other = uri("ldap://ca/x");
     // DistributionPointName [0] { fullName [0] { names } }, in a list's IDP or a certificate's point.
     auto fullName = [&](std::initializer_list<Bytes> names) { return tlv(0xA0, tlv(0xA0, cat(names))); };
     auto listFor = [&](const Bytes& pointName) { return tlv(0x30, pointName); };
@@ -171,16 +171,16 @@ TEST(CrlIssuingPoint, AListOfOnePointSpeaksOnlyForCertificatesNamingIt) {
         bool none;  // the certificate has no distribution points
         bool covered;
     } rows[] = {
-        {"the certificate's own point", listFor(fullName({part1})), certificatePoints({fullName({part1})}), false, true},
-        {"another partition's list", listFor(fullName({part2})), certificatePoints({fullName({part1})}), false, false},
-        {"one name in common among several", listFor(fullName({other, part1})),
-         certificatePoints({fullName({part2}), fullName({part1, other})}), false, true},
-        {"a certificate that names no point", listFor(fullName({part1})), {}, true, false},
+        {"the certificate's own point", listFor(fullName({ownPoint})), certificatePoints({fullName({ownPoint})}), false, true},
+        {"another partition's list", listFor(fullName({otherPoint})), certificatePoints({fullName({ownPoint})}), false, false},
+        {"one name in common among several", listFor(fullName({other, ownPoint})),
+         certificatePoints({fullName({otherPoint}), fullName({ownPoint, other})}), false, true},
+        {"a certificate that names no point", listFor(fullName({ownPoint})), {}, true, false},
         {"a list that names no point", tlv(0x30, {}), {}, true, true},
         {"a name relative to the issuer, the same", listFor(relative), certificatePoints({relative}), false, true},
-        {"a name relative to the issuer against a full name", listFor(relative), certificatePoints({fullName({part1})}),
+        {"a name relative to the issuer against a full name", listFor(relative), certificatePoints({fullName({ownPoint})}),
          false, false},
-        {"the certificate's points unreadable", listFor(fullName({part1})), Bytes{0x30, 0x05, 0x30}, false, false},
+        {"the certificate's points unreadable", listFor(fullName({ownPoint})), Bytes{0x30, 0x05, 0x30}, false, false},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(covers(row.idp, row.none ? nullptr : &row.points), row.covered) << row.what;
