@@ -55,6 +55,12 @@ inline constexpr char FILE_NOT_OPENED[] = "Errore nell'apertura del file";
 inline constexpr char FILE_NOT_READ[] = "Errore interno durante la lettura del file";
 
 // The revocation check's answers.
+inline constexpr char REVOCATION_STAMP_AUTHORITY_REVOKED[] =
+    "Il certificato dell'autorità che ha emesso la marca temporale risulta REVOCATO prima della data della marca: "
+    "la marca non prova nulla, e il Certificato è verificato alla data di oggi.";
+inline constexpr char REVOCATION_STAMP_AUTHORITY_UNCHECKED[] =
+    "Non è stato possibile verificare la revoca del certificato dell'autorità che ha emesso la marca temporale: "
+    "la marca temporale va controllata.";
 inline constexpr char REVOCATION_VALID[] = "Il Certificato risulta essere VALIDO.";
 inline constexpr char REVOCATION_REVOKED[] = "Il Certificato risulta essere stato REVOCATO.";
 inline constexpr char REVOCATION_EXPIRED[] = "Il Certificato risulta essere SCADUTO.";

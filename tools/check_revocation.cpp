@@ -61,8 +61,6 @@ int main(int argc, char** argv) {
     if (certificatePath.empty() == signedPath.empty()) return usage();
 
     std::vector<uint8_t> certificate, issuer;
-    FILETIME stampTime;
-    const FILETIME* signedAt = nullptr;
     if (!signedPath.empty()) {
         const TestPkiAuthorities authorities(casFolder);
         auto record = std::make_unique<SignedFileRecord>();
@@ -72,15 +70,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "check_revocation: the file did not load (%d) or has no signer %d\n", loaded, signer);
             return 1;
         }
-        certificate = record->signerCerts[signer];
-        issuer = record->issuerCerts[signer];
-        // As the window checks it: at the time of a time-stamp that counts.
-        signedAt = stampedAt(*record, signer, &stampTime);
-    } else {
-        certificate = bytesOf(certificatePath);
-        if (!issuerPath.empty()) issuer = bytesOf(issuerPath);
+        // As the window checks it: at the time of a time-stamp that counts,
+        // once its authority has been checked at that time.
+        const SignerRevocation answer = checkSignerRevocation(
+            *record, signer, [skipCache](const std::vector<uint8_t>& c, const std::vector<uint8_t>& i, const FILETIME* at) {
+                return CheckRevocation(c.data(), c.size(), skipCache, i, at);
+            });
+        std::printf("%d\n%s\n", answer.code, utf8FromAnsi(signerRevocationMessage(answer)).c_str());
+        return 0;
     }
-    const int32_t code = CheckRevocation(certificate.data(), certificate.size(), skipCache, issuer, signedAt);
+    certificate = bytesOf(certificatePath);
+    if (!issuerPath.empty()) issuer = bytesOf(issuerPath);
+    const int32_t code = CheckRevocation(certificate.data(), certificate.size(), skipCache, issuer, nullptr);
     std::printf("%d\n%s\n", code, utf8FromAnsi(revocationMessage(code)).c_str());
     return 0;
 }

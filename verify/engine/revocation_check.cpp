@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "message_box.h"
+#include "quillcheck_messages.h"
 
 int32_t CheckCertificateAgainstCrl(const CrlBlob& crl, const uint8_t* certificate, size_t length,
                                    const std::vector<uint8_t>& issuer, const FILETIME* signedAt) {
@@ -100,13 +101,39 @@ const FILETIME* stampedAt(const SignedFileRecord& record, int index, FILETIME* t
     return time;
 }
 
-int32_t ReportRevocation(int index, const SignedFileRecord& record) {
+SignerRevocation checkSignerRevocation(const SignedFileRecord& record, int index, const CertificateCheck& check) {
     static const std::vector<uint8_t> none;
     const bool known = index >= 0 && index < record.signerCount && index < static_cast<int>(MAX_SIGNERS);
     const std::vector<uint8_t>& certificate = known ? record.signerCerts[index] : none;
     const std::vector<uint8_t>& issuer = known ? record.issuerCerts[index] : none;
     FILETIME time;
-    const int32_t code = CheckRevocation(certificate.data(), certificate.size(), 0, issuer, stampedAt(record, index, &time));
-    showProgramMessage(revocationMessage(code).c_str(), MB_OK);
+    const FILETIME* at = stampedAt(record, index, &time);
+    using Stamp = SignerRevocation::Stamp;
+    if (at == nullptr) return {check(certificate, issuer, nullptr), Stamp::None};
+    // A token counts only if its authority was not revoked before its time.
+    const int32_t authority = check(record.timestampAuthorities[index], record.timestampAuthorityIssuers[index], at);
+    if (authority == CRLCHECK_REVOKED) return {check(certificate, issuer, nullptr), Stamp::AuthorityRevoked};
+    const bool counts = authority == CRLCHECK_VALID || authority == CRLCHECK_REVOKED_LATER;
+    return {check(certificate, issuer, at), counts ? Stamp::Counts : Stamp::AuthorityUnchecked};
+}
+
+std::string signerRevocationMessage(const SignerRevocation& answer) {
+    switch (answer.stamp) {
+    case SignerRevocation::Stamp::AuthorityRevoked:
+        return std::string(quillcheck_messages::REVOCATION_STAMP_AUTHORITY_REVOKED) + "\n" + revocationMessage(answer.code);
+    case SignerRevocation::Stamp::AuthorityUnchecked:
+        return std::string(quillcheck_messages::REVOCATION_STAMP_AUTHORITY_UNCHECKED) + "\n" +
+               revocationMessage(answer.code);
+    default:
+        return revocationMessage(answer.code);
+    }
+}
+
+int32_t ReportRevocation(int index, const SignedFileRecord& record) {
+    const SignerRevocation answer = checkSignerRevocation(
+        record, index, [](const std::vector<uint8_t>& certificate, const std::vector<uint8_t>& issuer, const FILETIME* at) {
+            return CheckRevocation(certificate.data(), certificate.size(), 0, issuer, at);
+        });
+    showProgramMessage(signerRevocationMessage(answer).c_str(), MB_OK);
     return 0;
 }

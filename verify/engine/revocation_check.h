@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -55,7 +56,35 @@ private:
 // The time a signer's time-stamp proves, when it counts: null when it has none.
 const FILETIME* stampedAt(const SignedFileRecord& record, int index, FILETIME* time);
 
-// Checks the certificate of signer `index` of `record` (as of its
-// time-stamp's time, when one counts) and shows the result in a box of the
-// program. Returns 0.
+// One certificate's revocation check, as CheckRevocation or a RevocationRun
+// makes it: the certificate, its issuer's, and the time to judge it at (null: now).
+using CertificateCheck = std::function<int32_t(const std::vector<uint8_t>& certificate,
+                                               const std::vector<uint8_t>& issuer, const FILETIME* at)>;
+
+// What the revocation check says of one signer of a loaded file.
+struct SignerRevocation {
+    enum class Stamp {
+        None,               // no time-stamp counts: the certificate is judged now
+        Counts,             // its authority was not revoked before the token's time
+        AuthorityRevoked,   // its authority was revoked before it: the token proves nothing
+        AuthorityUnchecked  // whether its authority was revoked could not be established
+    };
+    int32_t code = 0;  // the CRLCHECK_* result for the signer's certificate
+    Stamp stamp = Stamp::None;
+};
+
+// Signer `index` of `record`. Where a time-stamp counts, its authority's
+// certificate is checked first, at the token's time: revoked by then, the
+// token proves nothing and the signer's certificate is judged now; not
+// revoked by then (or only later), the certificate is judged at the token's
+// time; not established, it is judged at the token's time too, and the
+// answer says that the stamp must be checked.
+SignerRevocation checkSignerRevocation(const SignedFileRecord& record, int index, const CertificateCheck& check);
+
+// The text of the box for such an answer: revocationMessage of its code,
+// after a line on the time-stamp's authority when that has something to say.
+std::string signerRevocationMessage(const SignerRevocation& answer);
+
+// Checks signer `index` of `record` (checkSignerRevocation, with
+// CheckRevocation) and shows the result in a box of the program. Returns 0.
 int32_t ReportRevocation(int index, const SignedFileRecord& record);

@@ -50,13 +50,16 @@ int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTab
         // A time that no verified signature covers names nothing.
         if (record.signerStatus[g] == 0) record.signingTimes[g] = signingTimeOf(message->signers[g]);
     }
-    FILETIME stampedAt[MAX_SIGNERS] = {};
+    std::vector<SignerTimestamp> stamps(MAX_SIGNERS);
     result = readSignerDetails(*message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
-                               record.expiryDates, record.signerStatus, stampedAt);
+                               record.expiryDates, record.signerStatus, stamps.data());
     for (size_t g = 0; g < message->signers.size(); ++g) {
         if (!(record.signerStatus[g] & TIMESTAMPED)) continue;
-        record.timestampTimes[g] = localTimeText(stampedAt[g]);
-        record.timestampTicks[g] = uint64_t{stampedAt[g].dwHighDateTime} << 32 | stampedAt[g].dwLowDateTime;
+        const FILETIME& time = stamps[g].time;
+        record.timestampTimes[g] = localTimeText(time);
+        record.timestampTicks[g] = uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
+        record.timestampAuthorities[g] = std::move(stamps[g].authority);
+        record.timestampAuthorityIssuers[g] = std::move(stamps[g].authorityIssuer);
     }
     return result;
 }

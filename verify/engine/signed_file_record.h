@@ -36,6 +36,10 @@ struct SignedFileRecord {
     std::string timestampTimes[MAX_SIGNERS];
     // The same time as a FILETIME's 100-nanosecond count; 0 when none.
     uint64_t timestampTicks[MAX_SIGNERS];
+    // For a signer that is TIMESTAMPED, the certificate of the authority that
+    // made the token and of the accepted authority that issued it (DER).
+    std::vector<uint8_t> timestampAuthorities[MAX_SIGNERS];
+    std::vector<uint8_t> timestampAuthorityIssuers[MAX_SIGNERS];
     // For a signer that is NOT_VERIFIABLE, the name of its algorithms
     // (signatureAlgorithmName); else empty.
     std::string unverifiedAlgorithms[MAX_SIGNERS];

@@ -144,7 +144,7 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           SignerStatus statuses[MAX_SIGNERS],
-                          FILETIME stampedAt[MAX_SIGNERS]) {
+                          SignerTimestamp stamps[MAX_SIGNERS]) {
     for (size_t g = 0; g < message.signers.size(); ++g) {
         const SignerInfo& signer = message.signers[g];
         if (signer.unreadable) continue;  // no certificate to name: no name, no date
@@ -174,12 +174,12 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
         // certificate had to be valid.
         FILETIME judged = now;
         if (statuses[g] == 0) {
-            const SignerTimestamp timestamp = checkTimestamp(signer, acceptedCas);
+            SignerTimestamp timestamp = checkTimestamp(signer, acceptedCas);
             switch (timestamp.outcome) {
             case TimestampOutcome::Counts:
                 judged = timestamp.time;
                 statuses[g] |= TIMESTAMPED;
-                stampedAt[g] = timestamp.time;
+                stamps[g] = std::move(timestamp);
                 break;
             case TimestampOutcome::AuthorityNotAccepted: statuses[g] |= TIMESTAMP_NOT_ACCEPTED; break;
             case TimestampOutcome::Failed: statuses[g] |= TIMESTAMP_FAILED; break;

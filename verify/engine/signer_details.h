@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "accepted_cas.h"
+#include "timestamp_check.h"
 #include "signed_file_record.h"
 #include "signed_message.h"
 
@@ -17,8 +18,8 @@
 // certificate into handles[g] and its issuer's certificate, when known, into
 // issuers[g]. The validity is judged as of `now`, or, for a signer whose
 // signature verified and whose time-stamp token counts (checkTimestamp), at
-// the token's time: it becomes TIMESTAMPED, with that time in
-// stampedAt[g] (left as it is otherwise); a token that does not count adds TIMESTAMP_FAILED or
+// the token's time: it becomes TIMESTAMPED, with the token's check in
+// stamps[g] (left as it is otherwise); a token that does not count adds TIMESTAMP_FAILED or
 // TIMESTAMP_NOT_ACCEPTED. A signer whose certificate the platform cannot
 // read gets SIGNATURE_INVALID and CERTIFICATE_UNREADABLE, and no handle; an
 // unreadable counter-signature value gets nothing. Returns 0 and hands the
@@ -30,7 +31,7 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
                           char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
                           SignerStatus statuses[MAX_SIGNERS],
-                          FILETIME stampedAt[MAX_SIGNERS]);
+                          SignerTimestamp stamps[MAX_SIGNERS]);
 
 // NOT_YET_VALID when `now` is not later than the start of validity, EXPIRED
 // when it is at or after the end, else 0.

@@ -79,7 +79,9 @@ SignerTimestamp checkTimestamp(const SignerInfo& signer, const AcceptedCaTable& 
     if (certificate == nullptr) return result;
     if (isTimeStampingOnly(certificate) && validityStatus(*certificate->pCertInfo, time) == 0) {
         result.time = time;
-        result.outcome = acceptedCas.issued(certificate) ? TimestampOutcome::Counts : TimestampOutcome::AuthorityNotAccepted;
+        result.outcome = acceptedCas.issuerOf(certificate, &result.authorityIssuer) ? TimestampOutcome::Counts
+                                                                                   : TimestampOutcome::AuthorityNotAccepted;
+        if (result.outcome == TimestampOutcome::Counts) result.authority.assign(der.data, der.data + der.size);
     }
     CertFreeCertificateContext(certificate);
     return result;

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <vector>
+
 #include "accepted_cas.h"
 #include "signed_message.h"
 
@@ -18,6 +20,9 @@ enum class TimestampOutcome {
 struct SignerTimestamp {
     TimestampOutcome outcome = TimestampOutcome::None;
     FILETIME time{};  // the token's time, for Counts and AuthorityNotAccepted
+    // For Counts: the time-stamping authority's certificate (DER) and the
+    // accepted authority's that issued it, for the revocation check.
+    std::vector<uint8_t> authority, authorityIssuer;
 };
 
 // The signer's first token, checked: it is a SignedData of a TSTInfo whose

@@ -312,12 +312,22 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
             CertFreeCertificateContext(certificate);
         }
         int32_t revocation = 0;
+        Verdict stampVerdict = Verdict::Valid;
         if (options_.revocation) {
-            FILETIME time;
-            revocation = revocations_.check(der, record.issuerCerts[g], stampedAt(record, g, &time));
-            signer.revocation = revocationText(revocation);
+            const SignerRevocation answer = checkSignerRevocation(
+                record, g, [this](const std::vector<uint8_t>& certificate, const std::vector<uint8_t>& issuer,
+                                  const FILETIME* at) { return revocations_.check(certificate, issuer, at); });
+            revocation = answer.code;
+            // The line on the time-stamp's authority, when it has one, then the answer's.
+            const std::string message = signerRevocationMessage(answer);
+            const size_t firstLine = message.find('\n');
+            signer.revocation = answer.stamp == SignerRevocation::Stamp::AuthorityRevoked ||
+                                        answer.stamp == SignerRevocation::Stamp::AuthorityUnchecked
+                                    ? utf8FromAnsi(message.substr(0, firstLine)) + " " + revocationText(revocation)
+                                    : revocationText(revocation);
+            if (answer.stamp == SignerRevocation::Stamp::AuthorityUnchecked) stampVerdict = Verdict::ToCheck;
         }
-        row->verdict = worseOf(row->verdict, signerVerdict(signer.icon, revocation));
+        row->verdict = worseOf(row->verdict, worseOf(stampVerdict, signerVerdict(signer.icon, revocation)));
         row->signers.push_back(std::move(signer));
     }
 }

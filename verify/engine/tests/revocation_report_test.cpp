@@ -9,6 +9,7 @@
 #include <string>
 
 #include "message_box_recorder.h"
+#include "quillcheck_messages.h"
 #include "revocation_check.h"
 #include "signed_file_loader.h"
 #include "test_card_key.h"
@@ -62,30 +63,58 @@ TEST_F(RevocationReport, ShowsTheAnswerInAPlainBoxOfTheProgram) {
 }
 
 // A signer whose time-stamp counts is checked as of the stamp's time, from
-// the record that the load fills: the card expired-2023, stamped in 2021.
-TEST_F(RevocationReport, AStampedSignerIsCheckedAtTheStampsTime) {
+// the record that the load fills (the card expired-2023, stamped on
+// 2021-06-01), once the stamp's authority has been checked at that time:
+// revoked before it, the stamp proves nothing and the card is judged today;
+// not known, the answer says that the stamp must be checked.
+TEST_F(RevocationReport, AStampedSignerIsCheckedAtTheStampsTimeIfItsAuthorityWasNotRevokedBefore) {
     using namespace der_builder;
     const TestCard card = loadTestCard("expired-2023");
     const Bytes data(64, 's');
-    Signer signer = signerOf(card, data);
-    signer.unsignedAttributes = timestampAttribute(timestampToken(signer, {}));
-    const Bytes file = signedData(dataContent(data), {card.certificate}, {signerInfo(signer)});
-    const TestPkiAuthorities authorities;
-    Base64Codec codec;
-    SignedMessage message;
-    record_ = std::make_unique<SignedFileRecord>();
-    ASSERT_EQ(loadSignedBytes({file.data(), file.size()}, *record_, authorities.table(), &codec, &message), 0);
-    ASSERT_EQ(record_->signerStatus[0], TIMESTAMPED);
-
+    CrlUrl url144;
+    ASSERT_TRUE(parseCrlUrl("http://127.0.0.1:8089/crl/ca144.crl", &url144));  // tsa-listed's distribution point
+    const std::string cached144 = crlCachePath(url144);
+    const std::string authorityRevoked = std::string(quillcheck_messages::REVOCATION_STAMP_AUTHORITY_REVOKED) + "\n";
+    const std::string authorityUnchecked = std::string(quillcheck_messages::REVOCATION_STAMP_AUTHORITY_UNCHECKED) + "\n";
+    const struct {
+        const char* what;
+        const char* authority;  // the time-stamping authority of the test PKI
+        const char* list144;    // its authority's cached list
+        const char* list140;    // the card's
+        std::string text;
+    } rows[] = {
+        {"revoked after the stamp", "tsa-listed", "ca144", "ca140-revoked-after-stamp",
+         revocationMessage(CRLCHECK_REVOKED_LATER)},
+        {"revoked before the stamp", "tsa-listed", "ca144", "ca140-revoked-before-stamp",
+         "Il Certificato risulta essere stato REVOCATO."},
+        {"not listed, expired since", "tsa-listed", "ca144", "ca140", revocationMessage(CRLCHECK_NOT_ESTABLISHED)},
+        {"the stamp's authority revoked after its time", "tsa-listed", "ca144-tsa-revoked-after-stamp",
+         "ca140-revoked-after-stamp", revocationMessage(CRLCHECK_REVOKED_LATER)},
+        {"the stamp's authority revoked before its time", "tsa-listed", "ca144-tsa-revoked-before-stamp",
+         "ca140-revoked-after-stamp", authorityRevoked + "Il Certificato risulta essere SCADUTO."},
+        {"the stamp's authority names no list", "tsa", "ca144", "ca140-revoked-after-stamp",
+         authorityUnchecked + revocationMessage(CRLCHECK_REVOKED_LATER)},
+    };
     MessageBoxRecorder boxes;
-    for (const char* list : {"ca140-revoked-after-stamp", "ca140-revoked-before-stamp", "ca140"}) {
-        writeWholeFile(cached_, readWholeFile(testDataPath(std::string("pki/crl/") + list + ".crl")));
-        EXPECT_EQ(ReportRevocation(0, *record_), 0);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Signer signer = signerOf(card, data);
+        TokenRecipe recipe;
+        recipe.authority = row.authority;
+        signer.unsignedAttributes = timestampAttribute(timestampToken(signer, recipe));
+        const Bytes file = signedData(dataContent(data), {card.certificate}, {signerInfo(signer)});
+        const TestPkiAuthorities authorities;
+        Base64Codec codec;
+        SignedMessage message;
+        record_ = std::make_unique<SignedFileRecord>();
+        ASSERT_EQ(loadSignedBytes({file.data(), file.size()}, *record_, authorities.table(), &codec, &message), 0);
+        ASSERT_EQ(record_->signerStatus[0], TIMESTAMPED);
+        writeWholeFile(cached144, readWholeFile(testDataPath(std::string("pki/crl/") + row.list144 + ".crl")));
+        writeWholeFile(cached_, readWholeFile(testDataPath(std::string("pki/crl/") + row.list140 + ".crl")));
+        ASSERT_EQ(ReportRevocation(0, *record_), 0);
+        EXPECT_EQ(boxes.boxes().back().text, row.text);
     }
-    ASSERT_EQ(boxes.boxes().size(), 3u);
-    EXPECT_EQ(boxes.boxes()[0].text, revocationMessage(CRLCHECK_REVOKED_LATER));
-    EXPECT_EQ(boxes.boxes()[1].text, "Il Certificato risulta essere stato REVOCATO.");
-    EXPECT_EQ(boxes.boxes()[2].text, revocationMessage(CRLCHECK_NOT_ESTABLISHED));
+    DeleteFileA(cached144.c_str());
     // Without the stamp's time, the same card is expired now.
     record_->timestampTicks[0] = 0;
     ReportRevocation(0, *record_);
