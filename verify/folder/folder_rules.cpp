@@ -273,9 +273,10 @@ bool isSwitch(const std::string& argument, const char* name) {
 }  // namespace
 
 bool isFolderCommand(const std::vector<std::string>& arguments) {
-    return !arguments.empty() &&
-           (isSwitch(arguments[0], "/rapporto") || isSwitch(arguments[0], "/revoca") ||
-            isSwitch(arguments[0], "/uscita"));
+    for (const std::string& a : arguments) {
+        if (isSwitch(a, "/rapporto") || isSwitch(a, "/revoca") || isSwitch(a, "/uscita")) return true;
+    }
+    return false;
 }
 
 bool parseFolderCommand(const std::vector<std::string>& arguments, FolderCommand* command, std::string* error) {

@@ -129,8 +129,8 @@ struct FolderCommand {
     std::string output;  // empty: the default beside the source
     std::string source;
 };
-// True when the first argument is one of the switches: the line is meant for
-// the folder form.
+// True when any argument is one of the switches, wherever it stands: the
+// line is meant for the folder form.
 bool isFolderCommand(const std::vector<std::string>& arguments);
 // False, with the reason for the user in `error`, when the line is not of that
 // form; `scheduled` is set even then.

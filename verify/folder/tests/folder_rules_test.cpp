@@ -173,6 +173,8 @@ TEST(FolderCommandLine, SwitchesAndOneFolder) {
     std::string error;
     EXPECT_TRUE(isFolderCommand({"/RAPPORTO", "x"}));
     EXPECT_TRUE(isFolderCommand({"/revoca", "x"}));
+    EXPECT_TRUE(isFolderCommand({"C:\\posta", "/rapporto"})) << "a switch after the folder";
+    EXPECT_TRUE(isFolderCommand({"C:\\posta", "/uscita", "D:\\esiti"}));
     EXPECT_FALSE(isFolderCommand({"C:\\posta\\lettera.p7m"}));
     EXPECT_FALSE(isFolderCommand({}));
 
@@ -182,6 +184,11 @@ TEST(FolderCommandLine, SwitchesAndOneFolder) {
     EXPECT_TRUE(command.revocation);
     EXPECT_EQ(command.output, "D:\\esiti");
     EXPECT_EQ(command.source, "C:\\posta del giorno");
+
+    ASSERT_TRUE(parseFolderCommand({"C:\\posta", "/uscita", "D:\\esiti", "/RAPPORTO"}, &command, &error));
+    EXPECT_TRUE(command.scheduled);
+    EXPECT_EQ(command.source, "C:\\posta");
+    EXPECT_EQ(command.output, "D:\\esiti");
 
     ASSERT_TRUE(parseFolderCommand({"/revoca", "C:\\posta"}, &command, &error));
     EXPECT_FALSE(command.scheduled);
