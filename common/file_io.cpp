@@ -3,6 +3,8 @@
 #include <new>
 #include <vector>
 
+#include "path_rules.h"
+
 namespace {
 
 class FileHandle {
@@ -129,4 +131,27 @@ void copyZoneMark(const std::wstring& from, const std::wstring& to) {
                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     if (target.valid()) WriteFile(target.get(), mark.data(), read, &written, nullptr);
+}
+
+std::string systemProgramPath(const char* name) {
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder) return "";
+    return std::string(folder) + "\\" + name;
+}
+
+bool desktopWouldRun(const std::string& path) {
+    if (runsWhenOpened(path)) return true;
+    const std::string extension = extensionOf(path);
+    if (extension.empty()) return false;
+    // The platform's own list, where it has one (shlwapi's AssocIsDangerous).
+    using IsDangerous = BOOL(WINAPI*)(PCWSTR);
+    static const IsDangerous isDangerous = [] {
+        const HMODULE shlwapi = LoadLibraryA(systemProgramPath("shlwapi.dll").c_str());
+        const FARPROC entry = shlwapi ? GetProcAddress(shlwapi, "AssocIsDangerous") : nullptr;
+        return reinterpret_cast<IsDangerous>(reinterpret_cast<void (*)()>(entry));
+    }();
+    wchar_t wide[64];
+    return isDangerous != nullptr && MultiByteToWideChar(CP_ACP, 0, extension.c_str(), -1, wide, 64) > 0 &&
+           isDangerous(wide) != FALSE;
 }

@@ -57,3 +57,12 @@ constexpr wchar_t ZONE_STREAM[] = L":Zone.Identifier";
 // one, so that programs open `to` as they would open `from`: a document from
 // the Internet in protected view.
 void copyZoneMark(const std::wstring& from, const std::wstring& to);
+
+// A program of the system folder by its full path, so that a program of the
+// same name in the current folder (the SignedFile's, when the desktop opened
+// it) is never the one that runs.
+std::string systemProgramPath(const char* name);
+
+// True when the desktop would run or install the file rather than show it:
+// by the names runsWhenOpened knows, or by the platform's own judgement.
+bool desktopWouldRun(const std::string& path);

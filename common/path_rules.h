@@ -1,6 +1,7 @@
 // Rules on paths that need no platform, shared by both programs: base names,
-// the signed-name test, and the long-form resolution of a path component by
-// component, with the directory search handed in.
+// the signed-name test, the long-form resolution of a path component by
+// component (with the directory search handed in), and which names the
+// desktop would run rather than show.
 #pragma once
 
 #include <cstddef>
@@ -30,3 +31,12 @@ using LongNameLookup = std::function<bool(const std::string& path, std::string* 
 // is not found, a path handed to the search would not fit its 500-byte
 // buffer, or nothing is left.
 bool resolveLongPathWith(const std::string& dir, const LongNameLookup& lookup, std::string* out);
+
+// The extension of a file name in lower case, dot included, as the desktop
+// reads it (trailing dots and spaces ignored); empty when there is none.
+std::string extensionOf(const std::string& name);
+
+// True when opening a file of this name through its association would run it
+// or install something: a program, a script, a shortcut, an installer, a
+// registry file, a compiled help file, a certificate, a disk image...
+bool runsWhenOpened(const std::string& name);

@@ -78,4 +78,23 @@ TEST(ResolveLongPath, RefusesWhatTheSearchCannotFindOrHold) {
     }
 }
 
+// Contents the desktop would run or install rather than show: they go to the
+// chooser, never to their association.
+TEST(RunnableNames, ProgramsScriptsInstallersShortcutsCertificatesAndDiskImages) {
+    for (const char* name : {"C:\\Temp\\x.exe", "C:\\Temp\\LETTERA.PDF.EXE", "a.bat", "a.cmd", "a.vbs", "a.js",
+                             "a.lnk", "a.msi", "a.scr", "a.ps1", "a.reg", "a.hta", "a.exe.", "a.exe .", "a.com",
+                             "guida.chm", "a.vb", "a.ws", "a.wsc", "a.sct", "a.mst", "a.appref-ms",
+                             "a.settingcontent-ms", "a.website", "a.library-ms", "a.jnlp", "a.msix", "a.appinstaller",
+                             "a.diagcab", "firma.cer", "firma.CRT", "firma.der", "disco.iso", "disco.img", "disco.vhd",
+                             "disco.VHDX", "a.url", "a.inf", "a.application"}) {
+        EXPECT_TRUE(runsWhenOpened(name)) << name;
+    }
+    for (const char* name : {"C:\\Temp\\lettera.pdf", "C:\\Temp\\lettera", "C:\\Temp.exe\\lettera", "a.txt",
+                             "a.p7m", "a.exe.pdf", "a.docx", "a.cerx", "a.vbx", "a.iso.txt", "", "."}) {
+        EXPECT_FALSE(runsWhenOpened(name)) << name;
+    }
+    EXPECT_EQ(extensionOf("C:\\Temp\\Lettera.PDF. ."), ".pdf");
+    EXPECT_EQ(extensionOf("C:\\Temp.d\\lettera"), "");
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "ansi_text.h"
 #include "file_io.h"
+#include "path_rules.h"
 #include "message_box.h"
 #include "message_format.h"
 #include "quillcheck_messages.h"
@@ -54,29 +55,6 @@ void removeWorkFolder(const SignedFileRecord& record) {
 
 void copyZoneMark(const std::string& signedPath, const std::string& contentPath) {
     copyZoneMark(wideText(signedPath), wideText(contentPath));
-}
-
-std::string systemProgramPath(const char* name) {
-    char folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder) return "";
-    return std::string(folder) + "\\" + name;
-}
-
-bool desktopWouldRun(const std::string& path) {
-    if (runsWhenOpened(path)) return true;
-    const std::string extension = extensionOf(path);
-    if (extension.empty()) return false;
-    // The platform's own list, where it has one (shlwapi's AssocIsDangerous).
-    using IsDangerous = BOOL(WINAPI*)(PCWSTR);
-    static const IsDangerous isDangerous = [] {
-        const HMODULE shlwapi = LoadLibraryA(systemProgramPath("shlwapi.dll").c_str());
-        const FARPROC entry = shlwapi ? GetProcAddress(shlwapi, "AssocIsDangerous") : nullptr;
-        return reinterpret_cast<IsDangerous>(reinterpret_cast<void (*)()>(entry));
-    }();
-    wchar_t wide[64];
-    return isDangerous != nullptr && MultiByteToWideChar(CP_ACP, 0, extension.c_str(), -1, wide, 64) > 0 &&
-           isDangerous(wide) != FALSE;
 }
 
 int FileTools::openWithAssociation(const std::string& path) {

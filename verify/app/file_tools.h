@@ -26,15 +26,6 @@ void removeWorkFolder(const SignedFileRecord& record);
 // would open the SignedFile: a document from the Internet in protected view.
 void copyZoneMark(const std::string& signedPath, const std::string& contentPath);
 
-// A program of the system folder by its full path, so that a program of the
-// same name in the current folder (the SignedFile's, when the desktop opened
-// it) is never the one that runs.
-std::string systemProgramPath(const char* name);
-
-// True when the desktop would run or install the file rather than show it:
-// by the names runsWhenOpened knows, or by the platform's own judgement.
-bool desktopWouldRun(const std::string& path);
-
 class FileTools {
 public:
     // Opens `path` with the application the desktop associates with its type;

@@ -48,33 +48,3 @@ std::string hexDump(const uint8_t* bytes, size_t length) {
     forEachDumpLine(bytes, length, [&](const std::string& line) { dump += line; });
     return dump;
 }
-
-std::string extensionOf(const std::string& name) {
-    std::string trimmed = name;
-    while (!trimmed.empty() && (trimmed.back() == '.' || trimmed.back() == ' ')) trimmed.pop_back();
-    const size_t dot = trimmed.rfind('.');
-    if (dot == std::string::npos || trimmed.find_first_of("\\/", dot) != std::string::npos) return "";
-    std::string extension;
-    for (size_t i = dot; i < trimmed.size(); ++i) {
-        extension += static_cast<char>(std::tolower(static_cast<unsigned char>(trimmed[i])));
-    }
-    return extension;
-}
-
-bool runsWhenOpened(const std::string& name) {
-    static const char* const RUNNABLE[] = {
-        // programs, scripts and their hosts
-        ".exe", ".com", ".bat", ".cmd", ".pif", ".scr", ".cpl", ".msc", ".hta", ".jar", ".jnlp", ".js", ".jse",
-        ".vb", ".vbs", ".vbe", ".ws", ".wsf", ".wsh", ".wsc", ".sct", ".ps1", ".chm",
-        // installers and what changes the system
-        ".msi", ".msp", ".mst", ".msix", ".appinstaller", ".application", ".appref-ms", ".reg", ".inf", ".diagcab",
-        // shortcuts and places that point elsewhere
-        ".lnk", ".url", ".scf", ".website", ".library-ms", ".settingcontent-ms",
-        // certificates, which install, and disk images, which mount
-        ".cer", ".crt", ".der", ".iso", ".img", ".vhd", ".vhdx"};
-    const std::string extension = extensionOf(name);
-    for (const char* runnable : RUNNABLE) {
-        if (extension == runnable) return true;
-    }
-    return false;
-}

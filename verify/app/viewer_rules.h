@@ -1,7 +1,6 @@
 // The verification program's rules that need no platform: the path on its
 // command line, where a window keeps the content and the dump, the source
-// view's dump format, and which content names the desktop would run rather
-// than show.
+// view's dump format.
 #pragma once
 
 #include <cstddef>
@@ -38,12 +37,3 @@ void forEachDumpLine(const uint8_t* bytes, size_t length, const std::function<vo
 
 // The whole dump; empty for no bytes.
 std::string hexDump(const uint8_t* bytes, size_t length);
-
-// The extension of a file name in lower case, dot included, as the desktop
-// reads it (trailing dots and spaces ignored); empty when there is none.
-std::string extensionOf(const std::string& name);
-
-// True when opening a file of this name through its association would run it
-// or install something: a program, a script, a shortcut, an installer, a
-// registry file, a compiled help file, a certificate, a disk image...
-bool runsWhenOpened(const std::string& name);
