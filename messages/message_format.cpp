@@ -20,3 +20,32 @@ std::string formatMessage(const char* message, ...) {
     va_end(args);
     return text;
 }
+
+std::string messageAsUtf8(const std::string& message) {
+#if defined(_WIN32)
+    // Windows-1252's characters from 0x80 to 0x9F; the rest is Latin-1.
+    static const char16_t HIGH[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    std::string text;
+    text.reserve(message.size() + message.size() / 8);
+    for (const char c : message) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        const unsigned code = byte >= 0x80 && byte < 0xA0 ? HIGH[byte - 0x80] : byte;
+        if (code < 0x80) {
+            text += static_cast<char>(code);
+        } else if (code < 0x800) {
+            text += static_cast<char>(0xC0 | (code >> 6));
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            text += static_cast<char>(0xE0 | (code >> 12));
+            text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return text;
+#else
+    return message;
+#endif
+}

@@ -10,3 +10,8 @@
 __attribute__((format(printf, 1, 2)))
 #endif
 std::string formatMessage(const char* message, ...);
+
+// A catalog message as UTF-8, for reports. The Windows builds compile the
+// catalogs in Windows-1252, whatever the system's code page; the native
+// builds keep them in UTF-8.
+std::string messageAsUtf8(const std::string& message);

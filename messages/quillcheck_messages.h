@@ -150,4 +150,37 @@ inline constexpr char REASON_CONTENT_NAME_TOO_LONG[] =
 inline constexpr char REASON_CONTENT_NOT_WRITTEN[] = "Contenuto non scritto (errore %lu)";
 inline constexpr char REASON_NO_DIGEST[] = "Impronta SHA-256 non calcolata";
 
+inline constexpr char REASON_NOT_SIGNED_FILE[] = "Non è un file firmato (.p7m): non verificato";
+inline constexpr char REASON_LOOKS_SIGNED[] =
+    "Il nome imita l'estensione .p7m senza averla: file non verificato, da trattare con sospetto";
+inline constexpr char REASON_TOO_MANY_LAYERS[] =
+    "Più di %d firme una dentro l'altra: quelle più interne non sono state verificate";
+inline constexpr char REASON_RUNNABLE_CONTENT[] =
+    "Contenuto che Windows eseguirebbe all'apertura: salvato come %s, non apritelo";
+
+// What a signer's state means for the clerk, in the report's reason.
+inline constexpr char FINDING_SIGNATURE_BROKEN[] =
+    "firma non valida: il documento è stato modificato dopo la firma, o la firma è guasta";
+inline constexpr char FINDING_CERTIFICATE_UNREADABLE[] = "firma non valida: il certificato del firmatario è illeggibile";
+inline constexpr char FINDING_COUNTER_SIGNATURE_UNREADABLE[] = "controfirma illeggibile";
+inline constexpr char FINDING_PARENT_NOT_VERIFIED[] = "controfirma di una firma non valida: non prova nulla";
+inline constexpr char FINDING_NOT_VERIFIABLE[] = "firma con un algoritmo che non si può verificare";
+inline constexpr char FINDING_REVOKED[] = "certificato revocato";
+inline constexpr char FINDING_EXPIRED[] = "certificato scaduto il %s";
+inline constexpr char FINDING_NOT_YET_VALID[] = "certificato non ancora valido";
+inline constexpr char FINDING_CA_NOT_ACCEPTED[] = "autorità non ammessa";
+inline constexpr char FINDING_NOT_FOR_SIGNING[] = "certificato non destinato alla firma di documenti";
+inline constexpr char FINDING_TIMESTAMP_FAILED[] = "marca temporale non valida";
+inline constexpr char FINDING_TIMESTAMP_NOT_ACCEPTED[] = "marca temporale di un'autorità non ammessa";
+inline constexpr char FINDING_STAMP_AUTHORITY_UNCHECKED[] =
+    "marca temporale da controllare: la revoca della sua autorità non si è potuta verificare";
+inline constexpr char FINDING_REVOCATION_UNCHECKED[] = "revoca non verificata";
+
+// The folder report's revocation answers where no list could settle anything.
+inline constexpr char REVOCATION_AUTHORITY_NOT_ACCEPTED[] =
+    "Revoca non controllata: il certificato non è di un'autorità ammessa, e della sua lista di revoca non ci si "
+    "può fidare.";
+inline constexpr char REVOCATION_NO_ADDRESS[] =
+    "Revoca non controllata: il certificato non indica dove si trova la lista di revoca (CRL) della sua autorità.";
+
 }  // namespace quillcheck_messages

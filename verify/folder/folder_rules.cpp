@@ -5,6 +5,7 @@
 
 #include "crl_rules.h"
 #include "message_format.h"
+#include "path_rules.h"
 #include "quillcheck_messages.h"
 
 namespace {
@@ -36,34 +37,215 @@ std::string cell(const char* cssClass, const std::string& html) {
     return std::string("<td class=\"") + cssClass + "\">" + html + "</td>";
 }
 
+// The page on screen and on A4: verdict and reason first, names wrapped,
+// digests small under their file; printed landscape, the table's head on
+// every page and no row split across two.
 const char PAGE_STYLE[] =
-    "body{font-family:Arial,Helvetica,sans-serif;font-size:13px;margin:16px;color:#222}"
-    "h1{font-size:20px;margin:0 0 8px}"
+    "body{font-family:Arial,Helvetica,sans-serif;font-size:13px;margin:16px;color:#222;max-width:1600px}"
+    "h1{font-size:20px;margin:0 0 8px}h2{font-size:16px;margin:16px 0 6px}"
     "table{border-collapse:collapse}"
-    "th,td{border:1px solid #bbb;padding:3px 5px;vertical-align:top;text-align:left}"
+    "th,td{border:1px solid #bbb;padding:3px 5px;vertical-align:top;text-align:left;overflow-wrap:anywhere}"
     "th{background:#e8e8e8}"
     ".fatti td{border:none;padding:1px 8px 1px 0}"
-    ".riepilogo{margin:10px 0 14px}.riepilogo td{font-weight:bold;font-size:14px;padding:4px 10px}"
-    ".hash{font-family:Consolas,monospace;font-size:11px;word-break:break-all;max-width:150px}"
+    ".riepilogo{margin:10px 0 4px}.riepilogo td{font-weight:bold;font-size:14px;padding:4px 10px}"
+    ".altri{margin:0 0 10px}.nessuno{color:#b3141b;font-weight:bold;font-size:15px}"
+    ".elenco{width:100%;table-layout:fixed;margin-bottom:8px}.elenco td:first-child{width:40%}"
+    ".file{width:100%;table-layout:fixed}"
+    ".file col.esito{width:9em}.file col.motivo{width:24%}.file col.nome{width:24%}.file col.contenuto{width:16%}"
+    ".hash{font-family:Consolas,monospace;font-size:10px;color:#555;overflow-wrap:anywhere}"
+    ".dati{font-size:11px;color:#444}"
     ".firmatario{margin:0 0 4px}.firmatario:last-child{margin:0}"
     ".verde{color:#11682b}.giallo{color:#8a6100}.rosso{color:#b3141b}.grigio{color:#555}"
     ".esito.verde{background:#dff3e4}.esito.giallo{background:#fff3cd}.esito.rosso{background:#fbe0e0}"
-    ".esito.grigio{background:#e4e4e4}"
-    ".disco{font-size:15px}.interrotta{color:#b3141b;font-weight:bold}";
+    ".esito.grigio{background:#e4e4e4}td.esito{font-weight:bold}"
+    ".bloccato{color:#b3141b;font-weight:bold}"
+    ".disco{font-size:15px}.interrotta{color:#b3141b;font-weight:bold}"
+    "@page{size:A4 landscape;margin:10mm}"
+    "@media print{body{margin:0;font-size:10px;max-width:none}h1{font-size:15px}h2{font-size:12px}"
+    ".riepilogo td{font-size:11px}thead{display:table-header-group}tr{break-inside:avoid}"
+    ".esito.verde,.esito.giallo,.esito.rosso,.esito.grigio,th{-webkit-print-color-adjust:exact;"
+    "print-color-adjust:exact}}";
+
+// Text from anybody, for the page: visible and harmless.
+std::string shown(const std::string& text) { return htmlText(visibleText(text)); }
 
 std::string signerBlock(const SignerRow& s) {
-    const int icon = s.icon >= 0 && s.icon < 3 ? s.icon : 1;
-    std::string html = "<div class=\"firmatario\"><b>" + htmlText(s.name) + "</b>";
-    if (!s.fiscalCode.empty()) html += "<br>Codice fiscale: " + htmlText(s.fiscalCode);
-    html += "<br>Emittente: " + htmlText(s.issuer);
-    html += "<br>Numero di serie: " + htmlText(s.serial);
-    html += "<br>Scadenza: " + htmlText(s.expiry);
-    if (!s.signingTime.empty()) html += "<br>Data della firma: " + htmlText(s.signingTime);
-    html += std::string("<br>Stato: <span class=\"") + COLOUR_NAMES[icon] + "\"><span class=\"disco\">&#9679;</span> " +
-            htmlText(s.state) + "</span>";
-    if (!s.revocation.empty()) html += "<br>Revoca: " + htmlText(s.revocation);
-    return html + "</div>";
+    const std::string& name = s.shownName.empty() ? s.name : s.shownName;
+    std::string html = std::string("<div class=\"firmatario\"><span class=\"") +
+                       VERDICT_CLASSES[static_cast<int>(s.verdict)] + "\"><span class=\"disco\">&#9679;</span> <b>" +
+                       shown(name) + "</b></span><div class=\"dati\">";
+    html += "Stato: " + shown(s.state);
+    if (!s.signingTime.empty()) html += " &middot; Firmato il " + shown(s.signingTime);
+    html += "<br>Emittente: " + shown(s.issuer) + " &middot; Scadenza: " + shown(s.expiry) +
+            " &middot; Serie: " + shown(s.serial);
+    if (!s.revocation.empty()) html += "<br>Revoca: " + shown(s.revocation);
+    return html + "</div></div>";
 }
+
+// The reason's lines, each made visible.
+std::string visibleLines(const std::string& text) {
+    std::string out;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find('\n', start);
+        out += visibleText(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return out;
+        out += '\n';
+        start = end + 1;
+    }
+}
+
+// The next character of UTF-8 text at `at`, moving past it; false, with the
+// byte in `code` and `at` past it, when no UTF-8 character starts there.
+bool nextCharacter(const std::string& text, size_t* at, uint32_t* code) {
+    const unsigned char first = static_cast<unsigned char>(text[*at]);
+    size_t length = first < 0x80 ? 1 : (first >> 5) == 6 ? 2 : (first >> 4) == 14 ? 3 : (first >> 3) == 30 ? 4 : 0;
+    uint32_t value = length == 1 ? first : length == 2 ? first & 0x1F : length == 3 ? first & 0x0F : first & 0x07;
+    bool valid = length > 0 && *at + length <= text.size();
+    for (size_t i = 1; valid && i < length; ++i) {
+        const unsigned char next = static_cast<unsigned char>(text[*at + i]);
+        valid = (next & 0xC0) == 0x80;
+        value = (value << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values past Unicode are no characters.
+    static const uint32_t LEAST[5] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && value >= LEAST[length] && value <= 0x10FFFF && !(value >= 0xD800 && value <= 0xDFFF);
+    if (!valid) {
+        *code = first;
+        *at += 1;
+        return false;
+    }
+    *code = value;
+    *at += length;
+    return true;
+}
+
+// Characters that show nothing, or change how what follows shows.
+bool isInvisible(uint32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xAD || c == 0x34F || c == 0x61C || c == 0x115F ||
+           c == 0x1160 || c == 0x17B4 || c == 0x17B5 || (c >= 0x180B && c <= 0x180F) ||
+           (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F) ||
+           c == 0x3164 || (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF || c == 0xFFA0 || (c >= 0xFFF0 && c <= 0xFFFB) ||
+           (c >= 0x1D173 && c <= 0x1D17A) || (c >= 0xE0000 && c <= 0xE0FFF);
+}
+
+void appendUtf8(uint32_t c, std::string* out) {
+    if (c < 0x80) {
+        *out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out += static_cast<char>(0xC0 | (c >> 6));
+        *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out += static_cast<char>(0xE0 | (c >> 12));
+        *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out += static_cast<char>(0xF0 | (c >> 18));
+        *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The ASCII letter, digit or dot that a character of another script or width
+// passes for in ".p7m"; 0 for any other.
+char passesFor(uint32_t c) {
+    if (c < 0x80) return static_cast<char>(std::tolower(static_cast<int>(c)));
+    switch (c) {
+    case 0x0440: case 0x0420: case 0x03C1: case 0x03A1: case 0xFF50: case 0xFF30: return 'p';
+    case 0xFF17: case 0x2077: case 0x2087: return '7';
+    case 0x043C: case 0x041C: case 0x039C: case 0xFF4D: case 0xFF2D: case 0x217F: case 0x216F: return 'm';
+    case 0xFF0E: case 0x2024: case 0xFE52: case 0x3002: return '.';
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+std::string visibleText(const std::string& utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    char escape[16];
+    for (size_t at = 0; at < utf8.size();) {
+        uint32_t c = 0;
+        if (!nextCharacter(utf8, &at, &c)) {
+            std::snprintf(escape, sizeof escape, "[0x%02X]", static_cast<unsigned>(c));
+            out += escape;
+        } else if (isInvisible(c)) {
+            std::snprintf(escape, sizeof escape, "[U+%04X]", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            appendUtf8(c, &out);
+        }
+    }
+    return out;
+}
+
+std::string withoutInvisible(const std::string& utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t at = 0; at < utf8.size();) {
+        uint32_t c = 0;
+        if (!nextCharacter(utf8, &at, &c)) {
+            out += '_';
+        } else if (!isInvisible(c)) {
+            appendUtf8(c, &out);
+        }
+    }
+    return out;
+}
+
+bool imitatesSignedExtension(const std::string& utf8Name) {
+    // What shows of the name's end, each character as what it passes for.
+    std::string folded;
+    for (size_t at = 0; at < utf8Name.size();) {
+        uint32_t c = 0;
+        if (!nextCharacter(utf8Name, &at, &c)) {
+            folded += '?';
+        } else if (!isInvisible(c)) {
+            const char ascii = passesFor(c);
+            folded += ascii != 0 ? ascii : '?';
+        }
+    }
+    while (!folded.empty() && (folded.back() == '.' || folded.back() == ' ')) folded.pop_back();
+    const bool looksSigned = folded.size() > 4 && folded.compare(folded.size() - 4, 4, ".p7m") == 0;
+    return looksSigned && !isSignedFileName(utf8Name.c_str());
+}
+
+std::string signerShownName(const std::string& surname, const std::string& givenName, const std::string& fiscalCode,
+                            const std::string& commonName) {
+    if (surname.empty() || givenName.empty()) return commonName;
+    return surname + " " + givenName + (fiscalCode.empty() ? "" : " (" + fiscalCode + ")");
+}
+
+std::string signerFindings(SignerStatus status, const std::string& expiry, int32_t revocation, bool stampUnchecked) {
+    namespace m = quillcheck_messages;
+    std::vector<std::string> found;
+    if (status & SIGNATURE_INVALID) {
+        found.push_back((status & COUNTER_SIGNATURE_UNREADABLE) ? m::FINDING_COUNTER_SIGNATURE_UNREADABLE
+                        : (status & CERTIFICATE_UNREADABLE)     ? m::FINDING_CERTIFICATE_UNREADABLE
+                                                                : m::FINDING_SIGNATURE_BROKEN);
+    }
+    if (status & PARENT_NOT_VERIFIED) found.push_back(m::FINDING_PARENT_NOT_VERIFIED);
+    if (status & NOT_VERIFIABLE) found.push_back(m::FINDING_NOT_VERIFIABLE);
+    if (revocation == CRLCHECK_REVOKED) found.push_back(m::FINDING_REVOKED);
+    if (status & EXPIRED) found.push_back(formatMessage(m::FINDING_EXPIRED, expiry.c_str()));
+    if (status & NOT_YET_VALID) found.push_back(m::FINDING_NOT_YET_VALID);
+    if (status & CA_NOT_ACCEPTED) found.push_back(m::FINDING_CA_NOT_ACCEPTED);
+    if (status & (KEY_USAGE_NOT_SIGNING | EXTENDED_USE_NOT_SIGNING)) found.push_back(m::FINDING_NOT_FOR_SIGNING);
+    if (status & TIMESTAMP_FAILED) found.push_back(m::FINDING_TIMESTAMP_FAILED);
+    if (status & TIMESTAMP_NOT_ACCEPTED) found.push_back(m::FINDING_TIMESTAMP_NOT_ACCEPTED);
+    if (stampUnchecked) found.push_back(m::FINDING_STAMP_AUTHORITY_UNCHECKED);
+    if (revocation != 0 && revocation != CRLCHECK_REVOKED && revocation != CRLCHECK_VALID &&
+        revocation != CRLCHECK_REVOKED_LATER) {
+        found.push_back(m::FINDING_REVOCATION_UNCHECKED);
+    }
+    std::string text;
+    for (const std::string& finding : found) text += (text.empty() ? "" : "; ") + messageAsUtf8(finding);
+    return text;
+}
+
+namespace {
 
 }  // namespace
 
@@ -100,23 +282,26 @@ std::string csvCell(const std::string& text) {
 
 std::vector<std::string> reportCells(const LayerRow& row) {
     const auto& s = row.signers;
-    return {row.file,
+    const auto lines = [&s](std::string SignerRow::*field) {
+        return signerLines(s, [field](const SignerRow& r) { return visibleText(r.*field); });
+    };
+    return {visibleText(row.file),
             std::to_string(row.layer),
             std::to_string(row.size),
             row.sha256,
-            signerLines(s, [](const SignerRow& r) { return r.name; }),
-            signerLines(s, [](const SignerRow& r) { return r.fiscalCode; }),
-            signerLines(s, [](const SignerRow& r) { return r.issuer; }),
-            signerLines(s, [](const SignerRow& r) { return r.serial; }),
-            signerLines(s, [](const SignerRow& r) { return r.expiry; }),
-            signerLines(s, [](const SignerRow& r) { return r.signingTime; }),
-            signerLines(s, [](const SignerRow& r) { return r.state; }),
+            lines(&SignerRow::name),
+            lines(&SignerRow::fiscalCode),
+            lines(&SignerRow::issuer),
+            lines(&SignerRow::serial),
+            lines(&SignerRow::expiry),
+            lines(&SignerRow::signingTime),
+            lines(&SignerRow::state),
             signerLines(s, [](const SignerRow& r) { return std::string(colourName(r.icon)); }),
-            signerLines(s, [](const SignerRow& r) { return r.revocation; }),
-            row.contentName,
+            lines(&SignerRow::revocation),
+            visibleText(row.contentName),
             row.contentSha256,
             verdictText(row.verdict),
-            row.reason};
+            visibleLines(row.reason)};
 }
 
 std::string csvLine(const std::vector<std::string>& cells) {
@@ -157,22 +342,34 @@ bool ReportWriter::begin() {
 bool ReportWriter::add(const LayerRow& row, bool firstOfFile) {
     if (failed_) return false;
     const int v = static_cast<int>(row.verdict);
+    const std::string reason = htmlText(visibleLines(row.reason));
+    std::string file = shown(row.file);
+    if (row.layer > 1) file += " <span class=\"dati\">(livello " + std::to_string(row.layer) + ")</span>";
     std::string html = firstOfFile ? "<tr class=\"primo\">" : "<tr>";
-    html += cell("", htmlText(row.file));
-    html += cell("", std::to_string(row.layer));
-    html += cell("", std::to_string(row.size));
-    html += cell("hash", htmlText(row.sha256));
+    html += cell((std::string("esito ") + VERDICT_CLASSES[v]).c_str(), htmlText(verdictText(row.verdict)));
+    html += cell("", reason);
+    std::string about = file + "<div class=\"dati\">" + std::to_string(row.size) + " byte</div>";
+    if (!row.sha256.empty()) about += "<div class=\"hash\">SHA-256 " + htmlText(row.sha256) + "</div>";
+    html += cell("", about);
     std::string signers;
     for (const SignerRow& s : row.signers) signers += signerBlock(s);
     html += cell("", signers);
-    std::string content = htmlText(row.contentName);
-    if (!row.contentSha256.empty()) content += "<div class=\"hash\">" + htmlText(row.contentSha256) + "</div>";
+    std::string content = row.runnable ? "<span class=\"bloccato\">" + shown(row.contentName) + "</span>"
+                                       : shown(row.contentName);
+    if (!row.contentSha256.empty()) content += "<div class=\"hash\">SHA-256 " + htmlText(row.contentSha256) + "</div>";
     html += cell("", content);
-    html += cell((std::string("esito ") + VERDICT_CLASSES[v]).c_str(), htmlText(verdictText(row.verdict)));
-    html += cell("", htmlText(row.reason));
     html += "</tr>\n";
     failed_ = !put(csv_, csvLine(reportCells(row))) || !put(scratch_, html);
+    // The lists on top: each file to reject or to check, with its reason;
+    // which list, its worst layer decides.
+    if (row.verdict != Verdict::Valid) pending_ += "<tr><td>" + file + "</td><td>" + reason + "</td></tr>\n";
     return !failed_;
+}
+
+void ReportWriter::countFile(Verdict verdict) {
+    ++counts_[static_cast<int>(verdict)];
+    if (verdict != Verdict::Valid) (verdict == Verdict::ToCheck ? toCheck_ : toReject_) += pending_;
+    pending_.clear();
 }
 
 size_t ReportWriter::filesCounted() const {
@@ -190,8 +387,8 @@ bool ReportWriter::finish(const RunFacts& facts) {
         "<title>Verifica dei file firmati</title>\n<style>";
     head += PAGE_STYLE;
     head += "</style>\n</head>\n<body>\n<h1>Verifica dei file firmati</h1>\n<table class=\"fatti\">\n";
-    head += "<tr><td>Cartella verificata:</td><td>" + htmlText(facts.sourceFolder) + "</td></tr>\n";
-    head += "<tr><td>Cartella dei risultati:</td><td>" + htmlText(facts.outputFolder) + "</td></tr>\n";
+    head += "<tr><td>Cartella verificata:</td><td>" + shown(facts.sourceFolder) + "</td></tr>\n";
+    head += "<tr><td>Cartella dei risultati:</td><td>" + shown(facts.outputFolder) + "</td></tr>\n";
     head += "<tr><td>Verifica del:</td><td>" + htmlText(facts.startedAt) + "</td></tr>\n";
     head += std::string("<tr><td>Controllo della revoca:</td><td>") +
             (facts.revocationChecked ? "eseguito" : "non eseguito") + "</td></tr>\n</table>\n";
@@ -206,12 +403,28 @@ bool ReportWriter::finish(const RunFacts& facts) {
         head += std::string("<td class=\"esito ") + VERDICT_CLASSES[v] + "\">" +
                 verdictText(static_cast<Verdict>(v)) + ": " + std::to_string(counts_[v]) + "</td>";
     }
-    head += "</tr></table>\n<table>\n<tr>";
-    for (const char* title : {"File", "Livello", "Dimensione (byte)", "SHA-256 del file", "Firmatari",
-                              "Contenuto e SHA-256", "Esito", "Motivo"}) {
+    head += "</tr></table>\n";
+    const size_t others = facts.filesFound - facts.signedFound;
+    head += "<p class=\"altri\">File firmati (.p7m): " + std::to_string(facts.signedFound) +
+            " &middot; altri file, non verificati: " + std::to_string(others) + "</p>\n";
+    if (facts.signedFound == 0) {
+        head += "<p class=\"nessuno\">Nessun file firmato (.p7m) nella cartella: non &egrave; stato verificato nulla.</p>\n";
+    }
+    const auto list = [](const char* title, size_t count, const std::string& items) {
+        std::string html = std::string("<h2>") + title + " (" + std::to_string(count) + ")</h2>\n";
+        if (items.empty()) return html + "<p>Nessuno.</p>\n";
+        return html + "<table class=\"elenco\">\n<thead><tr><th>File</th><th>Motivo</th></tr></thead>\n" + items +
+               "</table>\n";
+    };
+    head += list("File da respingere", counts_[static_cast<int>(Verdict::NotValid)] +
+                                            counts_[static_cast<int>(Verdict::Unverifiable)], toReject_);
+    head += list("File da controllare", counts_[static_cast<int>(Verdict::ToCheck)], toCheck_);
+    head += "<h2>Tutti i file</h2>\n<table class=\"file\">\n<colgroup><col class=\"esito\"><col class=\"motivo\">"
+            "<col class=\"nome\"><col><col class=\"contenuto\"></colgroup>\n<thead><tr>";
+    for (const char* title : {"Esito", "Motivo", "File", "Firmatari", "Contenuto"}) {
         head += std::string("<th>") + title + "</th>";
     }
-    head += "</tr>\n";
+    head += "</tr></thead>\n";
     if (!put(page_, head)) return false;
     // The rows, as written while the run went.
     if (std::fflush(scratch_) != 0 || std::fseek(scratch_, 0, SEEK_SET) != 0) return false;
@@ -224,7 +437,7 @@ bool ReportWriter::finish(const RunFacts& facts) {
 }
 
 std::string safeFileName(const std::string& name) {
-    std::string safe = name;
+    std::string safe = withoutInvisible(name);
     while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();
     if (safe.empty()) return "contenuto";
     // The device names hold before any extension, in any case.

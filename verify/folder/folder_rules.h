@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "signer_status.h"
+
 // A file's or a layer's verdict, from the best to the worst.
 enum class Verdict { Valid = 0, ToCheck = 1, NotValid = 2, Unverifiable = 3 };
 constexpr int VERDICT_COUNT = 4;
@@ -31,27 +33,61 @@ const char* colourName(int icon);
 Verdict signerVerdict(int icon, int32_t revocation);
 
 struct SignerRow {
-    std::string name;        // as the signers list shows it
+    std::string name;        // the certificate's common name, whole
     std::string fiscalCode;  // empty when the certificate names none
     std::string issuer, serial, expiry;
     std::string signingTime;  // empty when the signer names none
     std::string state;       // the list's state text
     int icon = 0;            // the list's icon: 0, 1, 2
     std::string revocation;  // empty when not checked
+    std::string shownName;   // as the page shows it (signerShownName); the name when empty
+    Verdict verdict = Verdict::Valid;  // the signer's own, revocation included: the page's dot
 };
 
 // One row of the report: one layer of one file (a SignedFile inside a
-// SignedFile is the second layer of the same file).
+// SignedFile is the second layer of the same file), or a file that is no
+// SignedFile.
 struct LayerRow {
     std::string file;  // relative to the source folder, backslashes
     int layer = 1;
     uint64_t size = 0;
     std::string sha256;  // of this layer's bytes; empty when they could not be read
     std::vector<SignerRow> signers;
-    std::string contentName, contentSha256;
+    std::string contentName, contentSha256;  // contentName relative to the contents folder
     Verdict verdict = Verdict::Unverifiable;
-    std::string reason;  // why the layer failed, or what else the clerk must know
+    std::string reason;  // why the layer is not valid, or what else the clerk must know; lines apart
+    bool runnable = false;  // its content is of a kind the desktop runs: written blocked
 };
+
+// How the page names a signer: "Cognome Nome (codice fiscale)" when the
+// certificate gives surname and given name, else its common name.
+std::string signerShownName(const std::string& surname, const std::string& givenName, const std::string& fiscalCode,
+                            const std::string& commonName);
+
+// What a signer's state and revocation answer (CRLCHECK_*, 0 when none was
+// asked) mean for the clerk, in plain words joined by "; ": empty when all
+// is well. `expiry` is the certificate's end of validity as the list shows
+// it; `stampUnchecked`: whether the time-stamp's authority is revoked could
+// not be established.
+std::string signerFindings(SignerStatus status, const std::string& expiry, int32_t revocation, bool stampUnchecked);
+
+// Text that may come from anybody (a file's name, a certificate's string) as
+// the report shows it: each character that is invisible or turns what follows
+// (controls, line breaks, direction marks and overrides, zero-width and other
+// format characters) as a visible "[U+202E]", a byte that is no UTF-8 as "[0xFF]".
+std::string visibleText(const std::string& utf8);
+// The same text for a name on disk: those characters taken out, a byte that
+// is no UTF-8 as "_".
+std::string withoutInvisible(const std::string& utf8);
+
+// True when a name does not end in ".p7m" but would pass for it: letters of
+// another script or width (a Cyrillic "р"), invisible characters, or dots and
+// spaces after it.
+bool imitatesSignedExtension(const std::string& utf8Name);
+
+// A content the desktop would run when opened is written under its name
+// with this after it, so that opening it runs nothing.
+constexpr char BLOCKED_SUFFIX[] = ".bloccato";
 
 // The report's columns, in order.
 extern const char* const REPORT_COLUMNS[];
@@ -75,13 +111,14 @@ struct RunFacts {
     std::string sourceFolder, outputFolder, startedAt;
     bool revocationChecked = false;
     bool stopped = false;         // the clerk stopped the run before its end
-    size_t filesFound = 0;        // the SignedFiles the folder held
+    size_t filesFound = 0;        // every file the folder held (and each folder it could not list)
+    size_t signedFound = 0;       // of them, the SignedFiles
 };
 
 // Writes the two files while rows come: the CSV at once; the page's rows into
 // `scratch`, since the summary on top of the page is known only at the end.
-// The files stay the caller's; nothing is held in memory for a row once
-// written.
+// The files stay the caller's. Of a row once written only its line in the
+// page's lists of the files to reject and to check stays in memory.
 class ReportWriter {
 public:
     ReportWriter(std::FILE* csv, std::FILE* page, std::FILE* scratch);
@@ -90,8 +127,9 @@ public:
     bool begin();
     // One row of a file; `firstOfFile` for its first layer. False when a write failed.
     bool add(const LayerRow& row, bool firstOfFile);
-    // The file's verdict (the worst of its layers) counts once it has all its rows.
-    void countFile(Verdict verdict) { ++counts_[static_cast<int>(verdict)]; }
+    // The file's verdict (the worst of its layers) counts once it has all its
+    // rows; a file that is not valid goes to the list of its verdict.
+    void countFile(Verdict verdict);
     // The page: head, summary and the rows; false when a write failed.
     bool finish(const RunFacts& facts);
 
@@ -104,11 +142,14 @@ private:
     std::FILE* scratch_;
     size_t counts_[VERDICT_COUNT] = {};
     bool failed_ = false;
+    std::string toReject_, toCheck_;  // the lists' items, as HTML
+    std::string pending_;             // the items of the file in hand
 };
 
-// A content's name that the platform takes as an ordinary file name: trailing
-// dots and spaces go, a device's name ("CON", "lpt1.txt"...) gets "_" in
-// front, and an empty name becomes "contenuto".
+// A content's name that the platform takes as an ordinary file name:
+// invisible characters (withoutInvisible) and trailing dots and spaces go, a
+// device's name ("CON", "lpt1.txt"...) gets "_" in front, and an empty name
+// becomes "contenuto".
 std::string safeFileName(const std::string& name);
 // The n-th name to try for a content (n from 2): "a (2).pdf"; for n < 2 the name itself.
 std::string numberedName(const std::string& name, int n);

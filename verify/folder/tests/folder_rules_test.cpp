@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "crl_rules.h"
+#include "signer_status.h"
 #include "csv_reader.h"
 #include "folder_rules.h"
 
@@ -31,9 +32,9 @@ LayerRow twoSigners() {
     row.size = 1234;
     row.sha256 = "ab";
     row.signers = {{"=cmd|' /C calc'!A0", "RSSMRA70A01L736S", "CIE Sub CA 1", "1000", "30/11/2049",
-                    "07/12/2026 21:15", "30/11/2049", 0, ""},
-                   {"Anna; \"Neri\"", "", "Prima Certificazione CA", "1001", "01/01/2011", "", "Scaduto", 2,
-                    "Revocato"}};
+                    "07/12/2026 21:15", "30/11/2049", 0, "", "", Verdict::Valid},
+                   {"Anna; \"Neri\"\nFalso Firmatario", "", "Prima Certificazione CA", "1001", "01/01/2011", "",
+                    "Scaduto", 2, "Revocato", "NERI ANNA", Verdict::NotValid}};
     row.contentName = "lettera.pdf";
     row.contentSha256 = "cd";
     row.verdict = Verdict::ToCheck;
@@ -46,7 +47,8 @@ TEST(ReportCells, OneLinePerSignerInEachSignerColumn) {
     EXPECT_EQ(cells[0], "posta\\lettera.pdf.p7m");
     EXPECT_EQ(cells[1], "2");
     EXPECT_EQ(cells[2], "1234");
-    EXPECT_EQ(cells[4], "=cmd|' /C calc'!A0\nAnna; \"Neri\"");
+    EXPECT_EQ(cells[4], "=cmd|' /C calc'!A0\nAnna; \"Neri\"[U+000A]Falso Firmatario")
+        << "a line break inside a name makes no signer of its own";
     EXPECT_EQ(cells[5], "RSSMRA70A01L736S\n");
     EXPECT_EQ(cells[9], "07/12/2026 21:15\n");
     EXPECT_EQ(cells[10], "30/11/2049\nScaduto");
@@ -61,7 +63,7 @@ TEST(ReportCells, OneLinePerSignerInEachSignerColumn) {
     ASSERT_EQ(rows.size(), 1u) << line;
     const std::vector<std::string>& read = rows[0];
     ASSERT_EQ(read.size(), REPORT_COLUMN_COUNT) << line;
-    EXPECT_EQ(read[4], "'=cmd|' /C calc'!A0\nAnna; \"Neri\"");
+    EXPECT_EQ(read[4], "'=cmd|' /C calc'!A0\nAnna; \"Neri\"[U+000A]Falso Firmatario");
     EXPECT_EQ(read[13], "lettera.pdf");
 }
 
@@ -96,19 +98,27 @@ TEST(ReportPage, SummaryOnTopCountsEachFileOnceByItsWorstLayer) {
     LayerRow valid;
     valid.file = "uno.p7m";
     valid.verdict = Verdict::Valid;
-    valid.signers = {{"<b>Mario</b>", "", "CA", "01", "30/11/2049", "", "30/11/2049", 0, ""}};
+    valid.signers = {{"<b>Mario</b>", "", "CA", "01", "30/11/2049", "", "30/11/2049", 0, "", "", Verdict::Valid}};
     ASSERT_TRUE(writer.add(valid, true));
     writer.countFile(Verdict::Valid);
     LayerRow outer = twoSigners(), inner = twoSigners();
     outer.layer = 1;
     inner.verdict = Verdict::NotValid;
+    inner.reason = "firma rotta";
     ASSERT_TRUE(writer.add(outer, true));
     ASSERT_TRUE(writer.add(inner, false));
     writer.countFile(worseOf(outer.verdict, inner.verdict));
+    LayerRow foreign = valid;
+    foreign.file = "estraneo.p7m";
+    foreign.verdict = Verdict::ToCheck;
+    foreign.reason = "autorit\xC3\xA0 non ammessa";
+    ASSERT_TRUE(writer.add(foreign, true));
+    writer.countFile(Verdict::ToCheck);
     RunFacts facts;
     facts.sourceFolder = "C:\\Posta <oggi>";
     facts.stopped = true;
     facts.filesFound = 5;
+    facts.signedFound = 2;
     ASSERT_TRUE(writer.finish(facts));
 
     const std::string html = page.text();
@@ -116,20 +126,46 @@ TEST(ReportPage, SummaryOnTopCountsEachFileOnceByItsWorstLayer) {
     EXPECT_NE(html.find("&lt;b&gt;Mario&lt;/b&gt;"), std::string::npos);
     EXPECT_NE(html.find("C:\\Posta &lt;oggi&gt;"), std::string::npos);
     EXPECT_NE(html.find("Content-Security-Policy"), std::string::npos);
-    const size_t summary = html.find("File verificati: 2");
+    const size_t summary = html.find("File verificati: 3");
     ASSERT_NE(summary, std::string::npos);
     EXPECT_NE(html.find("Valido: 1<"), std::string::npos);
     EXPECT_NE(html.find("Non valido: 1<"), std::string::npos);
-    EXPECT_NE(html.find("Da controllare: 0<"), std::string::npos);
-    EXPECT_NE(html.find("Verifica interrotta: 2 file su 5"), std::string::npos);
+    EXPECT_NE(html.find("Da controllare: 1<"), std::string::npos);
+    EXPECT_NE(html.find("Verifica interrotta: 3 file su 5"), std::string::npos);
     EXPECT_LT(summary, html.find("uno.p7m")) << "the summary comes before the rows";
     EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
+
+    // On top, the files to reject and to check with their reasons, before the table of all.
+    const size_t reject = html.find("File da respingere (1)"), check = html.find("File da controllare (1)");
+    const size_t all = html.find("Tutti i file");
+    ASSERT_NE(reject, std::string::npos);
+    ASSERT_NE(check, std::string::npos);
+    ASSERT_NE(all, std::string::npos);
+    const size_t listed = html.find("posta\\lettera.pdf.p7m");
+    EXPECT_TRUE(reject < listed && listed < check) << "the file to reject is listed under its heading";
+    EXPECT_LT(html.find("firma rotta</td>", reject), check) << "with its reason";
+    const size_t foreignListed = html.find("estraneo.p7m");
+    EXPECT_TRUE(check < foreignListed && foreignListed < all) << "the file to check is listed under its heading";
+    EXPECT_EQ(html.substr(check, all - check).find("lettera.pdf"), std::string::npos)
+        << "a file is listed once, by its worst layer";
+    EXPECT_EQ(html.substr(reject, all - reject).find("uno.p7m"), std::string::npos) << "a valid file is in no list";
+    // The table: verdict, then reason, then the file; the signer's dot takes its verdict's colour.
+    const size_t head = html.find("<th>", all);
+    EXPECT_EQ(html.compare(head, 34, "<th>Esito</th><th>Motivo</th><th>F"), 0) << html.substr(head, 40);
+    EXPECT_NE(html.find("<span class=\"rosso\"><span class=\"disco\">&#9679;</span> <b>NERI ANNA</b>"),
+              std::string::npos);
+    // Printed: A4 landscape, the table's head on each page, no row split.
+    for (const char* rule : {"@page{size:A4 landscape", "thead{display:table-header-group}", "tr{break-inside:avoid}"}) {
+        EXPECT_NE(html.find(rule), std::string::npos) << rule;
+    }
+    EXPECT_NE(html.find("altri file, non verificati: 3"), std::string::npos);
+    EXPECT_EQ(html.find("Nessun file firmato (.p7m)"), std::string::npos) << "two of the five were SignedFiles";
 
     const std::string table = csv.text();
     ASSERT_EQ(table.compare(0, 3, "\xEF\xBB\xBF"), 0) << "UTF-8 byte-order mark";
     size_t lines = 0, at = 0;
     for (; (at = table.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
-    EXPECT_EQ(lines, 4u) << "header and three rows";
+    EXPECT_EQ(lines, 5u) << "header and four rows";
     EXPECT_EQ(table.compare(3, 7, "\"File\";"), 0);
 }
 
@@ -147,6 +183,52 @@ TEST(Verdicts, SignerStateAndRevocation) {
     EXPECT_EQ(worseOf(Verdict::Unverifiable, Verdict::Valid), Verdict::Unverifiable);
     EXPECT_EQ(worseOf(Verdict::ToCheck, Verdict::NotValid), Verdict::NotValid);
     EXPECT_STREQ(colourName(2), "giallo");
+}
+
+// Whatever a name holds, the report shows what it is.
+TEST(NamesFromAnybody, InvisibleCharactersShownAndTakenOutOfDiskNames) {
+    const std::string overridden = "fattura\xE2\x80\xAE" "fdp.exe.p7m";  // U+202E
+    EXPECT_EQ(visibleText(overridden), "fattura[U+202E]fdp.exe.p7m");
+    EXPECT_EQ(visibleText("a\xE2\x80\x8B" "b\xEF\xBB\xBF" "c\xE2\x81\xA6" "d\x1B" "e"), "a[U+200B]b[U+FEFF]c[U+2066]d[U+001B]e");
+    EXPECT_EQ(visibleText("\xC4\x90or\xC4\x91" "e Petrovi\xC4\x87 \xF0\x9F\x93\x84"), "\xC4\x90or\xC4\x91" "e Petrovi\xC4\x87 \xF0\x9F\x93\x84")
+        << "letters of any script stay";
+    EXPECT_EQ(visibleText("x\xFFy\xC0\xAF" "z\xED\xA0\x80"), "x[0xFF]y[0xC0][0xAF]z[0xED][0xA0][0x80]")
+        << "no UTF-8: bytes, overlong forms and surrogates shown as bytes";
+    EXPECT_EQ(withoutInvisible(overridden), "fatturafdp.exe.p7m");
+    EXPECT_EQ(safeFileName("fattura\xE2\x80\xAE" "fdp.exe"), "fatturafdp.exe");
+    EXPECT_EQ(safeFileName("\xE2\x80\x8B\xE2\x80\x8B"), "contenuto");
+    EXPECT_EQ(htmlText(visibleText(overridden)).find("\xE2\x80\xAE"), std::string::npos);
+
+    for (const char* imitation : {"domanda.pdf.\xD1\x80" "7m", "a.P7\xD0\x9C", "a.p7m.", "a.p7m ", "a.p\xE2\x80\x8B" "7m",
+                                  "a.\xEF\xBD\x90\xEF\xBC\x97\xEF\xBD\x8D", "a\xEF\xBC\x8Ep7m"}) {
+        EXPECT_TRUE(imitatesSignedExtension(imitation)) << visibleText(imitation);
+    }
+    for (const char* plain : {"a.p7m", "A.P7M", "a.pdf", "a.p7s", "p7m", ".p7m", "a.p7m.pdf", "a.\xD1\x80" "df"}) {
+        EXPECT_FALSE(imitatesSignedExtension(plain)) << plain;
+    }
+}
+
+// What each finding says to the clerk, and how the page names a signer.
+TEST(Findings, PlainWordsForEachStateAndAnswer) {
+    EXPECT_EQ(signerFindings(0, "30/11/2049", 0, false), "");
+    EXPECT_EQ(signerFindings(TIMESTAMPED, "30/11/2049", CRLCHECK_VALID, false), "");
+    EXPECT_EQ(signerFindings(0, "30/11/2049", CRLCHECK_REVOKED_LATER, false), "");
+    EXPECT_EQ(signerFindings(SIGNATURE_INVALID, "", 0, false),
+              "firma non valida: il documento \xC3\xA8 stato modificato dopo la firma, o la firma \xC3\xA8 guasta");
+    EXPECT_EQ(signerFindings(EXPIRED | CA_NOT_ACCEPTED, "01/01/2020", 0, false),
+              "certificato scaduto il 01/01/2020; autorit\xC3\xA0 non ammessa");
+    EXPECT_EQ(signerFindings(0, "30/11/2049", CRLCHECK_REVOKED, false), "certificato revocato");
+    EXPECT_EQ(signerFindings(0, "30/11/2049", CRLCHECK_NETWORK, false), "revoca non verificata");
+    EXPECT_EQ(signerFindings(KEY_USAGE_NOT_SIGNING, "30/11/2049", 0, true),
+              "certificato non destinato alla firma di documenti; marca temporale da controllare: la revoca della "
+              "sua autorit\xC3\xA0 non si \xC3\xA8 potuta verificare");
+    EXPECT_EQ(signerFindings(NOT_YET_VALID | TIMESTAMP_FAILED, "", 0, false),
+              "certificato non ancora valido; marca temporale non valida");
+
+    EXPECT_EQ(signerShownName("ROSSI", "MARIO", "RSSMRA70A01L736S", "RSSMRA70A01L736S/7420050000000001.hR4r="),
+              "ROSSI MARIO (RSSMRA70A01L736S)");
+    EXPECT_EQ(signerShownName("Neri", "Anna", "", "Anna Neri"), "Neri Anna");
+    EXPECT_EQ(signerShownName("", "Anna", "NRENNA", "Anna Neri"), "Anna Neri") << "no surname: the common name";
 }
 
 TEST(ContentNames, OrdinaryFileNamesNumberedApart) {
