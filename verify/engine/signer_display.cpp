@@ -117,6 +117,73 @@ bool nameAttribute(ber::Span name, const std::vector<uint8_t>& type, std::string
     return false;
 }
 
+// An attribute value of a directory string type as UTF-8.
+std::string directoryStringAsUtf8(const ber::Element& text) {
+    const uint8_t* bytes = text.content.data;
+    const size_t size = text.content.size;
+    std::string out;
+    const auto append = [&out](uint32_t c) {
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
+    switch (text.tag) {
+    case 0x1E:  // BMPString: UTF-16 big-endian (pairs of surrogates joined)
+        for (size_t i = 0; i + 1 < size; i += 2) {
+            uint32_t c = (bytes[i] << 8) | bytes[i + 1];
+            if (c >= 0xD800 && c < 0xDC00 && i + 3 < size) {
+                const uint32_t low = (bytes[i + 2] << 8) | bytes[i + 3];
+                if (low >= 0xDC00 && low < 0xE000) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                    i += 2;
+                }
+            }
+            append(c);
+        }
+        return out;
+    case 0x1C:  // UniversalString: UCS-4 big-endian
+        for (size_t i = 0; i + 3 < size; i += 4) {
+            append((static_cast<uint32_t>(bytes[i]) << 24) | (bytes[i + 1] << 16) | (bytes[i + 2] << 8) | bytes[i + 3]);
+        }
+        return out;
+    case 0x14:  // TeletexString, which certificates fill with Latin-1
+        for (size_t i = 0; i < size; ++i) append(bytes[i]);
+        return out;
+    default:  // UTF8String, PrintableString, IA5String: as they are
+        return std::string(reinterpret_cast<const char*>(bytes), size);
+    }
+}
+
+// The first attribute of `type` in a Name as UTF-8; empty when there is none.
+std::string nameAttributeText(ber::Span name, const std::vector<uint8_t>& type) {
+    ber::Element sequence, rdn, attribute, oid, text;
+    if (!ber::read(name, &sequence) || sequence.tag != ber::SEQUENCE) return std::string();
+    ber::Reader rdns(sequence);
+    while (rdns.next(ber::SET, &rdn)) {
+        ber::Reader attributes(rdn);
+        while (attributes.next(ber::SEQUENCE, &attribute)) {
+            ber::Reader inside(attribute);
+            if (inside.next(ber::OID, &oid) && ber::isOid(oid, type) && inside.next(&text)) {
+                return directoryStringAsUtf8(text);
+            }
+        }
+    }
+    return std::string();
+}
+
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -157,4 +224,9 @@ std::string fiscalCodeOf(ber::Span subject) {
         }
     }
     return serialNumber;
+}
+
+SubjectNames subjectNamesOf(ber::Span subject) {
+    return {nameAttributeText(subject, COMMON_NAME), nameAttributeText(subject, SURNAME),
+            nameAttributeText(subject, GIVEN_NAME)};
 }

@@ -66,3 +66,11 @@ bool isSubjectsOwnName(const PersonalDataName& name, ber::Span subject);
 // attribute without an "IT:" or "TINIT-" in front (in any case); empty when
 // there is none.
 std::string fiscalCodeOf(ber::Span subject);
+
+// The names a certificate's subject Name gives, as UTF-8 from their own
+// string types (UTF8String, PrintableString, IA5String, TeletexString as
+// Latin-1, BMPString, UniversalString); empty when it gives none.
+struct SubjectNames {
+    std::string commonName, surname, givenName;
+};
+SubjectNames subjectNamesOf(ber::Span subject);

@@ -114,4 +114,22 @@ TEST(SubjectsOwnName, SurnameGivenNameAndFiscalCodeMustAllAgree) {
     }
 }
 
+// Names in any of their string types come out as UTF-8: none is lost to a code page.
+TEST(SubjectNames, EachStringTypeAsUtf8) {
+    const auto attribute = [](const char* type, uint8_t tag, const Bytes& value) {
+        return tlv(0x31, tlv(0x30, cat({tlv(0x06, hex(type)), tlv(tag, value)})));
+    };
+    const Bytes subject = tlv(0x30, cat({attribute("550403", 0x1E, hex("0110 006F 0072 0111 0065 D83D DCC4")),
+                                         attribute("550404", 0x14, hex("4DE1 7269 6F")),
+                                         attribute("55042A", 0x1C, hex("0000 0420 0000 0443"))}));
+    const SubjectNames names = subjectNamesOf({subject.data(), subject.size()});
+    EXPECT_EQ(names.commonName, "\xC4\x90or\xC4\x91" "e\xF0\x9F\x93\x84") << "BMPString, a surrogate pair joined";
+    EXPECT_EQ(names.surname, "M\xC3\xA1rio") << "TeletexString as Latin-1";
+    EXPECT_EQ(names.givenName, "\xD0\xA0\xD1\x83") << "UniversalString";
+    const Bytes utf8 = subjectOf({{"550403", "Mário Rössi"}});
+    EXPECT_EQ(subjectNamesOf({utf8.data(), utf8.size()}).commonName, "Mário Rössi");
+    const Bytes none = hex("04 00");
+    EXPECT_EQ(subjectNamesOf({none.data(), none.size()}).surname, "");
+}
+
 }  // namespace
