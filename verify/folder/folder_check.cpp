@@ -92,9 +92,54 @@ std::wstring folderPath(const std::wstring& path) {
 
 bool isRoot(const std::wstring& folder) { return folder.size() <= 3 && folder.size() >= 2 && folder[1] == L':'; }
 
-bool sameOrInside(const std::wstring& path, const std::wstring& folder) {
-    if (path.size() < folder.size() || _wcsnicmp(path.c_str(), folder.c_str(), folder.size()) != 0) return false;
-    return path.size() == folder.size() || folder.back() == L'\\' || path[folder.size()] == L'\\';
+// What a folder is, however it is named (another drive letter, a link or a
+// junction, a short name, a share): its volume's serial number and its file
+// index, and the final path of an open handle, which is the path of its
+// target.
+struct FolderIdentity {
+    DWORD volume = 0, indexHigh = 0, indexLow = 0;
+    std::wstring finalPath;
+
+    bool sameAs(const FolderIdentity& other) const {
+        const bool sameIndex = volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow &&
+                               (indexHigh != 0 || indexLow != 0);
+        return sameIndex || (!finalPath.empty() && _wcsicmp(finalPath.c_str(), other.finalPath.c_str()) == 0);
+    }
+};
+
+// False when `path` names nothing that can be opened.
+bool identityOf(const std::wstring& path, FolderIdentity* identity) {
+    const HANDLE handle = CreateFileW(extendedPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(handle, &information)) {
+        identity->volume = information.dwVolumeSerialNumber;
+        identity->indexHigh = information.nFileIndexHigh;
+        identity->indexLow = information.nFileIndexLow;
+    }
+    std::vector<wchar_t> final(32768);
+    const DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);
+    if (length > 0 && length < final.size()) identity->finalPath.assign(final.data(), length);
+    CloseHandle(handle);
+    return true;
+}
+
+// True when `output`, or any folder above it that exists, is the source
+// folder: the output would then lie inside the source, by whatever name.
+bool insideSource(const std::wstring& output, const FolderIdentity& source) {
+    for (std::wstring path = output;;) {
+        FolderIdentity identity;
+        if (identityOf(path, &identity) && identity.sameAs(source)) return true;
+        const size_t slash = path.find_last_of(L'\\');
+        if (isRoot(path) || slash == std::wstring::npos) return false;
+        std::wstring parent = path.substr(0, slash);
+        if (parent.size() == 2 && parent[1] == L':') parent += L'\\';
+        // A share ("\\server\share") is as high as a network path goes.
+        const bool network = parent.compare(0, 2, L"\\\\") == 0;
+        if (parent.size() < 3 || (network && parent.find(L'\\', 2) == std::wstring::npos)) return false;
+        path = parent;
+    }
 }
 
 bool isDirectory(const std::wstring& path) {
@@ -114,17 +159,25 @@ bool isEmptyDirectory(const std::wstring& path) {
     return empty;
 }
 
-// What the run goes through: a SignedFile, or a subfolder that could not be listed.
+// What the run goes through: every file of the folder and its subfolders,
+// and each subfolder that could not be listed.
 struct Entry {
+    enum class Kind { Signed, Other, Imitation, UnlistedFolder };
     std::wstring relative;
-    bool unlistedFolder;
+    Kind kind;
+    uint64_t size;
 };
 
-// The SignedFiles below `source`, as paths relative to it, in order, and the
+Entry::Kind kindOf(const std::wstring& name) {
+    if (endsWithSignedExtension(name)) return Entry::Kind::Signed;
+    return imitatesSignedExtension(utf8Text(name)) ? Entry::Kind::Imitation : Entry::Kind::Other;
+}
+
+// The files below `source`, as paths relative to it, in order, and the
 // subfolders that could not be listed. Folders that are links (junctions,
 // symbolic links) are not followed: a folder may lead back to itself. False
 // when the source itself cannot be listed.
-bool listSignedFiles(const std::wstring& source, std::vector<Entry>* files) {
+bool listFiles(const std::wstring& source, std::vector<Entry>* files) {
     std::vector<std::wstring> pending{std::wstring()};
     bool first = true;
     while (!pending.empty()) {
@@ -135,7 +188,7 @@ bool listSignedFiles(const std::wstring& source, std::vector<Entry>* files) {
         const HANDLE search = FindFirstFileW((extendedPath(folder) + L"\\*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) {
             if (first) return false;
-            files->push_back({relative, true});
+            files->push_back({relative, Entry::Kind::UnlistedFolder, 0});
             continue;
         }
         first = false;
@@ -145,8 +198,9 @@ bool listSignedFiles(const std::wstring& source, std::vector<Entry>* files) {
             const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) pending.push_back(path);
-            } else if (endsWithSignedExtension(name)) {
-                files->push_back({path, false});
+            } else {
+                const uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+                files->push_back({path, kindOf(name), size});
             }
         } while (FindNextFileW(search, &found));
         FindClose(search);
@@ -178,10 +232,11 @@ public:
               ReportWriter* report)
         : options_(options), acceptedCas_(acceptedCas), contents_(contents), report_(report) {}
 
-    // The rows of one file; false when the report could not be written.
+    // The rows of one SignedFile; false when the report could not be written.
     bool checkFile(const std::wstring& relative);
-    // The row of a subfolder whose files could not be listed.
-    bool reportUnlistedFolder(const std::wstring& relative);
+    // The row of a file that is not verified (not a SignedFile, or one whose
+    // name only imitates one), or of a subfolder whose files could not be listed.
+    bool reportUnchecked(const Entry& entry);
 
 private:
     void checkLayers(const std::wstring& path, const std::string& file, const uint8_t* data, size_t size);
@@ -190,6 +245,8 @@ private:
     // row's content name and digest, or its reason.
     template <typename Blocks>
     void writeContent(const std::wstring& name, const std::wstring& sourcePath, Blocks blocks, LayerRow* row);
+    // The folder of contents for a file of `relative` (its subfolders kept), made when missing.
+    bool contentFolderFor(const std::wstring& relative, std::wstring* folder, std::string* shownFolder);
     std::string digestOf(const uint8_t* data, size_t size);
     // Adds the row to the report; its content, if any, is then reported.
     bool emit(LayerRow& row);
@@ -205,6 +262,7 @@ private:
     bool firstRow_ = true;
     bool written_ = true;
     int layer_ = 1;  // the layer in hand
+    std::wstring relative_;  // the file in hand, relative to the source folder
     std::wstring unreported_, unreportedZone_;  // the content written for the row in hand
     Verdict fileVerdict_ = Verdict::Valid;
 };
@@ -233,6 +291,7 @@ std::string FolderRun::digestOf(const uint8_t* data, size_t size) {
 
 bool FolderRun::checkFile(const std::wstring& relative) {
     firstRow_ = true;
+    relative_ = relative;
     fileVerdict_ = Verdict::Valid;
     const std::wstring path = extendedPath(options_.source + L"\\" + relative);
     LayerRow row;
@@ -275,34 +334,56 @@ bool FolderRun::checkFile(const std::wstring& relative) {
     return written_;
 }
 
-bool FolderRun::reportUnlistedFolder(const std::wstring& relative) {
+bool FolderRun::reportUnchecked(const Entry& entry) {
     firstRow_ = true;
     fileVerdict_ = Verdict::Valid;
     LayerRow row;
-    row.file = utf8Text(relative) + "\\";
     row.verdict = Verdict::Unverifiable;
-    row.reason = reportText(quillcheck_messages::REASON_FOLDER_UNREADABLE);
+    row.file = utf8Text(entry.relative);
+    row.size = entry.size;
+    switch (entry.kind) {
+    case Entry::Kind::UnlistedFolder:
+        row.file += "\\";
+        row.reason = reportText(quillcheck_messages::REASON_FOLDER_UNREADABLE);
+        break;
+    case Entry::Kind::Imitation: row.reason = reportText(quillcheck_messages::REASON_LOOKS_SIGNED); break;
+    default: row.reason = reportText(quillcheck_messages::REASON_NOT_SIGNED_FILE); break;
+    }
     emit(row);
     report_->countFile(fileVerdict_);
     return written_;
 }
 
 void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
+    std::string findings;  // the reason's lines: what each signer's findings are
     for (int g = 0; g < record.signerCount && g < static_cast<int>(MAX_SIGNERS); ++g) {
         SignerRow signer;
         const SignerStatus status = record.signerStatus[g];
         const int32_t depth = record.signerDepths[g];
-        signer.name = utf8FromAnsi(signerNameText(record.signerNames[g], depth));
+        // The list's name: a counter-signer's marks, then the name.
+        std::string name = utf8FromAnsi(signerNameText(record.signerNames[g]));
+        const std::string listed = utf8FromAnsi(signerNameText(record.signerNames[g], depth));
+        const std::string marks = listed.substr(0, listed.size() - name.size());
         signer.state = utf8FromAnsi(signerStateText(record, g));
         signer.expiry = utf8FromAnsi(record.expiryDates[g]);
         signer.signingTime = record.signingTimes[g];
         signer.icon = statusIcon(status);
         const std::vector<uint8_t>& der = record.signerCerts[g];
         MessageCertificate names;
+        SubjectNames subject;
         if (!der.empty() && readCertificateNames({der.data(), der.size()}, &names)) {
             signer.fiscalCode = fiscalCodeOf(names.subject);
             signer.serial = hexText(names.serial.data, names.serial.size);
+            // Where the list shows the common name, the certificate's own
+            // string: no character is lost to the code page.
+            subject = subjectNamesOf(names.subject);
+            if (std::strlen(record.signerNames[g]) > 5 &&
+                ansiText(wideFromUtf8(subject.commonName).c_str(), -1) == record.signerNames[g]) {
+                name = subject.commonName;
+            }
         }
+        signer.name = marks + name;
+        signer.shownName = marks + signerShownName(subject.surname, subject.givenName, signer.fiscalCode, name);
         if (PCCERT_CONTEXT certificate = der.empty() ? nullptr
                                                      : CertCreateCertificateContext(
                                                            X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()))) {
@@ -312,8 +393,11 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
             CertFreeCertificateContext(certificate);
         }
         int32_t revocation = 0;
-        Verdict stampVerdict = Verdict::Valid;
-        if (options_.revocation) {
+        bool stampUnchecked = false;
+        if (options_.revocation && (status & CA_NOT_ACCEPTED)) {
+            // No list of an authority that is not accepted is believed: there is nothing to ask.
+            signer.revocation = reportText(quillcheck_messages::REVOCATION_AUTHORITY_NOT_ACCEPTED);
+        } else if (options_.revocation) {
             const SignerRevocation answer = checkSignerRevocation(
                 record, g, [this](const std::vector<uint8_t>& certificate, const std::vector<uint8_t>& issuer,
                                   const FILETIME* at) { return revocations_.check(certificate, issuer, at); });
@@ -321,15 +405,25 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
             // The line on the time-stamp's authority, when it has one, then the answer's.
             const std::string message = signerRevocationMessage(answer);
             const size_t firstLine = message.find('\n');
+            const std::string said = revocation == CRLCHECK_URL
+                                         ? reportText(quillcheck_messages::REVOCATION_NO_ADDRESS)
+                                         : revocationText(revocation);
             signer.revocation = answer.stamp == SignerRevocation::Stamp::AuthorityRevoked ||
                                         answer.stamp == SignerRevocation::Stamp::AuthorityUnchecked
-                                    ? utf8FromAnsi(message.substr(0, firstLine)) + " " + revocationText(revocation)
-                                    : revocationText(revocation);
-            if (answer.stamp == SignerRevocation::Stamp::AuthorityUnchecked) stampVerdict = Verdict::ToCheck;
+                                    ? utf8FromAnsi(message.substr(0, firstLine)) + " " + said
+                                    : said;
+            stampUnchecked = answer.stamp == SignerRevocation::Stamp::AuthorityUnchecked;
         }
-        row->verdict = worseOf(row->verdict, worseOf(stampVerdict, signerVerdict(signer.icon, revocation)));
+        signer.verdict = worseOf(stampUnchecked ? Verdict::ToCheck : Verdict::Valid, signerVerdict(signer.icon, revocation));
+        row->verdict = worseOf(row->verdict, signer.verdict);
+        const std::string found = signerFindings(status, record.expiryDates[g], revocation, stampUnchecked);
+        if (!found.empty()) {
+            const std::string& who = signer.shownName.empty() ? signer.name : signer.shownName;
+            findings += (findings.empty() ? "" : "\n") + visibleText(who) + ": " + found;
+        }
         row->signers.push_back(std::move(signer));
     }
+    if (!findings.empty()) row->reason = findings + (row->reason.empty() ? "" : "\n" + row->reason);
 }
 
 void FolderRun::checkLayers(const std::wstring& path, const std::string& file, const uint8_t* data, size_t size) {
@@ -363,7 +457,19 @@ void FolderRun::checkLayers(const std::wstring& path, const std::string& file, c
         row.verdict = Verdict::Valid;
         fillSigners(*record, &row);
         const std::wstring contentName = name.substr(0, name.size() - 4);
-        if (endsWithSignedExtension(contentName) && layer < MAX_LAYERS) {
+        if (endsWithSignedExtension(contentName) && layer == MAX_LAYERS) {
+            // Deeper layers are not verified, and their content is not written:
+            // the file cannot pass for valid.
+            emit(row);
+            LayerRow deeper;
+            deeper.file = file;
+            deeper.layer = layer + 1;
+            deeper.verdict = Verdict::Unverifiable;
+            deeper.reason = reportText(formatMessage(quillcheck_messages::REASON_TOO_MANY_LAYERS, MAX_LAYERS));
+            emit(deeper);
+            return;
+        }
+        if (endsWithSignedExtension(contentName)) {
             std::vector<uint8_t> next;
             hasher_.begin();
             forEachContentBlock(message, [&](ber::Span block) {
@@ -388,16 +494,41 @@ void FolderRun::checkLayers(const std::wstring& path, const std::string& file, c
     }
 }
 
+bool FolderRun::contentFolderFor(const std::wstring& relative, std::wstring* folder, std::string* shownFolder) {
+    *folder = contents_;
+    shownFolder->clear();
+    size_t start = 0;
+    for (size_t slash; (slash = relative.find(L'\\', start)) != std::wstring::npos; start = slash + 1) {
+        const std::string part = safeFileName(utf8Text(relative.substr(start, slash - start)));
+        *folder += L"\\" + wideFromUtf8(part);
+        *shownFolder += part + "\\";
+        if (folder->size() >= MAX_PATH) return false;
+        if (!CreateDirectoryW(folder->c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return true;
+}
+
 template <typename Blocks>
 void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourcePath, Blocks blocks, LayerRow* row) {
-    const std::string safe = safeFileName(utf8Text(name));
+    // A content the desktop would run gets a name that runs nothing.
+    std::string safe = safeFileName(utf8Text(name));
+    row->runnable = desktopWouldRun(ansiText(wideFromUtf8(safe).c_str(), -1));
+    if (row->runnable) safe += BLOCKED_SUFFIX;
+    // Each message's contents stay together: the source's subfolders are kept.
+    std::wstring folder;
+    std::string shownFolder;
+    if (!contentFolderFor(relative_, &folder, &shownFolder)) {
+        row->reason = reportText(quillcheck_messages::REASON_CONTENT_NAME_TOO_LONG);
+        row->verdict = worseOf(row->verdict, Verdict::ToCheck);
+        return;
+    }
     HANDLE file = INVALID_HANDLE_VALUE;
     std::wstring written, writtenName;
     DWORD error = 0;
     for (int n = 1; n < 10000 && file == INVALID_HANDLE_VALUE; ++n) {
         const std::string candidate = numberedName(safe, n);
         const std::wstring wide = wideFromUtf8(candidate);
-        const std::wstring target = contents_ + L"\\" + wide;
+        const std::wstring target = folder + L"\\" + wide;
         // The clerk's programs open it by its ordinary path.
         if (target.size() >= MAX_PATH) {
             row->reason = reportText(quillcheck_messages::REASON_CONTENT_NAME_TOO_LONG);
@@ -437,9 +568,15 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
         return;
     }
     copyZoneMark(sourcePath, written);
-    row->contentName = utf8Text(writtenName);
+    row->contentName = shownFolder + utf8Text(writtenName);
     row->contentSha256 = digest;
     if (digest.empty()) row->reason = reportText(quillcheck_messages::REASON_NO_DIGEST);
+    if (row->runnable) {
+        const std::string warning = reportText(formatMessage(quillcheck_messages::REASON_RUNNABLE_CONTENT,
+                                                             ansiText(writtenName.c_str(), -1).c_str()));
+        row->reason += (row->reason.empty() ? "" : "\n") + warning;
+        row->verdict = worseOf(row->verdict, Verdict::ToCheck);
+    }
 }
 
 // The report's files; false when one cannot be made.
@@ -521,9 +658,9 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
     if (run.output.empty()) run.output = defaultOutputFolder(run.source);
     run.output = folderPath(run.output);
     if (run.output.empty()) return failure(result, quillcheck_messages::OUTPUT_INVALID);
-    if (sameOrInside(run.output, run.source)) {
-        return failure(result, quillcheck_messages::OUTPUT_INSIDE_FOLDER);
-    }
+    FolderIdentity source;
+    if (!identityOf(run.source, &source)) return failure(result, quillcheck_messages::FOLDER_UNREADABLE);
+    if (insideSource(run.output, source)) return failure(result, quillcheck_messages::OUTPUT_INSIDE_FOLDER);
     // The output folder is new, or empty: nothing in it is overwritten. A
     // folder that holds something gets a new folder of the run inside it.
     if (isDirectory(run.output) && !isEmptyDirectory(run.output)) {
@@ -541,8 +678,10 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
     }
 
     std::vector<Entry> files;
-    if (!listSignedFiles(run.source, &files)) return failure(result, quillcheck_messages::FOLDER_UNREADABLE);
+    if (!listFiles(run.source, &files)) return failure(result, quillcheck_messages::FOLDER_UNREADABLE);
     result.filesFound = files.size();
+    const size_t signedFound = static_cast<size_t>(std::count_if(
+        files.begin(), files.end(), [](const Entry& e) { return e.kind == Entry::Kind::Signed; }));
 
     ScratchFile scratchFile;
     File csv, page, scratch;
@@ -556,6 +695,7 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
     facts.startedAt = utf8Text(localStamp());
     facts.revocationChecked = run.revocation;
     facts.filesFound = files.size();
+    facts.signedFound = signedFound;
 
     bool written = report.begin();
     {
@@ -567,8 +707,8 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
             }
             const Entry& entry = files[i];
             if (observer != nullptr) observer->onFile(i + 1, files.size(), entry.relative);
-            written = entry.unlistedFolder ? folderRun.reportUnlistedFolder(entry.relative)
-                                           : folderRun.checkFile(entry.relative);
+            written = entry.kind == Entry::Kind::Signed ? folderRun.checkFile(entry.relative)
+                                                        : folderRun.reportUnchecked(entry);
         }
     }
     written = written && report.finish(facts);
@@ -579,7 +719,8 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
         return failure(result, quillcheck_messages::REPORT_INCOMPLETE);
     }
     result.reportPage = run.output + L"\\" + REPORT_PAGE_NAME;
-    const bool allValid = result.counts[static_cast<int>(Verdict::Valid)] == files.size();
+    // Nothing verified is not "all valid".
+    const bool allValid = signedFound > 0 && result.counts[static_cast<int>(Verdict::Valid)] == files.size();
     result.exitCode = allValid ? FOLDER_EXIT_ALL_VALID : FOLDER_EXIT_SOME_NOT_VALID;
     return result;
 }

@@ -1,8 +1,10 @@
 // The verification of a whole folder: every SignedFile in it and its
 // subfolders is loaded as the verification program loads one, layer by layer
 // when SignedFiles are nested; the innermost content of each is written to
-// the output folder, which also gets the report (an HTML page and a CSV file).
-// The source folder is only read.
+// the output folder's contents, in the subfolder the SignedFile has in the
+// source. The output folder also gets the report (an HTML page and a CSV
+// file), with a row for every other file too, which is not verified. The
+// source folder is only read.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +20,8 @@
 constexpr wchar_t REPORT_PAGE_NAME[] = L"rapporto.html";
 constexpr wchar_t REPORT_CSV_NAME[] = L"rapporto.csv";
 constexpr wchar_t CONTENTS_FOLDER_NAME[] = L"contenuti";
-// A SignedFile nested deeper than this has its last layer's content written as it is.
+// Layers of SignedFiles nested deeper than this are not verified, and the
+// file is not verifiable.
 constexpr int MAX_LAYERS = 32;
 
 struct FolderCheckOptions {
@@ -41,7 +44,7 @@ struct FolderCheckResult {
     int exitCode = FOLDER_EXIT_RUN_FAILED;  // FOLDER_EXIT_*
     std::string error;                      // why the run failed, for the user (ANSI code page)
     std::wstring outputFolder, reportPage;
-    size_t filesFound = 0;
+    size_t filesFound = 0;  // every file of the folder, SignedFile or not
     size_t counts[VERDICT_COUNT] = {};
     bool stopped = false;
 };
@@ -55,8 +58,10 @@ std::wstring outputFolderNameFor(const std::wstring& source);
 // root. Empty when `source` is no folder path.
 std::wstring defaultOutputFolder(const std::wstring& source);
 
-// Runs the whole check. The output folder must not be inside the source
-// folder; it is made when missing, and when it already holds something the
-// run's own folder (outputFolderNameFor) is made inside it.
+// Runs the whole check. The output folder must not be the source folder nor
+// lie inside it, by whatever name either is given; it is made when missing,
+// and when it already holds something the run's own folder
+// (outputFolderNameFor) is made inside it. All valid only when there was
+// something to verify and every file was found valid.
 FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas,
                                  FolderCheckObserver* observer);

@@ -123,6 +123,15 @@ protected:
     std::string sourcePath(const std::string& relative) const { return ansiText(source_.c_str(), -1) + "\\" + relative; }
     void put(const std::string& relative, const Bytes& bytes) { writeWholeFile(sourcePath(relative), bytes); }
     void put(const std::string& relative, const std::string& text) { put(relative, Bytes(text.begin(), text.end())); }
+    // A file whose name no code page holds.
+    void putNamed(const std::wstring& relative, const Bytes& bytes) {
+        const HANDLE file = CreateFileW((source_ + L"\\" + relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << utf8Text(relative);
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+        CloseHandle(file);
+    }
     Bytes engineFile(const char* card, const std::string& content) {
         return buildSignedFile(loadTestCard(card), Bytes(content.begin(), content.end()), {});
     }
@@ -231,19 +240,24 @@ TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {
     const FolderCheckResult result = run();
     CloseHandle(lock);
     ASSERT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << result.error;
-    EXPECT_EQ(result.filesFound, 20u);
+    EXPECT_EQ(result.filesFound, 21u);
     snapshot(source_, L"", &after);
     EXPECT_TRUE(before == after) << "the source folder is only read";
 
     auto table = rows(output_);
-    EXPECT_EQ(table.size(), 21u) << "one row per file, two for the nested one";
-    EXPECT_EQ(table.count("nota.txt"), 0u);
+    EXPECT_EQ(table.size(), 22u) << "one row per file, two for the nested one";
+    EXPECT_EQ(table["nota.txt"][VERDICT], "Non verificabile");
+    EXPECT_EQ(table["nota.txt"][REASON], "Non \xC3\xA8 un file firmato (.p7m): non verificato");
+    EXPECT_EQ(table["nota.txt"][SIZE], "10");
     // Each row as the file's own window would show it (the window opens no
     // path longer than the platform's ordinary paths: the run reads those too).
     for (const auto& entry : table) {
         const std::vector<std::string>& row = entry.second;
         const std::string path = ansiText(source_.c_str(), -1) + "\\" + unguarded(row[FILE_]);
-        if (row[LAYER] != "1" || row[FILE_] == "bloccato.txt.p7m" || path.size() >= MAX_PATH) continue;
+        if (row[LAYER] != "1" || row[FILE_] == "bloccato.txt.p7m" || row[FILE_] == "nota.txt" ||
+            path.size() >= MAX_PATH) {
+            continue;
+        }
         EXPECT_EQ(reportLoad(row), singleLoad(path, authorities_.table())) << row[FILE_];
     }
     const std::string innerPath = ansiText(root_.c_str(), -1) + "\\interno.txt.p7m";
@@ -260,6 +274,11 @@ TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {
         {"sottocartella\\doppia.txt.p7m.p7m", "Valido"}, {"sottocartella\\doppia.txt.p7m.p7m#2", "Valido"},
         {"bloccato.txt.p7m", "Non verificabile"}};
     for (const auto& v : verdicts) EXPECT_EQ(table[v.first][VERDICT], v.second) << v.first;
+    for (const auto& entry : table) {
+        EXPECT_TRUE(entry.second[VERDICT] == "Valido" || !entry.second[REASON].empty()) << entry.first;
+    }
+    EXPECT_NE(table["scaduto.txt.p7m"][REASON].find(": certificato scaduto il "), std::string::npos);
+    EXPECT_NE(table["estraneo.txt.p7m"][REASON].find(": autorit\xC3\xA0 non ammessa"), std::string::npos);
     EXPECT_EQ(table["vuoto.p7m"][REASON], "File vuoto (0 byte)");
     EXPECT_EQ(table["vuoto.p7m"][SHA], sha256Of(Bytes()));
     EXPECT_NE(table["bloccato.txt.p7m"][REASON].find("bloccato da un altro programma"), std::string::npos);
@@ -285,15 +304,16 @@ TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {
     EXPECT_EQ(valid[CONTENT], "valido.txt");
     EXPECT_EQ(readWholeFile(contents + "valido.txt"), Bytes(letter.begin(), letter.end()));
     EXPECT_EQ(valid[CONTENT_SHA], sha256Of(Bytes(letter.begin(), letter.end())));
-    EXPECT_EQ(table["sottocartella\\doppia.txt.p7m.p7m"][CONTENT], "doppia.txt.p7m");
+    EXPECT_EQ(table["sottocartella\\doppia.txt.p7m.p7m"][CONTENT], "doppia.txt.p7m") << "the inner layer's name";
     EXPECT_EQ(table["sottocartella\\doppia.txt.p7m.p7m"][CONTENT_SHA], sha256Of(inner));
     EXPECT_EQ(table["sottocartella\\doppia.txt.p7m.p7m#2"][SHA], sha256Of(inner));
     EXPECT_EQ(readWholeFile(contents + table["sottocartella\\doppia.txt.p7m.p7m#2"][CONTENT]),
               Bytes({'i', 'n', 't', 'e', 'r', 'n', 'o'}));
     EXPECT_EQ(table["lettera.txt.p7m"][CONTENT], "lettera.txt");
-    EXPECT_EQ(table["sottocartella\\lettera.txt.p7m"][CONTENT], "lettera (2).txt");
+    EXPECT_EQ(table["sottocartella\\lettera.txt.p7m"][CONTENT], "sottocartella\\lettera.txt")
+        << "a name is numbered only within its own subfolder";
     EXPECT_EQ(readWholeFile(contents + "lettera.txt"), Bytes({'p', 'r', 'i', 'm', 'a', ' ', 'l', 'e', 't', 't', 'e', 'r', 'a'}));
-    EXPECT_EQ(readWholeFile(contents + "lettera (2).txt").size(), 15u);
+    EXPECT_EQ(readWholeFile(contents + "sottocartella\\lettera.txt").size(), 15u);
     EXPECT_EQ(table["=pagina '&amp;';1.html.p7m"][CONTENT], "'=pagina '&amp;';1.html") << "no formula";
     EXPECT_EQ(readWholeFile(contents + "=pagina '&amp;';1.html").size(), 13u);
     const auto& overlong = table["sottocartella\\" + longName];
@@ -316,10 +336,82 @@ TEST_F(FolderCheck, EveryFileGetsTheVerdictOfItsOwnWindow) {
     const std::string html(page.begin(), page.end());
     EXPECT_EQ(html.find("<script"), std::string::npos) << "no markup of a name reaches the page";
     EXPECT_NE(html.find("=SOMMA(1;2)&lt;script&gt;document.title=&quot;violato&quot;&lt;/script&gt;"), std::string::npos);
-    EXPECT_NE(html.find("File verificati: 20"), std::string::npos);
+    EXPECT_NE(html.find("File verificati: 21"), std::string::npos);
+    EXPECT_NE(html.find("File firmati (.p7m): 20 &middot; altri file, non verificati: 1"), std::string::npos);
     EXPECT_NE(html.find("=pagina &#39;&amp;amp;&#39;;1.html.p7m"), std::string::npos);
     EXPECT_EQ(result.counts[static_cast<int>(Verdict::Valid)], 9u);
     EXPECT_EQ(result.reportPage, output_ + L"\\rapporto.html");
+}
+
+// Names and depths an attacker chooses: none makes a file pass for what it is not.
+TEST_F(FolderCheck, CraftedNamesAndDepthsCannotPassForValid) {
+    // 33 layers, the innermost signature broken: the layers past the bound are not verified.
+    Bytes nested = engineFile("cie140", "importo: 1.000 euro");
+    nested[std::string(nested.begin(), nested.end()).find("1.000")] = '9';
+    std::string deepName = "delibera.txt.p7m";
+    for (int layer = 2; layer <= 33; ++layer) {
+        nested = buildSignedFile(loadTestCard("cie140"), nested, {});
+        deepName += ".p7m";
+    }
+    put(deepName, nested);
+    putNamed(L"fattura\x202E" L"fdp.exe.p7m", engineFile("cie140", "MZ finto programma"));
+    put("programma.exe.p7m", engineFile("cie141", "MZ altro programma"));
+    put("domanda-non-firmata.pdf", "%PDF-1.4 non firmato");
+    putNamed(L"domanda.pdf.\x0440" L"7m", engineFile("cie140", "estensione cirillica"));
+    CreateDirectoryW((source_ + L"\\messaggio 1").c_str(), nullptr);
+    CreateDirectoryW((source_ + L"\\messaggio 2").c_str(), nullptr);
+    put("messaggio 1\\testoMail.txt.p7m", engineFile("cie140", "primo messaggio"));
+    put("messaggio 2\\testoMail.txt.p7m", engineFile("cie141", "secondo messaggio"));
+
+    const FolderCheckResult result = run();
+    ASSERT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << result.error;
+    auto table = rows(output_);
+    const std::string deep = deepName;
+    EXPECT_EQ(table[deep + "#32"][VERDICT], "Valido");
+    EXPECT_EQ(table[deep + "#33"][VERDICT], "Non verificabile");
+    EXPECT_NE(table[deep + "#33"][REASON].find("32 firme una dentro l'altra"), std::string::npos);
+    EXPECT_EQ(table.count(deep + "#34"), 0u);
+    EXPECT_EQ(result.counts[static_cast<int>(Verdict::Unverifiable)], 3u) << "the deep file and the two unsigned";
+
+    // The override shows as what it is, and no name on disk holds it.
+    const std::string overridden = "fattura[U+202E]fdp.exe.p7m";
+    EXPECT_EQ(table[overridden][VERDICT], "Da controllare");
+    EXPECT_EQ(table[overridden][CONTENT], "fatturafdp.exe.bloccato");
+    EXPECT_NE(table[overridden][REASON].find("salvato come fatturafdp.exe.bloccato"), std::string::npos);
+    EXPECT_EQ(table["programma.exe.p7m"][CONTENT], "programma.exe.bloccato");
+    EXPECT_EQ(table["programma.exe.p7m"][VERDICT], "Da controllare");
+    const std::string contents = ansiText(output_.c_str(), -1) + "\\contenuti\\";
+    EXPECT_EQ(readWholeFile(contents + "programma.exe.bloccato").size(), 18u);
+    EXPECT_EQ(GetFileAttributesA((contents + "programma.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    std::map<std::wstring, Bytes> written;
+    snapshot(output_, L"", &written);
+    for (const auto& file : written) EXPECT_EQ(file.first.find(L'\x202E'), std::wstring::npos);
+    const Bytes page = written[L"rapporto.html"];
+    EXPECT_EQ(std::string(page.begin(), page.end()).find("\xE2\x80\xAE"), std::string::npos);
+
+    // Files that are not SignedFiles are counted, the imitation told apart.
+    EXPECT_EQ(table["domanda-non-firmata.pdf"][VERDICT], "Non verificabile");
+    const std::string imitation = "domanda.pdf.\xD1\x80" "7m";
+    EXPECT_EQ(table[imitation][VERDICT], "Non verificabile");
+    EXPECT_NE(table[imitation][REASON].find("imita l'estensione .p7m"), std::string::npos);
+
+    // Each message's contents in its own subfolder, under their own names.
+    EXPECT_EQ(table["messaggio 1\\testoMail.txt.p7m"][CONTENT], "messaggio 1\\testoMail.txt");
+    EXPECT_EQ(table["messaggio 2\\testoMail.txt.p7m"][CONTENT], "messaggio 2\\testoMail.txt");
+    EXPECT_EQ(readWholeFile(contents + "messaggio 2\\testoMail.txt").size(), 17u);
+}
+
+// Nothing to verify is not "all valid".
+TEST_F(FolderCheck, AFolderWithoutSignedFilesIsNotAllValid) {
+    FolderCheckResult result = run();
+    EXPECT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << "an empty folder";
+    put("domanda.pdf", "%PDF-1.4");
+    output_ = root_ + L"\\esiti-2";
+    result = run();
+    EXPECT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID);
+    EXPECT_EQ(result.counts[static_cast<int>(Verdict::Unverifiable)], 1u);
+    const Bytes page = readWholeFile(ansiText(output_.c_str(), -1) + "\\rapporto.html");
+    EXPECT_NE(std::string(page.begin(), page.end()).find("Nessun file firmato (.p7m) nella cartella"), std::string::npos);
 }
 
 TEST_F(FolderCheck, TheOutputFolderIsNeverInsideTheSourceNorOverwritten) {
@@ -333,6 +425,36 @@ TEST_F(FolderCheck, TheOutputFolderIsNeverInsideTheSourceNorOverwritten) {
     EXPECT_EQ(result.exitCode, FOLDER_EXIT_RUN_FAILED);
     EXPECT_NE(result.error.find("non pu\xF2 stare nella cartella da verificare"), std::string::npos);
     EXPECT_EQ(GetFileAttributesW(output_.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // The source by other names: its short form, a link to it, another drive
+    // letter. Whichever names the platform gives here are tried.
+    std::vector<std::wstring> otherNames;
+    wchar_t shortForm[MAX_PATH];
+    const DWORD shortLength = GetShortPathNameW(source_.c_str(), shortForm, MAX_PATH);
+    if (shortLength > 0 && shortLength < MAX_PATH && _wcsicmp(shortForm, source_.c_str()) != 0) {
+        otherNames.push_back(shortForm);
+    }
+    const std::wstring link = root_ + L"\\collegamento";
+    if (CreateSymbolicLinkW(link.c_str(), source_.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) otherNames.push_back(link);
+    if (DefineDosDeviceW(0, L"Q:", root_.c_str())) otherNames.push_back(L"Q:\\Posta del giorno");
+    EXPECT_GE(otherNames.size(), 2u) << "the platform gives at least two other names";
+    std::map<std::wstring, Bytes> before, after;
+    snapshot(source_, L"", &before);
+    for (const std::wstring& other : otherNames) {
+        output_ = other + L"\\esiti";
+        result = run();
+        EXPECT_EQ(result.exitCode, FOLDER_EXIT_RUN_FAILED) << utf8Text(other);
+        output_ = source_ + L"\\esiti";
+        const std::wstring kept = source_;
+        source_ = other;
+        result = run();
+        source_ = kept;
+        EXPECT_EQ(result.exitCode, FOLDER_EXIT_RUN_FAILED) << "source " << utf8Text(other);
+    }
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr);
+    RemoveDirectoryW(link.c_str());
+    snapshot(source_, L"", &after);
+    EXPECT_TRUE(before == after) << "nothing was written in the source";
 
     // A folder that holds something gets the run's own folder inside it.
     output_ = root_ + L"\\archivio";
@@ -430,6 +552,7 @@ TEST_F(FolderCheck, MemoryRunningOutAtAnyAllocationEndsWithAReportOrAFailure) {
         std::map<std::wstring, Bytes> contents;
         snapshot(output_ + L"\\contenuti", L"", &contents);
         for (const auto& content : contents) {
+            if (content.first.back() == L'\\') continue;  // a message's subfolder
             EXPECT_EQ(named.count(utf8Text(content.first)), 1u) << n << " " << utf8Text(content.first);
         }
     }
@@ -466,6 +589,7 @@ TEST_F(FolderCheck, RevocationFetchesEachListOnce) {
     put("due.txt.p7m", engineFile("revoked", "due"));
     put("tre.txt.p7m", engineFile("cie140", "tre"));
     put("quattro.txt.p7m", engineFile("cie142", "senza indirizzo"));
+    put("estraneo.txt.p7m", engineFile("outsider-card", "autorita non ammessa"));
     const int before = fetches();
     const FolderCheckResult result = run(true);
     ASSERT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << result.error;
@@ -476,8 +600,15 @@ TEST_F(FolderCheck, RevocationFetchesEachListOnce) {
     EXPECT_EQ(table["due.txt.p7m"][REVOCATION], "Il Certificato risulta essere stato REVOCATO.");
     EXPECT_EQ(table["due.txt.p7m"][VERDICT], "Non valido");
     EXPECT_EQ(table["uno.txt.p7m"][VERDICT], "Valido");
-    EXPECT_EQ(table["quattro.txt.p7m"][REVOCATION], "Errore relativo alla URL relativa alla CRL sul Server.");
+    EXPECT_EQ(table["quattro.txt.p7m"][REVOCATION],
+              "Revoca non controllata: il certificato non indica dove si trova la lista di revoca (CRL) della sua "
+              "autorit\xC3\xA0.");
     EXPECT_EQ(table["quattro.txt.p7m"][VERDICT], "Da controllare");
+    EXPECT_NE(table["quattro.txt.p7m"][REASON].find("revoca non verificata"), std::string::npos);
+    EXPECT_EQ(table["estraneo.txt.p7m"][REVOCATION],
+              "Revoca non controllata: il certificato non \xC3\xA8 di un'autorit\xC3\xA0 ammessa, e della sua "
+              "lista di revoca non ci si pu\xC3\xB2 fidare.");
+    EXPECT_NE(table["due.txt.p7m"][REASON].find("certificato revocato"), std::string::npos);
 
     writeWholeFile(std::string(served) + "\\ca140.crl", readWholeFile(testDataPath("pki/crl/ca140-outdated.crl")));
     DeleteFileA(crlCachePath(url).c_str());
