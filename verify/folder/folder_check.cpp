@@ -55,6 +55,18 @@ std::string loadFailure(int32_t code, const SignedFileRecord& record) {
     return reportText(formatMessage(quillcheck_messages::REASON_DAMAGED_WITH_CODE, static_cast<unsigned>(code)));
 }
 
+// A certificate's string as the signers list holds it: in the ANSI code
+// page, a character it lacks as the platform's nearest one ("Đ" as "Ð").
+std::string asListed(const std::string& utf8) {
+    const std::wstring wide = wideFromUtf8(utf8);
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return std::string();
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], size, nullptr, nullptr);
+    text.resize(static_cast<size_t>(size) - 1);
+    return text;
+}
+
 // The first line of the revocation box's text: the answer, or why there is none.
 std::string revocationText(int32_t code) {
     const std::string message = revocationMessage(code);
@@ -377,8 +389,7 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
             // Where the list shows the common name, the certificate's own
             // string: no character is lost to the code page.
             subject = subjectNamesOf(names.subject);
-            if (std::strlen(record.signerNames[g]) > 5 &&
-                ansiText(wideFromUtf8(subject.commonName).c_str(), -1) == record.signerNames[g]) {
+            if (std::strlen(record.signerNames[g]) > 5 && asListed(subject.commonName) == record.signerNames[g]) {
                 name = subject.commonName;
             }
         }

@@ -362,6 +362,7 @@ TEST_F(FolderCheck, CraftedNamesAndDepthsCannotPassForValid) {
     CreateDirectoryW((source_ + L"\\messaggio 2").c_str(), nullptr);
     put("messaggio 1\\testoMail.txt.p7m", engineFile("cie140", "primo messaggio"));
     put("messaggio 2\\testoMail.txt.p7m", engineFile("cie141", "secondo messaggio"));
+    put("serbo.txt.p7m", engineFile("foreign-name", "nome in caratteri serbi"));
 
     const FolderCheckResult result = run();
     ASSERT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << result.error;
@@ -394,6 +395,13 @@ TEST_F(FolderCheck, CraftedNamesAndDepthsCannotPassForValid) {
     const std::string imitation = "domanda.pdf.\xD1\x80" "7m";
     EXPECT_EQ(table[imitation][VERDICT], "Non verificabile");
     EXPECT_NE(table[imitation][REASON].find("imita l'estensione .p7m"), std::string::npos);
+
+    // Names outside the code page come whole from the certificate's own strings.
+    const std::string djordje = "\xC4\x90or\xC4\x91" "e", petrovic = "Petrovi\xC4\x87";
+    EXPECT_EQ(table["serbo.txt.p7m"][NAME], djordje + " " + petrovic);
+    EXPECT_EQ(table["serbo.txt.p7m"][VERDICT], "Valido");
+    EXPECT_NE(std::string(page.begin(), page.end()).find(petrovic + " " + djordje + " (PTRDRD80A01Z118K)"),
+              std::string::npos);
 
     // Each message's contents in its own subfolder, under their own names.
     EXPECT_EQ(table["messaggio 1\\testoMail.txt.p7m"][CONTENT], "messaggio 1\\testoMail.txt");
