@@ -55,6 +55,9 @@ std::string loadFailure(int32_t code, const SignedFileRecord& record) {
     return reportText(formatMessage(quillcheck_messages::REASON_DAMAGED_WITH_CODE, static_cast<unsigned>(code)));
 }
 
+// Adds a line to the row's reason: the signers' findings stay.
+void addReason(LayerRow* row, const std::string& line) { row->reason += (row->reason.empty() ? "" : "\n") + line; }
+
 // A certificate's string as the signers list holds it: in the ANSI code
 // page, a character it lacks as the platform's nearest one ("Đ" as "Ð").
 std::string asListed(const std::string& utf8) {
@@ -434,7 +437,7 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
         }
         row->signers.push_back(std::move(signer));
     }
-    if (!findings.empty()) row->reason = findings + (row->reason.empty() ? "" : "\n" + row->reason);
+    if (!findings.empty()) addReason(row, findings);
 }
 
 void FolderRun::checkLayers(const std::wstring& path, const std::string& file, const uint8_t* data, size_t size) {
@@ -529,7 +532,7 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
     std::wstring folder;
     std::string shownFolder;
     if (!contentFolderFor(relative_, &folder, &shownFolder)) {
-        row->reason = reportText(quillcheck_messages::REASON_CONTENT_NAME_TOO_LONG);
+        addReason(row, reportText(quillcheck_messages::REASON_CONTENT_NAME_TOO_LONG));
         row->verdict = worseOf(row->verdict, Verdict::ToCheck);
         return;
     }
@@ -542,7 +545,7 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
         const std::wstring target = folder + L"\\" + wide;
         // The clerk's programs open it by its ordinary path.
         if (target.size() >= MAX_PATH) {
-            row->reason = reportText(quillcheck_messages::REASON_CONTENT_NAME_TOO_LONG);
+            addReason(row, reportText(quillcheck_messages::REASON_CONTENT_NAME_TOO_LONG));
             row->verdict = worseOf(row->verdict, Verdict::ToCheck);
             return;
         }
@@ -561,7 +564,7 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
         }
     }
     if (file == INVALID_HANDLE_VALUE) {
-        row->reason = reportText(formatMessage(quillcheck_messages::REASON_CONTENT_NOT_WRITTEN, static_cast<unsigned long>(error)));
+        addReason(row, reportText(formatMessage(quillcheck_messages::REASON_CONTENT_NOT_WRITTEN, static_cast<unsigned long>(error))));
         row->verdict = worseOf(row->verdict, Verdict::ToCheck);
         return;
     }
@@ -574,18 +577,18 @@ void FolderRun::writeContent(const std::wstring& name, const std::wstring& sourc
     const DWORD failed = writer.finish();
     if (failed != 0) {
         removeUnreportedContent();
-        row->reason = reportText(formatMessage(quillcheck_messages::REASON_CONTENT_NOT_WRITTEN, static_cast<unsigned long>(failed)));
+        addReason(row, reportText(formatMessage(quillcheck_messages::REASON_CONTENT_NOT_WRITTEN, static_cast<unsigned long>(failed))));
         row->verdict = worseOf(row->verdict, Verdict::ToCheck);
         return;
     }
     copyZoneMark(sourcePath, written);
     row->contentName = shownFolder + utf8Text(writtenName);
     row->contentSha256 = digest;
-    if (digest.empty()) row->reason = reportText(quillcheck_messages::REASON_NO_DIGEST);
+    if (digest.empty()) addReason(row, reportText(quillcheck_messages::REASON_NO_DIGEST));
     if (row->runnable) {
         const std::string warning = reportText(formatMessage(quillcheck_messages::REASON_RUNNABLE_CONTENT,
                                                              ansiText(writtenName.c_str(), -1).c_str()));
-        row->reason += (row->reason.empty() ? "" : "\n") + warning;
+        addReason(row, warning);
         row->verdict = worseOf(row->verdict, Verdict::ToCheck);
     }
 }

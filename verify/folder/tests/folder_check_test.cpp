@@ -363,6 +363,8 @@ TEST_F(FolderCheck, CraftedNamesAndDepthsCannotPassForValid) {
     put("messaggio 1\\testoMail.txt.p7m", engineFile("cie140", "primo messaggio"));
     put("messaggio 2\\testoMail.txt.p7m", engineFile("cie141", "secondo messaggio"));
     put("serbo.txt.p7m", engineFile("foreign-name", "nome in caratteri serbi"));
+    const std::string overlong = std::string(220, 's') + ".txt.p7m";
+    put(overlong, engineFile("expired", "scaduto, e con un nome troppo lungo"));
 
     const FolderCheckResult result = run();
     ASSERT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << result.error;
@@ -402,6 +404,10 @@ TEST_F(FolderCheck, CraftedNamesAndDepthsCannotPassForValid) {
     EXPECT_EQ(table["serbo.txt.p7m"][VERDICT], "Valido");
     EXPECT_NE(std::string(page.begin(), page.end()).find(petrovic + " " + djordje + " (PTRDRD80A01Z118K)"),
               std::string::npos);
+
+    // A reason never hides another.
+    EXPECT_NE(table[overlong][REASON].find(": certificato scaduto il "), std::string::npos);
+    EXPECT_NE(table[overlong][REASON].find("\nContenuto non scritto: il suo nome non entra"), std::string::npos);
 
     // Each message's contents in its own subfolder, under their own names.
     EXPECT_EQ(table["messaggio 1\\testoMail.txt.p7m"][CONTENT], "messaggio 1\\testoMail.txt");
