@@ -805,6 +805,22 @@ TEST_F(QuillcheckStartUp, AScheduledRunShowsNoWindowWhereverItsSwitchStands) {
     EXPECT_EQ(runScheduledIntoFile(L"\"" + source + L"\" /rapporto /uscita \"" + omega + L"\"", folder_ + "\\esito.txt",
                                    &line), 1u);
     EXPECT_EQ(line, "quillcheck: " + utf8Text(omega) + "\\rapporto.html\r\n");
+
+    // On a console the line is written as UTF-16: a screen buffer of the test's console.
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole()) << GetLastError();
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE screen = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              &inheritable, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_EQ(runScheduled(L"\"" + source + L"\" /rapporto /uscita \"" + omega + L" 2\"", screen), 1u);
+    std::wstring shown(400, L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, &shown[0], static_cast<DWORD>(shown.size()), COORD{0, 0}, &read);
+    CloseHandle(screen);
+    FreeConsole();
+    const std::wstring expected = L"quillcheck: " + omega + L" 2\\rapporto.html";
+    EXPECT_EQ(shown.substr(0, expected.size()), expected) << utf8Text(shown);
 }
 
 // The Start menu's entry, quillcheck /cartella: the folder dialog first;
