@@ -670,16 +670,18 @@ protected:
     }
 
     // Whether one of the window's controls, in another process, shows `text`.
+    struct TextSearch {
+        std::string text;
+        bool found;
+    };
+    static BOOL CALLBACK findText(HWND child, LPARAM data) {
+        auto* search = reinterpret_cast<TextSearch*>(data);
+        search->found = ui::remoteText(child) == search->text;
+        return !search->found;
+    }
     static bool showsText(HWND window, const std::string& text) {
-        struct Search {
-            std::string text;
-            bool found;
-        } search{text, false};
-        EnumChildWindows(window, [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            s->found = ui::remoteText(child) == s->text;
-            return !s->found;
-        }, reinterpret_cast<LPARAM>(&search));
+        TextSearch search{text, false};
+        EnumChildWindows(window, &findText, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
 
