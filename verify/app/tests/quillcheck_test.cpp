@@ -551,6 +551,19 @@ protected:
         DWORD exitCode = 99;
     };
 
+    // The started programs end with the test program, also when a wait past
+    // its deadline ends it at once: a window left open would hold CTest.
+    static HANDLE programs() {
+        static const HANDLE job = [] {
+            HANDLE created = CreateJobObjectA(nullptr, nullptr);
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+            return created;
+        }();
+        return job;
+    }
+
     // Starts quillcheck.exe on `arguments`, its standard error into `errors`
     // when given; false, with a failure, when it did not start.
     static bool start(const std::wstring& arguments, PROCESS_INFORMATION* process, HANDLE errors = nullptr) {
@@ -562,8 +575,10 @@ protected:
             startup.dwFlags = STARTF_USESTDHANDLES;
             startup.hStdError = errors;
         }
-        if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, errors != nullptr, 0, nullptr, nullptr,
-                           &startup, process)) {
+        if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, errors != nullptr, CREATE_SUSPENDED, nullptr,
+                           nullptr, &startup, process)) {
+            AssignProcessToJobObject(programs(), process->hProcess);
+            ResumeThread(process->hThread);
             return true;
         }
         ADD_FAILURE() << "quillcheck.exe did not start: " << GetLastError();
