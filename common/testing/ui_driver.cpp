@@ -1,5 +1,8 @@
 #include "ui_driver.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
+
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -138,6 +141,116 @@ bool pickFiles(HWND dialog, const std::string& folder, const std::string& names)
     SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(names.c_str()));
     if (!clickAndWait(dialog, IDOK)) return false;
     return waitFor("the open-file dialog to close with " + names + " of " + folder, [dialog] { return !IsWindow(dialog); });
+}
+
+namespace {
+
+// A block of memory in another process, for the messages that take an address there.
+class RemoteBlock {
+public:
+    RemoteBlock(HWND window, SIZE_T bytes) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (process_ != nullptr) address_ = VirtualAllocEx(process_, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBlock() {
+        if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_ != nullptr) CloseHandle(process_);
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+    char* at(SIZE_T offset) const { return static_cast<char*>(address_) + offset; }
+    bool write(SIZE_T offset, const void* data, SIZE_T bytes) const {
+        return address_ != nullptr && WriteProcessMemory(process_, at(offset), data, bytes, nullptr);
+    }
+    bool read(SIZE_T offset, void* data, SIZE_T bytes) const {
+        return address_ != nullptr && ReadProcessMemory(process_, at(offset), data, bytes, nullptr);
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+};
+
+std::wstring wideOf(const std::string& text) {
+    const int units = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> wide(units > 0 ? units : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), units);
+    return wide.data();
+}
+
+BOOL CALLBACK takeTreeView(HWND window, LPARAM found) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, "SysTreeView32") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The text of a tree item, in the tree's own process.
+std::wstring treeItemText(HWND tree, HTREEITEM item) {
+    constexpr int CAPACITY = 260;
+    RemoteBlock block(tree, sizeof(TVITEMW) + CAPACITY * sizeof(wchar_t));
+    TVITEMW asked{};
+    asked.mask = TVIF_TEXT;
+    asked.hItem = item;
+    asked.pszText = reinterpret_cast<wchar_t*>(block.at(sizeof(TVITEMW)));
+    asked.cchTextMax = CAPACITY;
+    wchar_t text[CAPACITY] = L"";
+    DWORD_PTR ok = 0;
+    if (!block.write(0, &asked, sizeof asked) ||
+        !SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(block.at(0)), SMTO_BLOCK, 5000, &ok) ||
+        !ok || !block.read(sizeof(TVITEMW), text, sizeof text)) {
+        return std::wstring();
+    }
+    text[CAPACITY - 1] = L'\0';
+    return text;
+}
+
+}  // namespace
+
+bool pickFolder(HWND dialog, const std::string& folder) {
+    // The drive through the dialog's own message for a path (it takes the
+    // path's address in the dialog's process), then each folder below it
+    // opened and clicked in the tree by its name, as a person does.
+    const std::wstring path = wideOf(folder);
+    const size_t rootEnd = path.find(L'\\');
+    HWND tree = nullptr;
+    EnumChildWindows(dialog, &takeTreeView, reinterpret_cast<LPARAM>(&tree));
+    if (rootEnd == std::wstring::npos || tree == nullptr) {
+        timeoutHandler.load()("the folder dialog's tree, to pick " + folder, 0);
+        return false;
+    }
+    const std::wstring root = path.substr(0, rootEnd + 1);
+    RemoteBlock text(dialog, (root.size() + 1) * sizeof(wchar_t));
+    DWORD_PTR ignored = 0;
+    if (!text.write(0, root.c_str(), (root.size() + 1) * sizeof(wchar_t)) ||
+        !SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(text.at(0)), SMTO_BLOCK, 5000,
+                             &ignored)) {
+        timeoutHandler.load()("the folder dialog to select " + folder.substr(0, rootEnd + 1), 0);
+        return false;
+    }
+    for (size_t from = rootEnd + 1; from < path.size();) {
+        size_t to = path.find(L'\\', from);
+        if (to == std::wstring::npos) to = path.size();
+        const std::wstring name = path.substr(from, to - from);
+        from = to + 1;
+        if (name.empty()) continue;
+        const auto current = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(current));
+        auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(current)));
+        while (item != nullptr && lstrcmpiW(treeItemText(tree, item).c_str(), name.c_str()) != 0) {
+            item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+        }
+        if (item == nullptr) {
+            timeoutHandler.load()("the folder dialog's tree to show each folder on the way to " + folder, 0);
+            return false;
+        }
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    }
+    click(dialog, IDOK);
+    return waitFor("the folder dialog to close with " + folder, [dialog] { return !IsWindow(dialog); });
 }
 
 void pressCloseBox(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }

@@ -61,6 +61,12 @@ void pressCloseBox(HWND window);
 // has closed with them.
 bool pickFiles(HWND dialog, const std::string& folder, const std::string& names);
 
+// Picks a folder in the platform's folder dialog (SHBrowseForFolder), in this
+// process's dialog or another's: selects it in the dialog's tree through the
+// dialog's own message for that, then presses OK. True once the dialog has
+// closed.
+bool pickFolder(HWND dialog, const std::string& folder);
+
 std::string text(HWND control);
 // A control's text in another process (where GetWindowText does not ask it).
 std::string remoteText(HWND control);

@@ -531,6 +531,7 @@ Section "Quill"
         ${OrIf} $R1 == $INSTDIR
             DeleteRegKey HKLM "${TEST_UNINSTALL_KEY}"
             Delete "$SMPROGRAMS\Quill PROVA\Quillet - Firma dei file.lnk"
+            Delete "$SMPROGRAMS\Quill PROVA\Quillcheck - Verifica di una cartella.lnk"
             Delete "$SMPROGRAMS\Quill PROVA\Guida di Quill.lnk"
             Delete "$SMPROGRAMS\Quill PROVA\Leggimi.lnk"
             RMDir "$SMPROGRAMS\Quill PROVA"
@@ -545,6 +546,9 @@ Section "Quill"
 
     CreateDirectory "${MENU}"
     CreateShortcut "${MENU}\Quillet - Firma dei file.lnk" "$INSTDIR\quillet.exe"
+    ; The clerk's way into a folder's verification: the program cannot tell a
+    ; start from the menu from any other, so the entry says it with a switch.
+    CreateShortcut "${MENU}\Quillcheck - Verifica di una cartella.lnk" "$INSTDIR\quillcheck.exe" "/cartella"
     CreateShortcut "${MENU}\Guida di Quill.lnk" "$INSTDIR\guida\index.html"
 !ifdef STAND_INS
     CreateShortcut "${MENU}\Leggimi.lnk" "$INSTDIR\LEGGIMI.txt"
@@ -623,6 +627,7 @@ Section "Uninstall"
     ${EndIf}
 
     Delete "${MENU}\Quillet - Firma dei file.lnk"
+    Delete "${MENU}\Quillcheck - Verifica di una cartella.lnk"
     Delete "${MENU}\Guida di Quill.lnk"
 !ifdef STAND_INS
     Delete "${MENU}\Leggimi.lnk"

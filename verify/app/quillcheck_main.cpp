@@ -1,12 +1,20 @@
-// quillcheck.exe: the verification program, started on one SignedFile. Every
-// failure of the start-up ends the program after its message; otherwise the
-// one window runs modally and the program ends when it closes.
+// quillcheck.exe: the verification program, started on one SignedFile, on a
+// folder, from the Start menu's entry (/cartella: a folder picked first), or
+// scheduled (/rapporto: no window at all). Every failure of the start-up ends
+// the program after its message (a scheduled run's: one line and exit code
+// 2); otherwise the one window runs modally and the program ends when it
+// closes.
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "accepted_cas.h"
@@ -16,6 +24,7 @@
 #include "folder_dlg.h"
 #include "folder_rules.h"
 #include "message_box.h"
+#include "message_format.h"
 #include "quillcheck_messages.h"
 #include "quillcheck_resource.h"
 #include "signed_file_record.h"
@@ -24,6 +33,103 @@
 #include "viewer_rules.h"
 
 namespace {
+
+// Whether an argument is this switch, in any case.
+bool isSwitchArgument(const std::string& argument, const char* name) {
+    if (argument.size() != std::strlen(name)) return false;
+    for (size_t i = 0; i < argument.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(argument[i])) != name[i]) return false;
+    }
+    return true;
+}
+
+// The arguments after the program's name, as the platform splits them, in UTF-8.
+std::vector<std::string> commandLineArguments() {
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* split = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (split == nullptr) return arguments;
+    for (int i = 1; i < count; ++i) arguments.push_back(utf8Text(split[i]));
+    LocalFree(split);
+    return arguments;
+}
+
+// A line with /rapporto anywhere is a scheduled run, whatever else it holds:
+// the folder form's own rule says so even for a line it refuses.
+bool isScheduledLine(const std::vector<std::string>& arguments) {
+    FolderCommand command;
+    std::string error;
+    parseFolderCommand(arguments, &command, &error);
+    return command.scheduled;
+}
+
+// A message as one line of a log: its line breaks become one space.
+std::wstring oneLine(const std::wstring& text) {
+    std::wstring line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L'\r' && text[i] != L'\n') {
+            line += text[i];
+            continue;
+        }
+        while (!line.empty() && line.back() == L' ') line.pop_back();
+        while (i + 1 < text.size() && (text[i + 1] == L'\r' || text[i + 1] == L'\n' || text[i + 1] == L' ')) ++i;
+        line += L' ';
+    }
+    return line;
+}
+
+// One line for whoever started a run with no window: on its standard error,
+// or the console it was started from. A console is written in UTF-16, which
+// it shows whatever its code page; anything else (a file, a pipe) gets
+// UTF-8, so that a path with characters of no code page stays whole.
+void writeScheduledLine(const std::wstring& line) {
+    HANDLE out = GetStdHandle(STD_ERROR_HANDLE);
+    bool own = false;
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        // Read access too: the console mode is asked below.
+        out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+        own = true;
+    }
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+    const std::wstring text = L"quillcheck: " + oneLine(line) + L"\r\n";
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    } else {
+        const std::string bytes = utf8Text(text);
+        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    if (own) CloseHandle(out);
+}
+
+// The end of a run with no window: its line, and the exit code.
+[[noreturn]] void endScheduledRun(int exitCode, const std::wstring& line) {
+    writeScheduledLine(line);
+    std::exit(exitCode);
+}
+
+// A scheduled run shows no box: a message that would need one ends the run
+// as failed, with the message, as the box would have shown it, for its line.
+int endInsteadOfBox(void*, HWND, const char* text, const char*, UINT) {
+    endScheduledRun(FOLDER_EXIT_RUN_FAILED, wideText(text != nullptr ? text : ""));
+}
+
+// Nor does a fault: no report of the platform's or the runtime's waits for
+// somebody to close it. The state is not to be trusted: the process ends at
+// once, without its exit handlers.
+LONG WINAPI endScheduledRunOnFault(EXCEPTION_POINTERS*) {
+    writeScheduledLine(wideText(quillcheck_messages::INTERNAL_ERROR));
+    TerminateProcess(GetCurrentProcess(), FOLDER_EXIT_RUN_FAILED);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void keepScheduledRunWithoutBoxes() {
+    setMessageBoxHandler(&endInsteadOfBox, nullptr);
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    _set_error_mode(_OUT_TO_STDERR);
+    SetUnhandledExceptionFilter(&endScheduledRunOnFault);
+}
 
 // The application's data for the whole run.
 struct CVerifierApp {
@@ -43,13 +149,22 @@ struct CVerifierApp {
     }
 
     // The start-up: returns false, and the program ends when the window has closed.
-    bool initInstance(HINSTANCE instance, const char* arguments) {
+    bool initInstance(HINSTANCE instance, const char* arguments, const std::vector<std::string>& split,
+                      bool scheduled) {
         loadAcceptedCas(instance);
+        // The scheduled form goes first: nothing else of the line may lead to a window.
+        if (scheduled) runScheduled(split);
+        for (const std::string& a : split) {
+            if (isSwitchArgument(a, "/cartella")) {
+                pickFolderAndCheck(split, a);
+                return false;
+            }
+        }
         if (arguments != nullptr && arguments[0] != '\0') {
             // A file keeps its own start-up; a folder is verified whole.
             const DWORD attributes = GetFileAttributesA(pathFromCommandLine(arguments).c_str());
             const bool file = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-            if (!file && startFolderCheck()) return false;
+            if (!file && startFolderCheck(split)) return false;
         }
         if (arguments == nullptr || arguments[0] == '\0') {
             showMessageBox(nullptr, quillcheck_messages::NO_FILE_GIVEN, "Attenzione", MB_ICONEXCLAMATION);
@@ -71,11 +186,62 @@ struct CVerifierApp {
         return false;
     }
 
-    // The folder forms of the command line: the whole text naming a folder
-    // (one dropped on the program), or the switches. False when the line is
-    // of neither form.
-    bool startFolderCheck() {
-        const std::vector<std::string> arguments = commandLineArguments();
+    // quillcheck /rapporto ...: no window; the exit code and one line tell the result.
+    [[noreturn]] void runScheduled(const std::vector<std::string>& arguments) {
+        FolderCommand command;
+        std::string error;
+        if (!parseFolderCommand(arguments, &command, &error)) {
+            endScheduledRun(FOLDER_EXIT_RUN_FAILED, wideFromUtf8(error));
+        }
+        FolderCheckOptions options;
+        options.source = wideFromUtf8(command.source);
+        options.output = wideFromUtf8(command.output);
+        options.revocation = command.revocation;
+        FolderCheckResult result;
+        try {
+            result = runFolderCheck(options, acceptedCas, nullptr);
+        } catch (...) {
+            result.exitCode = FOLDER_EXIT_RUN_FAILED;
+            result.error = quillcheck_messages::FOLDER_OUT_OF_MEMORY;
+        }
+        endScheduledRun(result.exitCode, result.exitCode == FOLDER_EXIT_RUN_FAILED
+                                             ? wideFromUtf8(utf8FromProgramText(result.error))
+                                             : result.reportPage);
+    }
+
+    // The Start menu's entry (quillcheck /cartella): the clerk picks the
+    // folder in the platform's folder dialog, and its window opens on it;
+    // cancelled, the program ends. The switch stands alone.
+    void pickFolderAndCheck(const std::vector<std::string>& arguments, const std::string& pickSwitch) {
+        if (arguments.size() != 1) {
+            const std::string error = formatMessage(quillcheck_messages::COMMAND_UNKNOWN_OPTION, pickSwitch.c_str());
+            showMessageBox(nullptr, ansiText(wideFromUtf8(error).c_str(), -1).c_str(), "Attenzione",
+                           MB_ICONEXCLAMATION);
+            return;
+        }
+        // The dialog's new style needs OLE in this thread.
+        const bool ole = SUCCEEDED(OleInitialize(nullptr));
+        BROWSEINFOW browse{};
+        browse.lpszTitle = L"Cartella da verificare";
+        browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+        PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+        if (chosen != nullptr) {
+            wchar_t source[MAX_PATH] = L"";
+            const bool named = SHGetPathFromIDListW(chosen, source) != FALSE;
+            CoTaskMemFree(chosen);
+            if (named) {
+                CFolderDlg dialog(source, std::wstring(), false, &acceptedCas);
+                dialog.runModal(nullptr);
+            } else {
+                showMessageBox(nullptr, quillcheck_messages::FOLDER_MISSING, "Attenzione", MB_ICONEXCLAMATION);
+            }
+        }
+        if (ole) OleUninitialize();
+    }
+
+    // The folder's window: the whole text naming a folder (one dropped on
+    // the program), or the switches. False when the line is of neither form.
+    bool startFolderCheck(const std::vector<std::string>& arguments) {
         const std::wstring whole = wideFromUtf8(pathFromCommandLine(utf8Text(argumentsText())));
         const DWORD attributes = GetFileAttributesW(whole.c_str());
         FolderCommand command;
@@ -84,25 +250,15 @@ struct CVerifierApp {
         } else if (isFolderCommand(arguments)) {
             std::string error;
             if (!parseFolderCommand(arguments, &command, &error)) {
-                const std::string text = ansiText(wideFromUtf8(error).c_str(), -1);
-                if (command.scheduled) endScheduledRun(FOLDER_EXIT_RUN_FAILED, text);
-                showMessageBox(nullptr, text.c_str(), "Attenzione", MB_ICONEXCLAMATION);
+                showMessageBox(nullptr, ansiText(wideFromUtf8(error).c_str(), -1).c_str(), "Attenzione",
+                               MB_ICONEXCLAMATION);
                 return true;
             }
         } else {
             return false;
         }
-        FolderCheckOptions options;
-        options.source = wideFromUtf8(command.source);
-        options.output = wideFromUtf8(command.output);
-        options.revocation = command.revocation;
-        if (command.scheduled) {
-            const FolderCheckResult result = runFolderCheck(options, acceptedCas, nullptr);
-            endScheduledRun(result.exitCode, result.exitCode == FOLDER_EXIT_RUN_FAILED
-                                                 ? result.error
-                                                 : ansiText(result.reportPage.c_str(), -1));
-        }
-        CFolderDlg dialog(options.source, options.output, options.revocation, &acceptedCas);
+        CFolderDlg dialog(wideFromUtf8(command.source), wideFromUtf8(command.output), command.revocation,
+                          &acceptedCas);
         dialog.runModal(nullptr);
         return true;
     }
@@ -118,35 +274,6 @@ struct CVerifierApp {
         }
         while (*line == L' ' || *line == L'\t') ++line;
         return line;
-    }
-
-    // The arguments after the program's name, as the platform splits them, in UTF-8.
-    static std::vector<std::string> commandLineArguments() {
-        std::vector<std::string> arguments;
-        int count = 0;
-        LPWSTR* split = CommandLineToArgvW(GetCommandLineW(), &count);
-        if (split == nullptr) return arguments;
-        for (int i = 1; i < count; ++i) arguments.push_back(utf8Text(split[i]));
-        LocalFree(split);
-        return arguments;
-    }
-
-    // The end of a run with no window: one line for whoever started it (its
-    // standard error, or the console it was started from), and the exit code.
-    [[noreturn]] static void endScheduledRun(int exitCode, const std::string& line) {
-        HANDLE out = GetStdHandle(STD_ERROR_HANDLE);
-        bool own = false;
-        if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-            out = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-            own = true;
-        }
-        if (out != nullptr && out != INVALID_HANDLE_VALUE) {
-            const std::string text = "quillcheck: " + line + "\r\n";
-            DWORD written = 0;
-            WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-            if (own) CloseHandle(out);
-        }
-        std::exit(exitCode);
     }
 };
 
@@ -169,7 +296,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     InitCommonControlsEx(&controls);
     setResourceInstance(instance);
     setProgramName("Quillcheck");
+    const std::vector<std::string> split = commandLineArguments();
+    const bool scheduled = isScheduledLine(split);
+    if (scheduled) keepScheduledRunWithoutBoxes();
     auto app = std::make_unique<CVerifierApp>();
-    app->initInstance(instance, arguments);
+    app->initInstance(instance, arguments, split, scheduled);
     return 0;
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ansi_text.h"
 #include "der_builder.h"
 #include "file_tools.h"
 #include "message_box_recorder.h"
@@ -550,17 +551,41 @@ protected:
         DWORD exitCode = 99;
     };
 
-    // Starts quillcheck.exe on `arguments`; false, with a failure, when it did not start.
-    static bool start(const std::string& arguments, PROCESS_INFORMATION* process) {
-        std::string commandLine = "\"" + std::string(QUILLCHECK_EXE) + "\"";
-        if (!arguments.empty()) commandLine += " " + arguments;
-        STARTUPINFOA startup{};
+    // The started programs end with the test program, also when a wait past
+    // its deadline ends it at once: a window left open would hold CTest.
+    static HANDLE programs() {
+        static const HANDLE job = [] {
+            HANDLE created = CreateJobObjectA(nullptr, nullptr);
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+            return created;
+        }();
+        return job;
+    }
+
+    // Starts quillcheck.exe on `arguments`, its standard error into `errors`
+    // when given; false, with a failure, when it did not start.
+    static bool start(const std::wstring& arguments, PROCESS_INFORMATION* process, HANDLE errors = nullptr) {
+        std::wstring commandLine = L"\"" + wideText(QUILLCHECK_EXE) + L"\"";
+        if (!arguments.empty()) commandLine += L" " + arguments;
+        STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, process)) {
+        if (errors != nullptr) {
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdError = errors;
+        }
+        if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, errors != nullptr, CREATE_SUSPENDED, nullptr,
+                           nullptr, &startup, process)) {
+            AssignProcessToJobObject(programs(), process->hProcess);
+            ResumeThread(process->hThread);
             return true;
         }
         ADD_FAILURE() << "quillcheck.exe did not start: " << GetLastError();
         return false;
+    }
+    static bool start(const std::string& arguments, PROCESS_INFORMATION* process) {
+        return start(wideText(arguments), process);
     }
 
     // The exit code of a started program, whose handles are then closed.
@@ -607,11 +632,19 @@ protected:
         return shown;
     }
 
-    // Runs the program's scheduled form on `arguments`: its exit code, or 99
-    // when it showed a window (which is closed) or did not end.
-    static DWORD runScheduled(const std::string& arguments) {
+    // Runs the program's scheduled form on `arguments` (its standard error
+    // into `errors` when given): its exit code, or 99 when it showed a window
+    // (which is closed) or did not end.
+    static DWORD runScheduled(const std::wstring& arguments, HANDLE errors = nullptr) {
         PROCESS_INFORMATION process{};
-        if (!start(arguments, &process)) return 99;
+        if (!start(arguments, &process, errors)) return 99;
+        return endWithoutWindow(process, utf8Text(arguments));
+    }
+    static DWORD runScheduled(const std::string& arguments) { return runScheduled(wideText(arguments)); }
+
+    // The exit code of a started program that must show no window (99 when
+    // it showed one, which is closed, or did not end).
+    static DWORD endWithoutWindow(const PROCESS_INFORMATION& process, const std::string& what) {
         bool window = false;
         for (int waited = 0; waited < 60000 && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT; waited += 20) {
             if (HWND shown = ui::visibleWindowOf(process.dwProcessId)) {
@@ -621,8 +654,50 @@ protected:
         }
         if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 98);
         const DWORD exitCode = exitCodeOf(process);
-        EXPECT_FALSE(window) << arguments;
+        EXPECT_FALSE(window) << what;
         return window ? 99 : exitCode;
+    }
+
+    // The scheduled form with its standard error in a file: its exit code,
+    // and in `line` the bytes it wrote there.
+    static DWORD runScheduledIntoFile(const std::wstring& arguments, const std::string& file, std::string* line) {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        HANDLE errors = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, nullptr);
+        if (errors == INVALID_HANDLE_VALUE) {
+            ADD_FAILURE() << "no file " << file;
+            return 99;
+        }
+        const DWORD exitCode = runScheduled(arguments, errors);
+        CloseHandle(errors);
+        const Bytes written = readWholeFile(file);
+        line->assign(written.begin(), written.end());
+        return exitCode;
+    }
+
+    // The first window a started program shows; null, with a failure, when none comes.
+    static HWND firstWindowOf(const PROCESS_INFORMATION& process) {
+        HWND window = nullptr;
+        ui::waitFor("the first window of quillcheck.exe", [&] {
+            window = ui::visibleWindowOf(process.dwProcessId);
+            return window != nullptr;
+        }, 30000);
+        return window;
+    }
+
+    // Whether one of the window's controls, in another process, shows `text`.
+    struct TextSearch {
+        std::string text;
+        bool found;
+    };
+    static BOOL CALLBACK findText(HWND child, LPARAM data) {
+        auto* search = reinterpret_cast<TextSearch*>(data);
+        search->found = ui::remoteText(child) == search->text;
+        return !search->found;
+    }
+    static bool showsText(HWND window, const std::string& text) {
+        TextSearch search{text, false};
+        EnumChildWindows(window, &findText, reinterpret_cast<LPARAM>(&search));
+        return search.found;
     }
 
     void SetUp() override {
@@ -713,6 +788,101 @@ TEST_F(QuillcheckStartUp, AFolderOpensItsWindowOrRunsScheduled) {
     EXPECT_EQ(GetFileAttributesA((folder + "\\esiti").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(runScheduled("/rapporto \"" + folder_ + "\\manca\""), 2u);
     EXPECT_EQ(runScheduled("/rapporto /tutto \"" + folder + "\""), 2u);
+}
+
+// The scheduled form wherever its switch stands: never a window, and one
+// line on the standard error, in UTF-8 when that is a file.
+TEST_F(QuillcheckStartUp, AScheduledRunShowsNoWindowWhereverItsSwitchStands) {
+    folder_ = makeOwnTempFolder("quillcheck-scheduled");
+    const std::string folder = folder_ + "\\Posta del giorno";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    writeWholeFile(folder + "\\LETTERA FIRMATA.P7M", readWholeFile(signed_));
+    const std::string output = folder_ + "\\esiti";
+    EXPECT_EQ(runScheduled("\"" + folder + "\" /rapporto /uscita \"" + output + "\""), 0u);
+    EXPECT_NE(GetFileAttributesA((output + "\\rapporto.html").c_str()), INVALID_FILE_ATTRIBUTES);
+    std::ofstream(folder + "\\rotto.p7m") << "non firmato";
+    EXPECT_EQ(runScheduled("/uscita \"" + folder_ + "\\esiti 2\" \"" + folder + "\" /Rapporto"), 1u);
+    EXPECT_NE(GetFileAttributesA((folder_ + "\\esiti 2\\rapporto.csv").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(runScheduled("/rapporto /sconosciuto x"), 2u);
+    EXPECT_EQ(runScheduled("\"" + signed_ + "\" /rapporto"), 2u) << "a file is no folder to verify";
+    EXPECT_EQ(runScheduled("/cartella /rapporto"), 2u) << "the scheduled form goes before the Start menu's";
+    // A line whose whole text names a folder ("Posta " holding "rapporto")
+    // is still scheduled when one of its arguments is /rapporto.
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + wideText(folder_) + L"\\Posta ").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + wideText(folder_) + L"\\Posta \\rapporto").c_str(), nullptr));
+    EXPECT_EQ(runScheduled(folder_ + "\\Posta /rapporto"), 2u);
+
+    std::string line;
+    const std::wstring source = wideText(folder);
+    EXPECT_EQ(runScheduledIntoFile(L"/rapporto /uscita \"" + source + L"\\esiti\" \"" + source + L"\"",
+                                   folder_ + "\\errori.txt", &line), 2u);
+    EXPECT_EQ(line, "quillcheck: La cartella dei risultati non pu\xC3\xB2 stare nella cartella da verificare.\r\n");
+    // A report's path with a character of no code page comes out whole.
+    const std::wstring omega = wideText(folder_) + L"\\esiti \x03A9";
+    EXPECT_EQ(runScheduledIntoFile(L"\"" + source + L"\" /rapporto /uscita \"" + omega + L"\"", folder_ + "\\esito.txt",
+                                   &line), 1u);
+    EXPECT_EQ(line, "quillcheck: " + utf8Text(omega) + "\\rapporto.html\r\n");
+
+    // On a console the line is written as UTF-16: a screen buffer of the test's console.
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole()) << GetLastError();
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE screen = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              &inheritable, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_EQ(runScheduled(L"\"" + source + L"\" /rapporto /uscita \"" + omega + L" 2\"", screen), 1u);
+    std::wstring shown(400, L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, &shown[0], static_cast<DWORD>(shown.size()), COORD{0, 0}, &read);
+    CloseHandle(screen);
+    FreeConsole();
+    const std::wstring expected = L"quillcheck: " + omega + L" 2\\rapporto.html";
+    EXPECT_EQ(shown.substr(0, expected.size()), expected) << utf8Text(shown);
+}
+
+// The Start menu's entry, quillcheck /cartella: the folder dialog first;
+// cancelled, the program ends with nothing else; a folder picked there opens
+// the folder's window on it. The switch stands alone.
+TEST_F(QuillcheckStartUp, TheStartMenuEntryAsksForTheFolderFirst) {
+    folder_ = makeOwnTempFolder("quillcheck-pick");
+    const std::string folder = folder_ + "\\Posta del giorno";
+    CreateDirectoryA(folder.c_str(), nullptr);
+
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(start("/cartella", &process));
+    HWND dialog = firstWindowOf(process);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(showsText(dialog, "Cartella da verificare")) << "the folder dialog, with its title";
+    EXPECT_EQ(GetDlgItem(dialog, IDC_FOLDER_SOURCE), nullptr) << "no folder window before a folder is picked";
+    ui::saveScreenshot(dialog, "start-pick-folder");
+    ui::click(dialog, IDCANCEL);
+    ASSERT_TRUE(ui::waitUntilGone(dialog));
+    EXPECT_EQ(endWithoutWindow(process, "the folder dialog cancelled"), 0u);
+
+    ASSERT_TRUE(start("/CARTELLA", &process));
+    dialog = firstWindowOf(process);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(ui::pickFolder(dialog, folder));
+    HWND window = nullptr;
+    ui::waitFor("the folder's window", [&] {
+        window = ui::visibleWindowOf(process.dwProcessId);
+        return window != nullptr && GetDlgItem(window, IDC_FOLDER_SOURCE) != nullptr;
+    }, 30000);
+    std::string shown;
+    if (window != nullptr) {
+        shown = ui::remoteText(GetDlgItem(window, IDC_FOLDER_SOURCE));
+        ui::saveScreenshot(window, "start-picked-folder");
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 9);
+    EXPECT_EQ(shown, folder);
+    EXPECT_EQ(exitCodeOf(process), 0u);
+
+    const Shown withFolder = run("/cartella \"" + folder + "\"", "start-pick-folder-with-argument");
+    EXPECT_EQ(withFolder.caption, "Attenzione");
+    EXPECT_EQ(withFolder.text,
+              "Opzione sconosciuta: /cartella. Uso: quillcheck /rapporto [/revoca] [/uscita cartella] cartella");
+    EXPECT_EQ(withFolder.exitCode, 0u);
 }
 
 }  // namespace
