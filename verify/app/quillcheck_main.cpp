@@ -10,9 +10,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cctype>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,15 +31,6 @@
 #include "viewer_rules.h"
 
 namespace {
-
-// Whether an argument is this switch, in any case.
-bool isSwitchArgument(const std::string& argument, const char* name) {
-    if (argument.size() != std::strlen(name)) return false;
-    for (size_t i = 0; i < argument.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(argument[i])) != name[i]) return false;
-    }
-    return true;
-}
 
 // The arguments after the program's name, as the platform splits them, in UTF-8.
 std::vector<std::string> commandLineArguments() {
@@ -155,7 +144,7 @@ struct CVerifierApp {
         // The scheduled form goes first: nothing else of the line may lead to a window.
         if (scheduled) runScheduled(split);
         for (const std::string& a : split) {
-            if (isSwitchArgument(a, "/cartella")) {
+            if (isSwitch(a, "/cartella")) {
                 pickFolderAndCheck(split, a);
                 return false;
             }

@@ -473,8 +473,6 @@ std::string outputFolderName(const std::string& sourceName, int year, int month,
     return sourceName + stamp;
 }
 
-namespace {
-
 bool isSwitch(const std::string& argument, const char* name) {
     if (argument.size() != std::strlen(name)) return false;
     for (size_t i = 0; i < argument.size(); ++i) {
@@ -482,8 +480,6 @@ bool isSwitch(const std::string& argument, const char* name) {
     }
     return true;
 }
-
-}  // namespace
 
 bool isFolderCommand(const std::vector<std::string>& arguments) {
     for (const std::string& a : arguments) {

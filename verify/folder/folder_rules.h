@@ -170,6 +170,8 @@ struct FolderCommand {
     std::string output;  // empty: the default beside the source
     std::string source;
 };
+// True when `argument` is the switch `name` (lower case, "/rapporto") in any case.
+bool isSwitch(const std::string& argument, const char* name);
 // True when any argument is one of the switches, wherever it stands: the
 // line is meant for the folder form.
 bool isFolderCommand(const std::vector<std::string>& arguments);
