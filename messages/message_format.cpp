@@ -1,6 +1,7 @@
 #include "message_format.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -21,6 +22,26 @@ std::string formatMessage(const char* message, ...) {
     return text;
 }
 
+void appendUtf8(char32_t character, std::string* text) {
+    uint32_t c = character;
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+        *text += static_cast<char>(c);
+    } else if (c < 0x800) {
+        *text += static_cast<char>(0xC0 | (c >> 6));
+        *text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *text += static_cast<char>(0xE0 | (c >> 12));
+        *text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *text += static_cast<char>(0xF0 | (c >> 18));
+        *text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
 std::string messageAsUtf8(const std::string& message) {
 #if defined(_WIN32)
     // Windows-1252's characters from 0x80 to 0x9F; the rest is Latin-1.
@@ -32,17 +53,7 @@ std::string messageAsUtf8(const std::string& message) {
     text.reserve(message.size() + message.size() / 8);
     for (const char c : message) {
         const unsigned char byte = static_cast<unsigned char>(c);
-        const unsigned code = byte >= 0x80 && byte < 0xA0 ? HIGH[byte - 0x80] : byte;
-        if (code < 0x80) {
-            text += static_cast<char>(code);
-        } else if (code < 0x800) {
-            text += static_cast<char>(0xC0 | (code >> 6));
-            text += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            text += static_cast<char>(0xE0 | (code >> 12));
-            text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (code & 0x3F));
-        }
+        appendUtf8(byte >= 0x80 && byte < 0xA0 ? HIGH[byte - 0x80] : byte, &text);
     }
     return text;
 #else

@@ -11,6 +11,9 @@ __attribute__((format(printf, 1, 2)))
 #endif
 std::string formatMessage(const char* message, ...);
 
+// One character appended as UTF-8; a surrogate or a value past Unicode as U+FFFD.
+void appendUtf8(char32_t character, std::string* text);
+
 // A catalog message as UTF-8, for reports. The Windows builds compile the
 // catalogs in Windows-1252, whatever the system's code page; the native
 // builds keep them in UTF-8.

@@ -122,24 +122,7 @@ std::string directoryStringAsUtf8(const ber::Element& text) {
     const uint8_t* bytes = text.content.data;
     const size_t size = text.content.size;
     std::string out;
-    const auto append = [&out](uint32_t c) {
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    };
+    const auto append = [&out](uint32_t c) { appendUtf8(c, &out); };
     switch (text.tag) {
     case 0x1E:  // BMPString: UTF-16 big-endian (pairs of surrogates joined)
         for (size_t i = 0; i + 1 < size; i += 2) {

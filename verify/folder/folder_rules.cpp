@@ -129,24 +129,6 @@ bool isInvisible(uint32_t c) {
            (c >= 0x1D173 && c <= 0x1D17A) || (c >= 0xE0000 && c <= 0xE0FFF);
 }
 
-void appendUtf8(uint32_t c, std::string* out) {
-    if (c < 0x80) {
-        *out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        *out += static_cast<char>(0xC0 | (c >> 6));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out += static_cast<char>(0xE0 | (c >> 12));
-        *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *out += static_cast<char>(0xF0 | (c >> 18));
-        *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // The ASCII letter, digit or dot that a character of another script or width
 // passes for in ".p7m"; 0 for any other.
 char passesFor(uint32_t c) {
