@@ -98,23 +98,28 @@ const std::vector<uint8_t> GIVEN_NAME = ber::oidFromText("2.5.4.42");
 const std::vector<uint8_t> SERIAL_NUMBER = ber::oidFromText("2.5.4.5");
 const std::vector<uint8_t> COMMON_NAME = ber::oidFromText("2.5.4.3");
 
-// The value of the first attribute of `type` in a Name (SEQUENCE OF SET OF
-// SEQUENCE { type, value }), as its bytes; false when there is none.
-bool nameAttribute(ber::Span name, const std::vector<uint8_t>& type, std::string* value) {
-    ber::Element sequence, rdn, attribute, oid, text;
+// The value element of the first attribute of `type` in a Name (SEQUENCE OF
+// SET OF SEQUENCE { type, value }); false when there is none.
+bool findNameAttribute(ber::Span name, const std::vector<uint8_t>& type, ber::Element* value) {
+    ber::Element sequence, rdn, attribute, oid;
     if (!ber::read(name, &sequence) || sequence.tag != ber::SEQUENCE) return false;
     ber::Reader rdns(sequence);
     while (rdns.next(ber::SET, &rdn)) {
         ber::Reader attributes(rdn);
         while (attributes.next(ber::SEQUENCE, &attribute)) {
             ber::Reader inside(attribute);
-            if (inside.next(ber::OID, &oid) && ber::isOid(oid, type) && inside.next(&text)) {
-                value->assign(reinterpret_cast<const char*>(text.content.data), text.content.size);
-                return true;
-            }
+            if (inside.next(ber::OID, &oid) && ber::isOid(oid, type) && inside.next(value)) return true;
         }
     }
     return false;
+}
+
+// That attribute's value as its bytes; false when there is none.
+bool nameAttribute(ber::Span name, const std::vector<uint8_t>& type, std::string* value) {
+    ber::Element text;
+    if (!findNameAttribute(name, type, &text)) return false;
+    value->assign(reinterpret_cast<const char*>(text.content.data), text.content.size);
+    return true;
 }
 
 // An attribute value of a directory string type as UTF-8.
@@ -152,19 +157,8 @@ std::string directoryStringAsUtf8(const ber::Element& text) {
 
 // The first attribute of `type` in a Name as UTF-8; empty when there is none.
 std::string nameAttributeText(ber::Span name, const std::vector<uint8_t>& type) {
-    ber::Element sequence, rdn, attribute, oid, text;
-    if (!ber::read(name, &sequence) || sequence.tag != ber::SEQUENCE) return std::string();
-    ber::Reader rdns(sequence);
-    while (rdns.next(ber::SET, &rdn)) {
-        ber::Reader attributes(rdn);
-        while (attributes.next(ber::SEQUENCE, &attribute)) {
-            ber::Reader inside(attribute);
-            if (inside.next(ber::OID, &oid) && ber::isOid(oid, type) && inside.next(&text)) {
-                return directoryStringAsUtf8(text);
-            }
-        }
-    }
-    return std::string();
+    ber::Element text;
+    return findNameAttribute(name, type, &text) ? directoryStringAsUtf8(text) : std::string();
 }
 
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
