@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "digest_info.h"
+#include "product_version.h"
 
 enum class SignatureForm {
     Pkcs7Sha1,  // the original form: PKCS#7, SHA-1, no signed attributes
     CadesBes,   // CAdES-BES: SHA-256 and signed attributes binding the certificate
 };
 
-// Where the installer records the municipality's choice: a REG_SZ value under
-// HKLM, in the 32-bit view that the 32-bit installer writes.
-constexpr const char SETTINGS_KEY[] = "Software\\Quill";
+// Where the installer records the municipality's choice.
+constexpr const char SETTINGS_KEY[] = QUILL_SETTINGS_KEY;
 constexpr const char SIGNATURE_FORM_VALUE[] = "FormaFirma";
 
 // The form named by the value `SIGNATURE_FORM_VALUE` under `root\path` (32-bit

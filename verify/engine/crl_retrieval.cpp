@@ -116,8 +116,10 @@ int WriteCachedCrl(const AcceptedCrl& crl, const CrlUrl& url) {
     return 1;
 }
 
-int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl) {
-    crl->clear();
+int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl) { return DownloadHttp(url, MAX_CRL_SIZE, crl); }
+
+int32_t DownloadHttp(const std::string& url, size_t limit, std::vector<uint8_t>* body) {
+    body->clear();
     std::unique_ptr<void, InternetCloser> internet(
         InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) return CRLCHECK_NETWORK;
@@ -143,21 +145,21 @@ int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl) {
     size = sizeof announced;
     const bool lengthKnown = HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
                                             &announced, &size, nullptr) != FALSE;
-    if (lengthKnown && announced > MAX_CRL_SIZE) return CRLCHECK_NETWORK;
+    if (lengthKnown && announced > limit) return CRLCHECK_NETWORK;
 
     // The body is read once, into a buffer that grows as it arrives.
     BYTE piece[1024];
     for (;;) {
         DWORD read = 0;
-        if (!InternetReadFile(request.get(), piece, sizeof piece, &read) || crl->size() + read > MAX_CRL_SIZE) {
-            crl->clear();
+        if (!InternetReadFile(request.get(), piece, sizeof piece, &read) || body->size() + read > limit) {
+            body->clear();
             return CRLCHECK_NETWORK;
         }
         if (read == 0) break;
-        crl->insert(crl->end(), piece, piece + read);
+        body->insert(body->end(), piece, piece + read);
     }
-    if (lengthKnown && crl->size() != announced) {  // the connection ended early
-        crl->clear();
+    if (lengthKnown && body->size() != announced) {  // the connection ended early
+        body->clear();
         return CRLCHECK_NETWORK;
     }
     return 0;
@@ -209,35 +211,45 @@ int32_t DownloadCrlLdap(const std::string& host, const std::string& objectPart, 
     return 0;
 }
 
-int32_t DownloadCrl(const std::string& address, const CrlUrl& url, unsigned seconds, std::vector<uint8_t>* crl) {
-    crl->clear();
-    // What the download thread and the check share; the last one to let go frees it.
-    struct Download {
+int32_t DownloadWithin(unsigned seconds, std::function<int32_t(std::vector<uint8_t>*)> download,
+                       std::vector<uint8_t>* bytes) {
+    bytes->clear();
+    // What the download thread and the caller share; the last one to let go frees it.
+    struct Shared {
         std::mutex lock;
         std::condition_variable ended;
         bool finished = false;
         int32_t code = CRLCHECK_NETWORK;
         std::vector<uint8_t> bytes;
     };
-    const auto download = std::make_shared<Download>();
-    std::thread([download, address, url] {
-        std::vector<uint8_t> bytes;
+    const auto shared = std::make_shared<Shared>();
+    std::thread([shared, download] {
+        std::vector<uint8_t> got;
         int32_t code;
         try {
-            code = url.http ? DownloadCrlHttp(address, &bytes) : DownloadCrlLdap(url.host, url.objectPart, &bytes);
+            code = download(&got);
         } catch (...) {
             code = CRLCHECK_EXCEPTION;
         }
-        const std::lock_guard<std::mutex> hold(download->lock);
-        download->code = code;
-        download->bytes.swap(bytes);
-        download->finished = true;
-        download->ended.notify_all();
+        const std::lock_guard<std::mutex> hold(shared->lock);
+        shared->code = code;
+        shared->bytes.swap(got);
+        shared->finished = true;
+        shared->ended.notify_all();
     }).detach();
-    std::unique_lock<std::mutex> hold(download->lock);
-    if (!download->ended.wait_for(hold, std::chrono::seconds(seconds), [&] { return download->finished; })) {
+    std::unique_lock<std::mutex> hold(shared->lock);
+    if (!shared->ended.wait_for(hold, std::chrono::seconds(seconds), [&] { return shared->finished; })) {
         return CRLCHECK_NETWORK;
     }
-    crl->swap(download->bytes);
-    return download->code;
+    bytes->swap(shared->bytes);
+    return shared->code;
+}
+
+int32_t DownloadCrl(const std::string& address, const CrlUrl& url, unsigned seconds, std::vector<uint8_t>* crl) {
+    return DownloadWithin(
+        seconds,
+        [address, url](std::vector<uint8_t>* bytes) {
+            return url.http ? DownloadCrlHttp(address, bytes) : DownloadCrlLdap(url.host, url.objectPart, bytes);
+        },
+        crl);
 }

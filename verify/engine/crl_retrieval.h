@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,11 @@ int ReadCachedCrl(const CrlUrl& url, std::vector<uint8_t>* crl);
 // the one before (written aside, then moved over it); 1 when it was kept.
 int WriteCachedCrl(const AcceptedCrl& crl, const CrlUrl& url);
 
-// 0 with the body of `url` in `crl` (read once), or CRLCHECK_NETWORK.
+// 0 with the body of `url` in `body` (read once), or CRLCHECK_NETWORK (also
+// for a body over `limit` bytes), CRLCHECK_DOWNLOAD for a status but 200.
+int32_t DownloadHttp(const std::string& url, size_t limit, std::vector<uint8_t>* body);
+
+// DownloadHttp of a revocation list: at most MAX_CRL_SIZE.
 int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl);
 
 // 0 with the first value of the entry's CRL attribute in `crl` (empty when the
@@ -43,6 +48,12 @@ int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl);
 // CRLCHECK_AUTH, CRLCHECK_DOWNLOAD.
 // The server is asked on port 389 whatever the address says.
 int32_t DownloadCrlLdap(const std::string& host, const std::string& objectPart, std::vector<uint8_t>* crl);
+
+// `download` run within `seconds`: its result and bytes, or CRLCHECK_NETWORK
+// after that. A download still running then is left to end by itself; it
+// holds only its own copies.
+int32_t DownloadWithin(unsigned seconds, std::function<int32_t(std::vector<uint8_t>*)> download,
+                       std::vector<uint8_t>* bytes);
 
 // The list of `address` (parsed as `url`) by HTTP or LDAP, as the two above,
 // within `seconds` for the whole of it: after that, CRLCHECK_NETWORK. A

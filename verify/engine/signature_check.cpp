@@ -96,8 +96,9 @@ private:
 
 // An ECDSA or RSASSA-PSS signature over `hash` (made with `algorithm`),
 // checked by CNG with the certificate's key.
+// An ECDSA value is DER unless `plain` (r then s, as XML signatures write it).
 SignatureVerdict verifyWithCng(PCCERT_CONTEXT certificate, SignatureScheme scheme, const PssParameters& pss,
-                               ALG_ID algorithm, std::vector<uint8_t>& hash, ber::Span signature) {
+                               ALG_ID algorithm, std::vector<uint8_t>& hash, ber::Span signature, bool plain = false) {
     CERT_PUBLIC_KEY_INFO key = certificate->pCertInfo->SubjectPublicKeyInfo;
     const char* keyOid = key.Algorithm.pszObjId != nullptr ? key.Algorithm.pszObjId : "";
     if (scheme == SignatureScheme::Ecdsa && std::strcmp(keyOid, szOID_ECC_PUBLIC_KEY) != 0) {
@@ -136,7 +137,9 @@ SignatureVerdict verifyWithCng(PCCERT_CONTEXT certificate, SignatureScheme schem
         }
         BCRYPT_ECCKEY_BLOB header;
         std::memcpy(&header, blob.data(), sizeof header);
-        if (!ecdsaSignatureToPlain(signature, header.cbKey, &value)) return SignatureVerdict::Invalid;
+        if (plain ? value.size() != 2 * size_t{header.cbKey} : !ecdsaSignatureToPlain(signature, header.cbKey, &value)) {
+            return SignatureVerdict::Invalid;
+        }
         status = BCryptVerifySignature(handle.get(), nullptr, hash.data(), static_cast<ULONG>(hash.size()),
                                        value.data(), static_cast<ULONG>(value.size()), 0);
     } else {
@@ -158,6 +161,48 @@ std::vector<uint8_t> digestOf(HCRYPTPROV provider, ALG_ID algorithm, ber::Span b
     Hash hash(provider, algorithm);
     if (algorithm == 0 || !hash.get() || !hash.add(bytes) || !hash.value(&digest)) digest.clear();
     return digest;
+}
+
+SignatureVerdict verifySignatureOver(ber::Span certificate, SignatureScheme scheme, DigestKind digest, ber::Span bytes,
+                                     ber::Span value) {
+    const ALG_ID algorithm = algorithmOfDigest(digest);
+    if (algorithm == 0 || algorithm == CALG_SHA1 ||
+        (scheme != SignatureScheme::RsaPkcs1 && scheme != SignatureScheme::Ecdsa)) {
+        return SignatureVerdict::NotVerifiable;
+    }
+    HCRYPTPROV handle = 0;
+    if (!CryptAcquireContextA(&handle, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+        return SignatureVerdict::NotVerifiable;
+    }
+    const CryptProvider provider(handle);
+    Hash hash(provider.get(), algorithm);
+    if (!hash.get() || !hash.add(bytes)) return SignatureVerdict::Invalid;
+    PCCERT_CONTEXT context =
+        CertCreateCertificateContext(X509_ASN_ENCODING, certificate.data, static_cast<DWORD>(certificate.size));
+    if (context == nullptr) return SignatureVerdict::Invalid;
+    SignatureVerdict verdict = SignatureVerdict::Invalid;
+    if (scheme == SignatureScheme::Ecdsa) {
+        std::vector<uint8_t> digestValue;
+        if (hash.value(&digestValue)) {
+            verdict = verifyWithCng(context, scheme, PssParameters{}, algorithm, digestValue, value, true);
+        }
+        CertFreeCertificateContext(context);
+        return verdict;
+    }
+    const char* keyOid = context->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
+    HCRYPTKEY key = 0;
+    const bool imported = keyOid != nullptr && std::strcmp(keyOid, szOID_RSA_RSA) == 0 &&
+                          CryptImportPublicKeyInfo(provider.get(), X509_ASN_ENCODING,
+                                                   &context->pCertInfo->SubjectPublicKeyInfo, &key);
+    CertFreeCertificateContext(context);
+    if (!imported) return SignatureVerdict::Invalid;
+    // CryptoAPI takes the signature least significant octet first.
+    std::vector<uint8_t> reversed(value.data, value.data + value.size);
+    std::reverse(reversed.begin(), reversed.end());
+    const bool valid = CryptVerifySignatureA(hash.get(), reversed.data(), static_cast<DWORD>(reversed.size()), key,
+                                             nullptr, 0) != FALSE;
+    CryptDestroyKey(key);
+    return valid ? SignatureVerdict::Valid : SignatureVerdict::Invalid;
 }
 
 CryptProvider acquireProviderFor(const SignedMessage& message) {

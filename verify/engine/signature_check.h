@@ -9,6 +9,7 @@
 #include <map>
 #include <vector>
 
+#include "signature_algorithm.h"
 #include "signed_message.h"
 
 // A CryptoAPI provider handle, released when this goes away.
@@ -73,6 +74,13 @@ private:
     HCRYPTPROV provider_;
     std::map<ALG_ID, std::vector<uint8_t>> digests_;
 };
+
+// A signature over `bytes` by the key of the DER `certificate`: RSA PKCS#1
+// v1.5 (the value big-endian) or ECDSA (the value r then s, each as long as
+// the curve's order, as XML signatures write it), with `digest` SHA-256,
+// SHA-384 or SHA-512. Anything else is NotVerifiable.
+SignatureVerdict verifySignatureOver(ber::Span certificate, SignatureScheme scheme, DigestKind digest, ber::Span bytes,
+                                     ber::Span value);
 
 // The CryptoAPI hash algorithm of a digest or signature algorithm identifier;
 // 0 when it is not one of those supported.

@@ -1,0 +1,192 @@
+#include "trusted_list.h"
+
+namespace {
+
+constexpr const char* NS = TSL_NAMESPACE;
+constexpr char QUALIFICATIONS_NAMESPACE[] = "http://uri.etsi.org/TrstSvc/SvcInfoExt/eSigDir-1999-93-EC-TrustedList/#";
+constexpr char ADDITIONAL_TYPES_NAMESPACE[] = "http://uri.etsi.org/02231/v2/additionaltypes#";
+
+std::string afterLastSlash(const std::string& uri) { return uri.substr(uri.rfind('/') + 1); }
+
+// The name of a multilingual list of Name elements: Italian, else English,
+// else the first.
+std::string pickName(const XmlNode* names) {
+    if (names == nullptr) return "";
+    const XmlNode* chosen = nullptr;
+    int rank = 3;
+    for (const XmlNode* name : names->childElements(NS, "Name")) {
+        int r = 2;
+        for (const XmlAttribute& a : name->attributes) {
+            if (a.namespaceUri == XML_NAMESPACE && a.localName == "lang") r = a.value == "it" ? 0 : a.value == "en" ? 1 : 2;
+        }
+        if (r < rank) chosen = name, rank = r;
+    }
+    return chosen ? trimmed(chosen->text()) : "";
+}
+
+// Where a list is made of several parts, the first refusal wins.
+struct Reader {
+    std::string refusal;
+
+    void refuse(const std::string& why) {
+        if (refusal.empty()) refusal = why;
+    }
+    std::string uri(const XmlNode* element, const char* what) {
+        if (element == nullptr) return "";
+        const std::string value = trimmed(element->text());
+        if (!isAbsoluteUri(value)) refuse(std::string("URI non valido in ") + what);
+        return value;
+    }
+    UtcSeconds time(const XmlNode* element, const char* what) {
+        UtcSeconds value = 0;
+        if (element == nullptr || !readDateTime(element->text(), &value)) refuse(std::string("data non valida in ") + what);
+        return value;
+    }
+    std::vector<uint8_t> certificate(const XmlNode* element) {
+        std::vector<uint8_t> der;
+        if (!decodeBase64(element->text(), &der) || der.size() < 2 || der[0] != 0x30) refuse("certificato non valido");
+        return der;
+    }
+
+    // The service identities of a ServiceDigitalIdentity.
+    void identities(const XmlNode* identity, TrustService* service) {
+        if (identity == nullptr) return;
+        for (const XmlNode* digitalId : identity->childElements(NS, "DigitalId")) {
+            for (const XmlNode* c : digitalId->childElements(NS, "X509Certificate")) {
+                service->certificates.push_back(certificate(c));
+            }
+            for (const XmlNode* s : digitalId->childElements(NS, "X509SubjectName")) {
+                service->subjectNames.push_back(trimmed(s->text()));
+            }
+        }
+    }
+
+    // The type, status, time and extensions of a ServiceInformation or a
+    // ServiceHistoryInstance.
+    ServiceState state(const XmlNode& from) {
+        ServiceState s;
+        s.type = uri(from.firstChild(NS, "ServiceTypeIdentifier"), "ServiceTypeIdentifier");
+        s.status = uri(from.firstChild(NS, "ServiceStatus"), "ServiceStatus");
+        s.since = time(from.firstChild(NS, "StatusStartingTime"), "StatusStartingTime");
+        if (from.firstChild(NS, "ServiceTypeIdentifier") == nullptr || from.firstChild(NS, "ServiceStatus") == nullptr) {
+            refuse("servizio senza tipo o stato");
+        }
+        const XmlNode* extensions = from.firstChild(NS, "ServiceInformationExtensions");
+        if (extensions == nullptr) return s;
+        for (const XmlNode* extension : extensions->childElements(NS, "Extension")) {
+            for (const XmlNode& inner : extension->children) {
+                if (inner.isElement(NS, "AdditionalServiceInformation")) {
+                    s.additionalInformation.push_back(uri(inner.firstChild(NS, "URI"), "AdditionalServiceInformation"));
+                } else if (inner.isElement(QUALIFICATIONS_NAMESPACE, "Qualifications")) {
+                    for (const XmlNode* element : inner.childElements(QUALIFICATIONS_NAMESPACE, "QualificationElement")) {
+                        const XmlNode* qualifiers = element->firstChild(QUALIFICATIONS_NAMESPACE, "Qualifiers");
+                        if (qualifiers == nullptr) continue;
+                        for (const XmlNode* q : qualifiers->childElements(QUALIFICATIONS_NAMESPACE, "Qualifier")) {
+                            const std::string* value = q->attribute("uri");
+                            if (value == nullptr || !isAbsoluteUri(*value)) refuse("qualificatore non valido");
+                            else s.qualifiers.push_back(*value);
+                        }
+                    }
+                }
+            }
+        }
+        return s;
+    }
+};
+
+}  // namespace
+
+std::string serviceTypeName(const std::string& uri) {
+    const size_t at = uri.find("/Svctype/");
+    return at == std::string::npos ? afterLastSlash(uri) : uri.substr(at + 9);
+}
+std::string statusName(const std::string& uri) { return afterLastSlash(uri); }
+
+std::string readTrustedList(const XmlDocument& document, TrustedList* out) {
+    *out = TrustedList{};
+    const XmlNode* root = document.root();
+    if (root == nullptr || !root->isElement(NS, "TrustServiceStatusList")) return "non è una lista di fiducia";
+    const XmlNode* scheme = root->firstChild(NS, "SchemeInformation");
+    if (scheme == nullptr) return "lista senza SchemeInformation";
+    Reader read;
+
+    const XmlNode* sequence = scheme->firstChild(NS, "TSLSequenceNumber");
+    const std::string number = sequence ? trimmed(sequence->text()) : "";
+    if (number.empty() || number.size() > 18 || number[0] == '0') {
+        read.refuse("numero di sequenza non valido");
+    } else {
+        for (char c : number) {
+            if (c < '0' || c > '9') read.refuse("numero di sequenza non valido");
+            out->sequenceNumber = out->sequenceNumber * 10 + static_cast<uint64_t>(c - '0');
+        }
+    }
+    out->issuer = pickName(scheme->firstChild(NS, "SchemeOperatorName"));
+    const XmlNode* territory = scheme->firstChild(NS, "SchemeTerritory");
+    out->territory = territory ? trimmed(territory->text()) : "";
+    out->issued = read.time(scheme->firstChild(NS, "ListIssueDateTime"), "ListIssueDateTime");
+    const XmlNode* next = scheme->firstChild(NS, "NextUpdate");
+    if (next == nullptr) read.refuse("lista senza NextUpdate");
+    const XmlNode* nextTime = next ? next->firstChild(NS, "dateTime") : nullptr;
+    out->closed = next != nullptr && nextTime == nullptr;
+    if (nextTime != nullptr) out->nextUpdate = read.time(nextTime, "NextUpdate");
+
+    if (const XmlNode* pointers = scheme->firstChild(NS, "PointersToOtherTSL")) {
+        for (const XmlNode* p : pointers->childElements(NS, "OtherTSLPointer")) {
+            OtherListPointer pointer;
+            pointer.location = read.uri(p->firstChild(NS, "TSLLocation"), "TSLLocation");
+            if (const XmlNode* identities = p->firstChild(NS, "ServiceDigitalIdentities")) {
+                TrustService holder;
+                for (const XmlNode* identity : identities->childElements(NS, "ServiceDigitalIdentity")) {
+                    read.identities(identity, &holder);
+                }
+                pointer.signers = std::move(holder.certificates);
+            }
+            if (const XmlNode* info = p->firstChild(NS, "AdditionalInformation")) {
+                for (const XmlNode* other : info->childElements(NS, "OtherInformation")) {
+                    if (const XmlNode* t = other->firstChild(NS, "SchemeTerritory")) pointer.territory = trimmed(t->text());
+                    if (const XmlNode* m = other->firstChild(ADDITIONAL_TYPES_NAMESPACE, "MimeType")) {
+                        pointer.mimeType = trimmed(m->text());
+                    }
+                }
+            }
+            out->pointers.push_back(std::move(pointer));
+        }
+    }
+
+    if (const XmlNode* providers = root->firstChild(NS, "TrustServiceProviderList")) {
+        for (const XmlNode* p : providers->childElements(NS, "TrustServiceProvider")) {
+            TrustServiceProvider provider;
+            const XmlNode* information = p->firstChild(NS, "TSPInformation");
+            provider.name = pickName(information ? information->firstChild(NS, "TSPName") : nullptr);
+            const XmlNode* services = p->firstChild(NS, "TSPServices");
+            for (const XmlNode* s : services ? services->childElements(NS, "TSPService") : std::vector<const XmlNode*>{}) {
+                const XmlNode* serviceInformation = s->firstChild(NS, "ServiceInformation");
+                if (serviceInformation == nullptr) {
+                    read.refuse("servizio senza ServiceInformation");
+                    continue;
+                }
+                TrustService service;
+                service.name = pickName(serviceInformation->firstChild(NS, "ServiceName"));
+                read.identities(serviceInformation->firstChild(NS, "ServiceDigitalIdentity"), &service);
+                service.current = read.state(*serviceInformation);
+                if (const XmlNode* history = s->firstChild(NS, "ServiceHistory")) {
+                    for (const XmlNode* instance : history->childElements(NS, "ServiceHistoryInstance")) {
+                        service.history.push_back(read.state(*instance));
+                    }
+                }
+                provider.services.push_back(std::move(service));
+            }
+            out->providers.push_back(std::move(provider));
+        }
+    }
+    return read.refusal;
+}
+
+std::string listSuccessionRefusal(const TrustedList& list, const TrustedList* known, UtcSeconds now) {
+    if (known != nullptr && list.sequenceNumber < known->sequenceNumber) {
+        return "numero di sequenza " + std::to_string(list.sequenceNumber) + " più basso di quello della lista già avuta (" +
+               std::to_string(known->sequenceNumber) + ")";
+    }
+    if (list.issued > now) return "emessa in una data futura (" + formatUtc(list.issued) + ")";
+    return "";
+}

@@ -1,0 +1,73 @@
+// What a trusted list says: its scheme information, its providers and their
+// services with their status history, and (in the European list of lists)
+// the pointers to the national lists. Read from a parsed document; whether
+// the list is believed is the acceptance gate's. Platform-free.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "list_values.h"
+#include "xml_document.h"
+
+constexpr char TSL_NAMESPACE[] = "http://uri.etsi.org/02231/v2#";
+
+// A service's type, status and extensions from a starting time on.
+struct ServiceState {
+    std::string type;    // ServiceTypeIdentifier, e.g. .../Svctype/CA/QC
+    std::string status;  // ServiceStatus, e.g. .../Svcstatus/granted
+    UtcSeconds since = 0;
+    std::vector<std::string> additionalInformation;  // AdditionalServiceInformation URIs
+    std::vector<std::string> qualifiers;             // the Qualifications extension's qualifier URIs
+};
+
+struct TrustService {
+    std::string name;
+    std::vector<std::vector<uint8_t>> certificates;  // DER
+    std::vector<std::string> subjectNames;
+    ServiceState current;
+    std::vector<ServiceState> history;  // newest first, as lists give it
+};
+
+struct TrustServiceProvider {
+    std::string name;
+    std::vector<TrustService> services;
+};
+
+// A pointer of a list of lists to another list.
+struct OtherListPointer {
+    std::string location;  // TSLLocation
+    std::string territory;
+    std::string mimeType;
+    std::vector<std::vector<uint8_t>> signers;  // the certificates that may sign it (DER)
+};
+
+struct TrustedList {
+    uint64_t sequenceNumber = 0;
+    std::string territory;
+    std::string issuer;  // SchemeOperatorName
+    UtcSeconds issued = 0;
+    UtcSeconds nextUpdate = 0;
+    bool closed = false;  // no next update: the scheme has ended
+    std::vector<TrustServiceProvider> providers;
+    std::vector<OtherListPointer> pointers;
+};
+
+// The short name of a type URI, its part after "/Svctype/" (".../Svctype/CA/QC"
+// gives "CA/QC"), and of a status URI, its last part (".../Svcstatus/granted").
+std::string serviceTypeName(const std::string& uri);
+std::string statusName(const std::string& uri);
+
+// Reads the list of `document`; empty with `out` filled, else why it is not
+// a list: its root must be TrustServiceStatusList, its sequence number a
+// positive integer, its dates xsd:dateTime with a zone, its URIs absolute,
+// its certificates base64, every service must have a type, a status and a
+// starting time. Names are the Italian ones where given, else English, else
+// the first. Elements this code does not know are passed over.
+std::string readTrustedList(const XmlDocument& document, TrustedList* out);
+
+// Why `list` may not follow `known`, the list believed before it (null when
+// none): a lower sequence number (a replayed older list), or an issue later
+// than `now`; empty when it may.
+std::string listSuccessionRefusal(const TrustedList& list, const TrustedList* known, UtcSeconds now);

@@ -1,0 +1,170 @@
+#include "trusted_list_source.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "crl_retrieval.h"
+#include "product_version.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// A REG_SZ value of the settings key (HKLM, 32-bit view); empty when unset.
+std::string settingText(const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, QUILL_SETTINGS_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS) {
+        return "";
+    }
+    char value[2048] = {};
+    DWORD type = 0, size = sizeof value - 1;
+    const LONG read = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    return read == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : std::string();
+}
+
+// The folder of the running program, with its final "\".
+std::string programFolder() {
+    char path[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return "";
+    std::string folder(path, length);
+    return folder.substr(0, folder.rfind('\\') + 1);
+}
+
+bool readBounded(const std::string& path, size_t limit, std::vector<uint8_t>* bytes) {
+    bytes->clear();
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) return false;
+    uint8_t piece[65536];
+    for (;;) {
+        const size_t read = std::fread(piece, 1, sizeof piece, file.get());
+        bytes->insert(bytes->end(), piece, piece + std::min(read, limit + 1 - bytes->size()));
+        if (read < sizeof piece || bytes->size() > limit) break;
+    }
+    return !std::ferror(file.get());
+}
+
+}  // namespace
+
+TrustedListSettings installedListSettings() {
+    TrustedListSettings settings;
+    const std::string folder = programFolder();
+    settings.address = settingText(LIST_ADDRESS_VALUE);
+    if (settings.address.empty()) settings.address = DEFAULT_LIST_ADDRESS;
+    settings.signersFolder = settingText(LIST_SIGNERS_VALUE);
+    if (settings.signersFolder.empty()) settings.signersFolder = folder + "fiducia\\firmatari";
+    settings.snapshotPath = folder + "fiducia\\lista-IT.xml";
+    char temporary[2048];
+    const DWORD length = GetTempPathA(sizeof temporary, temporary);
+    if (length != 0 && length < sizeof temporary) {
+        settings.cachePath = std::string(temporary) + CRL_CACHE_FOLDER + "\\lista-di-fiducia-IT.xml";
+    }
+    return settings;
+}
+
+std::vector<CertificateBytes> readPinnedSigners(const std::string& folder) {
+    std::vector<CertificateBytes> signers;
+    for (const char* pattern : {"\\*.der", "\\*.cer"}) {
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            CertificateBytes der;
+            if (readBounded(folder + "\\" + found.cFileName, 65536, &der) && der.size() <= 65536 && !der.empty()) {
+                signers.push_back(std::move(der));
+            }
+        } while (signers.size() < MAX_PINNED_SIGNERS && FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return signers;
+}
+
+bool readListFile(const std::string& path, std::vector<uint8_t>* bytes) { return readBounded(path, MAX_XML_SIZE, bytes); }
+
+std::vector<uint8_t> downloadList(const std::string& address, unsigned seconds, std::string* failure) {
+    failure->clear();
+    std::vector<uint8_t> bytes;
+    if (address.compare(0, 7, "http://") != 0 && address.compare(0, 8, "https://") != 0) {
+        *failure = "indirizzo della lista non HTTP";
+        return bytes;
+    }
+    const int32_t code = DownloadWithin(
+        seconds, [address](std::vector<uint8_t>* body) { return DownloadHttp(address, MAX_LIST_DOWNLOAD, body); },
+        &bytes);
+    if (code != 0) {
+        bytes.clear();
+        *failure = code == CRLCHECK_DOWNLOAD ? "il server non ha restituito la lista"
+                                             : "lista non scaricata: server non raggiungibile, troppo lento o lista troppo grande";
+    }
+    return bytes;
+}
+
+bool writeCachedList(const AcceptedTrustedList& list, const std::string& path) {
+    if (path.empty()) return false;
+    // The folder is made when first needed; a file in its place is no folder.
+    const std::string folder = path.substr(0, path.rfind('\\'));
+    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    const std::string aside = path + ".new";
+    File file(std::fopen(aside.c_str(), "wb"));
+    if (!file) return false;
+    const std::vector<uint8_t>& bytes = list.bytes();
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    if (std::fclose(file.release()) != 0 || !written ||
+        !MoveFileExA(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(aside.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool TrustedListStore::consider(std::vector<uint8_t> bytes, const std::vector<CertificateBytes>& pinned) {
+    std::unique_ptr<AcceptedTrustedList> accepted;
+    lastRefusal_ = acceptTrustedList(std::move(bytes), pinned, kept_ ? &kept_->list() : nullptr, utcNow(), &accepted);
+    if (!lastRefusal_.empty()) return false;
+    kept_ = std::move(accepted);
+    return true;
+}
+
+const AcceptedTrustedList* TrustedListStore::current(bool allowDownload) {
+    const std::vector<CertificateBytes> pinned = readPinnedSigners(settings_.signersFolder);
+    if (!loaded_) {
+        loaded_ = true;
+        std::vector<uint8_t> bytes;
+        if (readListFile(settings_.cachePath, &bytes)) consider(std::move(bytes), pinned);
+        std::string cacheRefusal = lastRefusal_;
+        // The snapshot counts when it is newer: a cache from before an update
+        // of the program does not hide it.
+        if (readListFile(settings_.snapshotPath, &bytes) && consider(std::move(bytes), pinned)) {
+            writeCachedList(*kept_, settings_.cachePath);
+        } else if (kept_) {
+            lastRefusal_ = cacheRefusal;
+        }
+    }
+    const bool stale = !kept_ || !kept_->speaksFor(utcNow());
+    if (stale && allowDownload && !downloadTried_) {
+        downloadTried_ = true;
+        std::string failure;
+        std::vector<uint8_t> bytes = downloadList(settings_.address, LIST_RETRIEVAL_SECONDS, &failure);
+        if (!failure.empty()) {
+            lastRefusal_ = failure;
+        } else if (consider(std::move(bytes), pinned)) {
+            writeCachedList(*kept_, settings_.cachePath);
+        }
+    }
+    return kept_.get();
+}
+
+TrustedListStore& programListStore() {
+    static TrustedListStore store(installedListSettings());
+    return store;
+}

@@ -1,0 +1,82 @@
+// Where the trusted list comes from: the settings the installer records, the
+// pinned certificates that may sign it, the copy kept in the program's cache
+// folder, the snapshot the installer lays down, and a download when the list
+// in hand is past its next update.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "trusted_list_acceptance.h"
+
+// The address of the Italian list, as the European list of lists gives it.
+constexpr char DEFAULT_LIST_ADDRESS[] = "https://eidas.agid.gov.it/TL/TSL-IT.xml";
+// REG_SZ values under the settings key (HKLM, 32-bit view): the list's
+// address, and a folder of certificates that replace the installed signers.
+constexpr char LIST_ADDRESS_VALUE[] = "IndirizzoListaFiducia";
+constexpr char LIST_SIGNERS_VALUE[] = "FirmatariListaFiducia";
+// Downloads larger than this fail: real lists are a few MB.
+constexpr size_t MAX_LIST_DOWNLOAD = 32u << 20;
+constexpr unsigned LIST_RETRIEVAL_SECONDS = 20;
+// Files read from a signers folder: at most this many, each at most 64 KB.
+constexpr size_t MAX_PINNED_SIGNERS = 64;
+
+struct TrustedListSettings {
+    std::string address;        // where a fresh list is downloaded from
+    std::string signersFolder;  // the pinned certificates (.der, .cer)
+    std::string snapshotPath;   // the list the installer laid down
+    std::string cachePath;      // the copy the program keeps
+};
+
+// The settings of this installation: the registry's values where set, else
+// the default address and the folders beside the program ("fiducia\firmatari",
+// "fiducia\lista-IT.xml"); the cache in the revocation lists' folder.
+TrustedListSettings installedListSettings();
+
+// The DER certificates of a folder's .der and .cer files (bounded as above);
+// empty when it has none.
+std::vector<CertificateBytes> readPinnedSigners(const std::string& folder);
+
+// A file's bytes, at most MAX_XML_SIZE + 1 of them (so that a larger file is
+// refused as larger); false when it cannot be read.
+bool readListFile(const std::string& path, std::vector<uint8_t>* bytes);
+
+// The body of an HTTP address, within `seconds` and MAX_LIST_DOWNLOAD; empty
+// with the reason in `failure` when there is none.
+std::vector<uint8_t> downloadList(const std::string& address, unsigned seconds, std::string* failure);
+
+// The list a run judges by, found once and then kept:
+//   - the cached copy and the snapshot, each through the gate, the newer
+//     believed one kept (the snapshot is cached when it wins);
+//   - when neither is believed, or the one kept is past its next update, one
+//     download from the address, within LIST_RETRIEVAL_SECONDS, through the
+//     gate with the one kept as the known list; cached once believed.
+class TrustedListStore {
+public:
+    explicit TrustedListStore(TrustedListSettings settings) : settings_(std::move(settings)) {}
+
+    // The list believed; null when none is. `allowDownload` false: the run
+    // does without the network.
+    const AcceptedTrustedList* current(bool allowDownload = true);
+    // Why the last list tried was not believed (empty when it was, or none was tried).
+    const std::string& lastRefusal() const { return lastRefusal_; }
+
+private:
+    // The gate for one candidate, which replaces the list kept when believed.
+    bool consider(std::vector<uint8_t> bytes, const std::vector<CertificateBytes>& pinned);
+
+    TrustedListSettings settings_;
+    std::unique_ptr<AcceptedTrustedList> kept_;
+    bool loaded_ = false;
+    bool downloadTried_ = false;
+    std::string lastRefusal_;
+};
+
+// The store of the running program, with installedListSettings().
+TrustedListStore& programListStore();
+
+// Keeps `list` as the cached copy at `path` (written aside, then moved over
+// the copy before); true when it was kept.
+bool writeCachedList(const AcceptedTrustedList& list, const std::string& path);
