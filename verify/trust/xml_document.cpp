@@ -1,6 +1,7 @@
 #include "xml_document.h"
 
 #include <cstring>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -42,6 +43,13 @@ const XmlNode* XmlDocument::root() const {
 }
 
 namespace {
+
+std::string trimmedName(const std::string& text) {
+    size_t first = 0, last = text.size();
+    while (first < last && (text[first] == ' ' || text[first] == '\t' || text[first] == '\n' || text[first] == '\r')) ++first;
+    while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t' || text[last - 1] == '\n' || text[last - 1] == '\r')) --last;
+    return text.substr(first, last - first);
+}
 
 bool startsWith(const uint8_t* at, const uint8_t* end, const char* text) {
     const size_t n = std::strlen(text);
@@ -128,6 +136,31 @@ std::string declaredEncoding(const uint8_t* at, const uint8_t* end) {
 
 bool isXmlWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// The prefix declarations (xmlns:p="...") of the start tag from `at` to
+// `end` (exclusive of its "<" and ">"), into `bound`; false when one binds a
+// prefix that the document binds elsewhere to another URI. The platform's
+// parser reads such a second binding as the first.
+bool recordPrefixes(const std::string& tag, std::map<std::string, std::string>* bound) {
+    size_t at = 0;
+    while ((at = tag.find("xmlns:", at)) != std::string::npos) {
+        const bool attributeStart = at > 0 && isXmlWhitespace(tag[at - 1]);
+        at += 6;
+        const size_t equals = tag.find('=', at);
+        if (!attributeStart || equals == std::string::npos) continue;
+        const std::string prefix = trimmedName(tag.substr(at, equals - at));
+        size_t open = equals + 1;
+        while (open < tag.size() && isXmlWhitespace(tag[open])) ++open;
+        if (open >= tag.size() || (tag[open] != '"' && tag[open] != '\'')) continue;
+        const size_t close = tag.find(tag[open], open + 1);
+        if (close == std::string::npos) continue;
+        const std::string uri = tag.substr(open + 1, close - open - 1);
+        const auto known = bound->emplace(prefix, uri);
+        if (!known.second && known.first->second != uri) return false;
+        at = close + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string xmlInputRefusal(const uint8_t* bytes, size_t size) {
@@ -138,8 +171,22 @@ std::string xmlInputRefusal(const uint8_t* bytes, size_t size) {
     std::string encoding = declaredEncoding(at, end);
     for (char& c : encoding) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
     if (!encoding.empty() && encoding != "UTF-8") return "codifica diversa da UTF-8";
+    std::map<std::string, std::string> prefixes;
     while (at < end) {
-        if (*at == '<' && startsWith(at, end, "<!--")) {
+        if (*at == '<' && at + 1 < end && at[1] != '/' && at[1] != '!' && at[1] != '?') {
+            // A start tag: its characters are checked below as they come.
+            const uint8_t* close = at + 1;
+            char quote = 0;
+            while (close < end && (quote != 0 || *close != '>')) {
+                if (quote == 0 && (*close == '"' || *close == '\'')) quote = static_cast<char>(*close);
+                else if (quote != 0 && *close == quote) quote = 0;
+                ++close;
+            }
+            if (!recordPrefixes(std::string(at + 1, close), &prefixes)) {
+                return "un prefisso di namespace legato a due namespace diversi";
+            }
+            ++at;
+        } else if (*at == '<' && startsWith(at, end, "<!--")) {
             const uint8_t* close = at + 4;
             while (close < end && !startsWith(close, end, "-->")) {
                 const size_t n = xmlCharacterLength(close, end);
@@ -205,6 +252,13 @@ std::string XmlTreeBuilder::startElement(const std::string& prefix, const std::s
         if (!declared.insert(bound).second) return "attributo ripetuto (xmlns:" + bound + ")";
         if (bound == "xml" || bound == "xmlns" || (!isDefault && a.value.empty())) {
             return "dichiarazione di namespace non valida (" + bound + ")";
+        }
+        // The platform's parser keeps the outer URI of a prefix bound again
+        // inside: a prefix keeps one URI throughout (the default namespace,
+        // whose rebinding it reads right, may change).
+        const auto outer = scope.find(bound);
+        if (!isDefault && outer != scope.end() && outer->second != a.value) {
+            return "prefisso " + bound + " ridefinito con un altro namespace";
         }
         scope[bound] = a.value;
         element.declarations.push_back({bound, a.value});

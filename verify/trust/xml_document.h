@@ -72,7 +72,8 @@ struct XmlDocument {
 //     but a comment);
 //   - no entity reference but the five predefined ones, and no character
 //     reference to tab, line feed or carriage return or beyond U+FFFF;
-//   - every comment and processing instruction closed.
+//   - every comment and processing instruction closed;
+//   - no prefix declared (xmlns:p) with two different URIs anywhere.
 std::string xmlInputRefusal(const uint8_t* bytes, size_t size);
 
 // Builds an XmlDocument from the parser's nodes, in document order, and
@@ -88,8 +89,9 @@ public:
     // namespace declarations among them (prefix "xmlns", or the name "xmlns"
     // without a prefix); `parserUri` is the element's namespace as the parser
     // resolved it, as is each attribute's namespaceUri. Names are resolved
-    // again here: an unbound prefix, a name the parser resolved otherwise, or
-    // an attribute given twice is refused. `empty` for <a/>, which has no end.
+    // again here: an unbound prefix, a prefix bound again to another URI, a
+    // name the parser resolved otherwise, or an attribute given twice is
+    // refused. `empty` for <a/>, which has no end.
     std::string startElement(const std::string& prefix, const std::string& localName, const std::string& parserUri,
                              const std::vector<XmlAttribute>& attributes, bool empty);
     std::string endElement();

@@ -64,9 +64,10 @@ bool currentNames(IXmlReader* reader, NodeNames* names) {
 // The document as the parser reads it: a stream over the bytes whose every
 // read but the last ends with an ASCII byte. Wine's XmlLite turns a
 // character that straddles the end of what it has read into U+FFFD.
-class AsciiEndedStream : public IStream {
+class AsciiEndedStream final : public IStream {
 public:
     explicit AsciiEndedStream(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+    virtual ~AsciiEndedStream() = default;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
         if (out == nullptr) return E_POINTER;

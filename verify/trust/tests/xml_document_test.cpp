@@ -34,6 +34,8 @@ TEST(XmlInput, WhatThePlatformsParserMayReadWronglyIsRefused) {
         "<a>\x01</a>", "<a>\xEF\xBF\xBF</a>",                         // characters XML forbids
         "<a><!-- cut off", "<a><?pi cut off",                          // cut inside a comment or instruction
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>",        // not UTF-8
+        "<p:a xmlns:p=\"urn:a\"><p:b\n xmlns:p='urn:b'/></p:a>",         // a prefix bound again
+        "<a><p:b xmlns:p=\"urn:a\"/><p:b xmlns:p=\"urn:b\"/></a>",       // ... also in another subtree
     };
     for (const char* text : refused) EXPECT_NE(refusalOf(text), "") << text;
 }
@@ -44,6 +46,7 @@ TEST(XmlInput, WhatListsUseIsRead) {
         "<a b=\"&amp;&lt;&gt;&quot;&apos;\">&#233;&#xE9;\xC3\xA9\xF0\x9F\x98\x80</a>",
         "<a><!-- & < <!DOCTYPE in a comment is text --></a>",
         "<a>\n\t\r</a>",
+        "<p:a xmlns:p=\"urn:a\"><p:b xmlns:p=\"urn:a\" c='xmlns:p=\"urn:b\"'/></p:a>",  // the same URI again
     };
     for (const char* text : read) EXPECT_EQ(refusalOf(text), "") << text;
 }
@@ -62,10 +65,10 @@ const std::string A = "urn:a", B = "urn:b";
 
 TEST(XmlTreeBuilder, ResolvesNamesItselfAndRefusesAParserThatDisagrees) {
     XmlDocument document;
-    // The prefix p rebound to urn:b inside: a parser that keeps urn:a is refused.
+    // The default namespace changed inside: a parser that keeps the outer one is refused.
     const std::vector<TestEvent> rebound = {
-        {TestEvent::Start, "p:a", {declaration("p", A)}, A},
-        {TestEvent::StartEmpty, "p:b", {declaration("p", B)}, A},
+        {TestEvent::Start, "a", {declaration("", A)}, A},
+        {TestEvent::StartEmpty, "b", {declaration("", B)}, A},
         {TestEvent::End, "", {}, ""},
     };
     EXPECT_NE(buildTestTree(rebound, &document), "");
@@ -73,6 +76,18 @@ TEST(XmlTreeBuilder, ResolvesNamesItselfAndRefusesAParserThatDisagrees) {
     right[1].parserUri = B;
     ASSERT_EQ(buildTestTree(right, &document), "");
     EXPECT_EQ(document.root()->children[0].namespaceUri, B);
+
+    // A prefix bound again to another URI is refused whatever the parser says;
+    // bound again to the same URI, it is the same prefix.
+    const std::vector<TestEvent> prefixRebound = {
+        {TestEvent::Start, "p:a", {declaration("p", A)}, A},
+        {TestEvent::StartEmpty, "p:b", {declaration("p", B)}, B},
+        {TestEvent::End, "", {}, ""},
+    };
+    EXPECT_NE(buildTestTree(prefixRebound, &document), "");
+    std::vector<TestEvent> redeclared = prefixRebound;
+    redeclared[1] = {TestEvent::StartEmpty, "p:b", {declaration("p", A)}, A};
+    EXPECT_EQ(buildTestTree(redeclared, &document), "");
 
     // An attribute's prefix is resolved too; an unprefixed attribute has no namespace.
     const std::vector<TestEvent> attribute = {
