@@ -24,9 +24,13 @@ bool ProgramDialog::onInit() {
 
 bool ProgramDialog::onSysCommand(WPARAM command) {
     if ((command & 0xFFF0) != IDM_ABOUTBOX) return false;
+    showAbout();
+    return true;
+}
+
+void ProgramDialog::showAbout() {
     Dialog about(aboutTemplateId_);
     about.runModal(handle());
-    return true;
 }
 
 INT_PTR ProgramDialog::onMessage(UINT message, WPARAM, LPARAM, bool* handled) {

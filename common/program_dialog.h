@@ -23,6 +23,10 @@ protected:
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
 
     HICON icon() const { return icon_; }
+    // Shows the information box modally; a program whose box says more
+    // shows its own.
+    virtual void showAbout();
+    int aboutTemplateId() const { return aboutTemplateId_; }
 
 private:
     HICON icon_;

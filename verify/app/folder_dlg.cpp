@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ansi_text.h"
+#include "about_dlg.h"
 #include "message_box.h"
 #include "message_format.h"
 #include "quillcheck_messages.h"
@@ -189,4 +190,9 @@ INT_PTR CFolderDlg::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* 
         return 0;
     }
     return ProgramDialog::onMessage(message, wParam, lParam, handled);
+}
+
+void CFolderDlg::showAbout() {
+    CAboutDlg about;
+    about.runModal(handle());
 }

@@ -28,6 +28,8 @@ public:
 
 protected:
     bool onInit() override;
+    // The box that names the trusted list in use.
+    void showAbout() override;
     bool onCommand(int id, int notification) override;
     void onOK() override;
     void onCancel() override;

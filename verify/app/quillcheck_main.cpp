@@ -28,6 +28,7 @@
 #include "signed_file_record.h"
 #include "signers_dlg.h"
 #include "temp_paths.h"
+#include "trusted_list_source.h"
 #include "viewer_rules.h"
 
 namespace {
@@ -288,6 +289,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     const std::vector<std::string> split = commandLineArguments();
     const bool scheduled = isScheduledLine(split);
     if (scheduled) keepScheduledRunWithoutBoxes();
+    // A window's run finds its trusted list meanwhile (a scheduled run has no use for it yet).
+    if (!scheduled) refreshProgramListInBackground();
     auto app = std::make_unique<CVerifierApp>();
     app->initInstance(instance, arguments, split, scheduled);
     return 0;

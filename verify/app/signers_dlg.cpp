@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "about_dlg.h"
 #include "message_box.h"
 #include "quillcheck_messages.h"
 #include "quillcheck_resource.h"
@@ -162,4 +163,9 @@ INT_PTR CSignersDlg::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool*
         }
     }
     return ProgramDialog::onMessage(message, wParam, lParam, handled);
+}
+
+void CSignersDlg::showAbout() {
+    CAboutDlg about;
+    about.runModal(handle());
 }

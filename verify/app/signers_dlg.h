@@ -18,6 +18,8 @@ public:
 
 protected:
     bool onInit() override;
+    // The box that names the trusted list in use.
+    void showAbout() override;
     bool onCommand(int id, int notification) override;
     void onOK() override;
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;

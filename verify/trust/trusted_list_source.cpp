@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "crl_retrieval.h"
 #include "product_version.h"
@@ -135,15 +136,21 @@ bool TrustedListStore::consider(std::vector<uint8_t> bytes, const std::vector<Ce
     return true;
 }
 
-const AcceptedTrustedList* TrustedListStore::current(bool allowDownload) {
+std::string TrustedListStore::lastRefusal() const {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return lastRefusal_;
+}
+
+std::shared_ptr<const AcceptedTrustedList> TrustedListStore::current(bool allowDownload) {
+    std::unique_lock<std::mutex> hold(lock_);
     const std::vector<CertificateBytes> pinned = readPinnedSigners(settings_.signersFolder);
     if (!loaded_) {
         loaded_ = true;
         std::vector<uint8_t> bytes;
         if (readListFile(settings_.cachePath, &bytes)) consider(std::move(bytes), pinned);
-        std::string cacheRefusal = lastRefusal_;
-        // The snapshot counts when it is newer: a cache from before an update
-        // of the program does not hide it.
+        const std::string cacheRefusal = lastRefusal_;
+        // The snapshot counts when it is not older: a cache from before an
+        // update of the program does not hide it.
         if (readListFile(settings_.snapshotPath, &bytes) && consider(std::move(bytes), pinned)) {
             writeCachedList(*kept_, settings_.cachePath);
         } else if (kept_) {
@@ -151,20 +158,30 @@ const AcceptedTrustedList* TrustedListStore::current(bool allowDownload) {
         }
     }
     const bool stale = !kept_ || !kept_->speaksFor(utcNow());
-    if (stale && allowDownload && !downloadTried_) {
-        downloadTried_ = true;
-        std::string failure;
-        std::vector<uint8_t> bytes = downloadList(settings_.address, LIST_RETRIEVAL_SECONDS, &failure);
-        if (!failure.empty()) {
-            lastRefusal_ = failure;
-        } else if (consider(std::move(bytes), pinned)) {
-            writeCachedList(*kept_, settings_.cachePath);
-        }
+    if (!stale || !allowDownload || downloadTried_) return kept_;
+    downloadTried_ = true;
+    hold.unlock();
+    std::string failure;
+    std::vector<uint8_t> bytes = downloadList(settings_.address, LIST_RETRIEVAL_SECONDS, &failure);
+    hold.lock();
+    if (!failure.empty()) {
+        lastRefusal_ = failure;
+    } else if (consider(std::move(bytes), pinned)) {
+        writeCachedList(*kept_, settings_.cachePath);
     }
-    return kept_.get();
+    return kept_;
 }
 
 TrustedListStore& programListStore() {
     static TrustedListStore store(installedListSettings());
     return store;
+}
+
+void refreshProgramListInBackground() {
+    std::thread([] {
+        try {
+            programListStore().current(true);
+        } catch (...) {  // memory ran out: the program goes on without a list
+        }
+    }).detach();
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -53,22 +54,26 @@ std::vector<uint8_t> downloadList(const std::string& address, unsigned seconds, 
 //   - when neither is believed, or the one kept is past its next update, one
 //     download from the address, within LIST_RETRIEVAL_SECONDS, through the
 //     gate with the one kept as the known list; cached once believed.
+// One store may be asked from several threads: a download runs unlocked, so
+// that another caller meanwhile gets the list in hand at once.
 class TrustedListStore {
 public:
     explicit TrustedListStore(TrustedListSettings settings) : settings_(std::move(settings)) {}
 
     // The list believed; null when none is. `allowDownload` false: the run
     // does without the network.
-    const AcceptedTrustedList* current(bool allowDownload = true);
+    std::shared_ptr<const AcceptedTrustedList> current(bool allowDownload = true);
     // Why the last list tried was not believed (empty when it was, or none was tried).
-    const std::string& lastRefusal() const { return lastRefusal_; }
+    std::string lastRefusal() const;
 
 private:
-    // The gate for one candidate, which replaces the list kept when believed.
+    // The gate for one candidate, which replaces the list kept when believed
+    // (the lock held).
     bool consider(std::vector<uint8_t> bytes, const std::vector<CertificateBytes>& pinned);
 
-    TrustedListSettings settings_;
-    std::unique_ptr<AcceptedTrustedList> kept_;
+    const TrustedListSettings settings_;
+    mutable std::mutex lock_;
+    std::shared_ptr<const AcceptedTrustedList> kept_;
     bool loaded_ = false;
     bool downloadTried_ = false;
     std::string lastRefusal_;
@@ -76,6 +81,10 @@ private:
 
 // The store of the running program, with installedListSettings().
 TrustedListStore& programListStore();
+
+// Has the program's store find its list on a thread of its own, downloading
+// a fresher one when needed, so that no window waits for it.
+void refreshProgramListInBackground();
 
 // Keeps `list` as the cached copy at `path` (written aside, then moved over
 // the copy before); true when it was kept.

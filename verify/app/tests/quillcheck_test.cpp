@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "about_dlg.h"
 #include "ansi_text.h"
 #include "der_builder.h"
 #include "file_tools.h"
@@ -30,6 +31,7 @@
 #include "temp_paths.h"
 #include "test_card_key.h"
 #include "test_pki_authorities.h"
+#include "trusted_list_source.h"
 #include "ui_driver.h"
 #include "viewer_rules.h"
 
@@ -292,7 +294,9 @@ TEST_F(VerifierWindow, CertificateOfTheSelectedSignerThenTheSelectionIsGone) {
         ++certificates;
         ui::click(dialog, IDOK);
     });
+    std::string listLine;
     ui::WindowWatcher information("Informazioni su Quillcheck", [&](HWND box) {
+        listLine = ui::text(GetDlgItem(box, IDC_ABOUT_TRUSTED_LIST));
         EXPECT_TRUE(ui::saveScreenshot(box, "quillcheck-information-box"));
         ui::click(box, IDOK);
     });
@@ -316,6 +320,8 @@ TEST_F(VerifierWindow, CertificateOfTheSelectedSignerThenTheSelectionIsGone) {
         ui::waitFor("the information box to be shown and closed", [&] { return information.driven() == 1; });
         ui::click(window, IDOK);
     });
+    // The test program has no list laid beside it: the box says so.
+    EXPECT_EQ(listLine.rfind("Lista di fiducia: ", 0), 0u) << listLine;
     EXPECT_EQ(certificates, 1);
     EXPECT_EQ(title, "Certificato di Anna Neri\r\nemesso da Prima Certificazione CA");
     EXPECT_GT(fields, 12) << "the general fields and the extensions";
@@ -886,3 +892,20 @@ TEST_F(QuillcheckStartUp, TheStartMenuEntryAsksForTheFolderFirst) {
 }
 
 }  // namespace
+
+// The information box's line on the trusted list: issuer, number, issue and
+// next update, and whether it is past that; or why there is none.
+TEST(InformationBox, NamesTheTrustedListInUse) {
+    std::ifstream in(testDataPath("trust/lists/stale.xml"), std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::unique_ptr<AcceptedTrustedList> list;
+    ASSERT_EQ(acceptTrustedList(bytes, readPinnedSigners(testDataPath("trust/signers")), nullptr, utcNow(), &list), "");
+    EXPECT_EQ(trustedListLine(list.get(), "", list->list().issued),
+              "Lista di fiducia: Organismo di Vigilanza di Prova (IT), numero 6\nemessa il 01/12/2023 00:00 UTC\n"
+              "prossimo aggiornamento 01/06/2024 00:00 UTC");
+    EXPECT_EQ(trustedListLine(list.get(), "", utcNow()).rfind("Lista di fiducia: Organismo di Vigilanza di Prova (IT), numero 6\n", 0),
+              0u);
+    EXPECT_NE(trustedListLine(list.get(), "", utcNow()).find("(scaduta)"), std::string::npos);
+    EXPECT_EQ(trustedListLine(nullptr, "firmata da un altro", utcNow()),
+              "Lista di fiducia: nessuna lista attendibile (firmata da un altro)");
+}

@@ -247,7 +247,7 @@ TEST(TrustedListServers, TheStoreDownloadsOnceWhenItsListIsPastItsNextUpdate) {
 
     serve("lista-it.xml", fileBytes(testDataPath("trust/lists/valid.xml")));
     TrustedListStore store(settings);
-    const AcceptedTrustedList* list = store.current();
+    const std::shared_ptr<const AcceptedTrustedList> list = store.current();
     ASSERT_NE(list, nullptr) << store.lastRefusal();
     EXPECT_EQ(list->list().sequenceNumber, 7u);
     EXPECT_EQ(fileBytes(settings.cachePath), fileBytes(testDataPath("trust/lists/valid.xml")));
