@@ -4,12 +4,15 @@
 ; scripts/make-installer builds it from a fresh 32-bit release build:
 ;   makensis -DBIN=<programs> -DLIB=<orvik.lib> -DHEADER=<orvik.h>
 ;            -DGUIDE=<guide folder> -DGUIDE_FILES=<guide-files.nsh>
+;            -DTRUST=<trusted list folder> -DTRUST_FILES=<trust-files.nsh>
 ;            -DVERSION=<a.b.c.d> -DOUTFILE=<setup.exe> -DSIGN=<command> -DUNINSTALLER_COPY=<file>
 ;            [-DSTAND_INS -DOUTSIDE=<folder> -DREADME=<LEGGIMI.txt>] quill.nsi
 ; SIGN signs a file in place (its path follows it); UNINSTALLER_COPY receives
 ; a copy of the signed uninstaller, for checking. GUIDE_FILES defines the
 ; macros INSTALL_GUIDE_FILES and REMOVE_GUIDE_FILES, which name the guide's
-; files in GUIDE.
+; files in GUIDE; TRUST_FILES likewise INSTALL_TRUST_FILES and
+; REMOVE_TRUST_FILES, for the trusted list and its signers in TRUST (laid in
+; "fiducia", where the verification program looks for them).
 ; STAND_INS makes the test variant "Quill PROVA": it adds the stand-ins of the
 ; outside components and the developers' readme, has an uninstall entry of
 ; its own and runs only with the switch /PROVA, so that it never reaches a
@@ -147,6 +150,7 @@ FunctionEnd
 !macroend
 
 !include "${GUIDE_FILES}"
+!include "${TRUST_FILES}"
 
 ; Removes the files that an install of Quill puts in the folder on the stack,
 ; but the uninstaller, which may be the one running; pushes the names that
@@ -166,6 +170,9 @@ Function ${un}RemoveProgramFiles
     !insertmacro REMOVE_GUIDE_FILES
     RMDir "$0\guida\immagini"
     RMDir "$0\guida"
+    !insertmacro REMOVE_TRUST_FILES
+    RMDir "$0\fiducia\firmatari"
+    RMDir "$0\fiducia"
     StrCpy $0 $1
     Pop $1
     Exch $0
@@ -479,6 +486,7 @@ Section "Quill"
     File "/oname=LEGGIMI.txt" "${README}"
 !endif
     !insertmacro INSTALL_GUIDE_FILES
+    !insertmacro INSTALL_TRUST_FILES
     SetOutPath "$INSTDIR\sviluppo"
     File "${HEADER}"
     File "${LIB}"
