@@ -849,6 +849,64 @@ TEST_F(QuillcheckStartUp, AScheduledRunShowsNoWindowWhereverItsSwitchStands) {
 // The Start menu's entry, quillcheck /cartella: the folder dialog first;
 // cancelled, the program ends with nothing else; a folder picked there opens
 // the folder's window on it. The switch stands alone.
+// The program laid out as the installer lays it, with the 2019 Italian list
+// and its signers in "fiducia": the list becomes the first cached copy, and
+// the information box names it (past its next update) while a fresher one is
+// looked for in the background.
+TEST_F(QuillcheckStartUp, TheInstalledTrustedListIsCachedAndNamed) {
+    const std::string installed = makeOwnTempFolder("quillcheck-installed");
+    const std::string program = installed + "\\quillcheck.exe";
+    const std::string built = std::string(QUILLCHECK_EXE).substr(0, std::string(QUILLCHECK_EXE).find_last_of("\\/") + 1);
+    for (const char* name : {"quillcheck.exe", "vistrel.dll", "orvik.dll"}) {
+        ASSERT_TRUE(CopyFileA((built + name).c_str(), (installed + "\\" + name).c_str(), FALSE)) << name;
+    }
+    CreateDirectoryA((installed + "\\fiducia").c_str(), nullptr);
+    CreateDirectoryA((installed + "\\fiducia\\firmatari").c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(testDataPath("trust/real/IT-2019-09-04.xml").c_str(),
+                          (installed + "\\fiducia\\lista-IT.xml").c_str(), FALSE));
+    for (const char* name : {"IT-1.der", "IT-2.der"}) {
+        ASSERT_TRUE(CopyFileA(testDataPath(std::string("trust/real/") + name).c_str(),
+                              (installed + "\\fiducia\\firmatari\\" + name).c_str(), FALSE));
+    }
+    const std::string cache = installedListSettings().cachePath;
+    DeleteFileA(cache.c_str());
+
+    const std::wstring commandLine = L"\"" + wideText(program) + L"\" \"" + wideText(signed_) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring line = commandLine;
+    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                               &process));
+    AssignProcessToJobObject(programs(), process.hProcess);
+    ResumeThread(process.hThread);
+    const HWND window = firstWindowOf(process);
+    std::string named;
+    if (window != nullptr) {
+        PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        HWND box = nullptr;
+        ui::waitFor("the information box", [&] {
+            box = FindWindowA(nullptr, "Informazioni su Quillcheck");
+            return box != nullptr && IsWindowVisible(box);
+        }, 30000);
+        if (box != nullptr) {
+            named = ui::remoteText(GetDlgItem(box, IDC_ABOUT_TRUSTED_LIST));
+            ui::saveScreenshot(box, "quillcheck-information-box-list");
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        ui::waitFor("the information box to close", [&] { return FindWindowA(nullptr, "Informazioni su Quillcheck") == nullptr; });
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 9);
+    exitCodeOf(process);
+    EXPECT_EQ(named,
+              "Lista di fiducia: Agenzia per l'Italia Digitale (IT), numero 141\nemessa il 04/09/2019 08:00 UTC\n"
+              "prossimo aggiornamento 27/02/2020 00:00 UTC (scaduta)");
+    EXPECT_TRUE(readWholeFile(cache) == readWholeFile(installed + "\\fiducia\\lista-IT.xml"))
+        << "the snapshot is the first cached copy";
+    DeleteFileA(cache.c_str());
+}
+
 TEST_F(QuillcheckStartUp, TheStartMenuEntryAsksForTheFolderFirst) {
     folder_ = makeOwnTempFolder("quillcheck-pick");
     const std::string folder = folder_ + "\\Posta del giorno";
