@@ -4,6 +4,8 @@
 //   extract_list_signers <list of lists.xml> --signers <folder> --territory IT --out <folder>
 // Each certificate goes to "<out>\<territory>-<n>.der" (n from 1); a file
 // already there is not overwritten. Exits 0 when at least one was written.
+#include <windows.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -52,9 +54,13 @@ int main(int argc, char** argv) {
         std::printf("Lista di %s: %s\n", territory.c_str(), pointer.location.c_str());
         for (const CertificateBytes& certificate : pointer.signers) {
             const std::string path = outFolder + "\\" + territory + "-" + std::to_string(written + 1) + ".der";
-            FILE* file = std::fopen(path.c_str(), "wbx");
-            const bool ok = file != nullptr && std::fwrite(certificate.data(), 1, certificate.size(), file) == certificate.size();
-            if (file != nullptr && std::fclose(file) != 0) return 1;
+            // CREATE_NEW: a file already there stays as it is.
+            const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            DWORD written = 0;
+            const bool ok = file != INVALID_HANDLE_VALUE &&
+                            WriteFile(file, certificate.data(), static_cast<DWORD>(certificate.size()), &written, nullptr) &&
+                            written == certificate.size();
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
             if (!ok) {
                 std::printf("Non scritto: %s\n", path.c_str());
                 return 1;

@@ -13,6 +13,12 @@ public:
 
 protected:
     bool onInit() override;
+    // While the list is still being read, a timer shows it once it is.
+    INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
+
+private:
+    // Shows the list in hand; false while it is still being read.
+    bool showList();
 };
 
 // The box's line on the list: the list in use, or that there is none and why

@@ -136,6 +136,9 @@ std::string readListSignature(const XmlDocument& document, ListSignature* out) {
         if (uri == nullptr) return "riferimento senza URI";
         ListReference checked;
         checked.wholeList = uri->empty();
+        for (const ListReference& earlier : out->references) {
+            if (earlier.wholeList && checked.wholeList) return "la firma non copre l'intera lista esattamente una volta";
+        }
         C14nInput form{&document, root, nullptr, C14nMethod::Inclusive, {}};
         if (!checked.wholeList) {
             // Only this signature's signed properties, by their Id.
@@ -148,6 +151,10 @@ std::string readListSignature(const XmlDocument& document, ListSignature* out) {
             bool inside = false;
             forEachElement(signature, [&](const XmlNode& e) { inside = inside || &e == target->second; });
             if (!inside) return "riferimento a proprietà firmate di un'altra firma";
+            // Each reference costs a canonical copy: one of the properties is all a signature needs.
+            for (const ListReference& earlier : out->references) {
+                if (!earlier.wholeList) return "più di un riferimento alle proprietà firmate";
+            }
             form.apex = target->second;
         }
         const std::vector<const XmlNode*> steps = elementChildren(reference);

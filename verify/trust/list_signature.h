@@ -39,8 +39,8 @@ struct ListSignature {
 //     Canonicalization (with or without comments); RSA PKCS#1 v1.5 or ECDSA
 //     with SHA-256, SHA-384 or SHA-512;
 //   - exactly one reference with URI="" and the enveloped-signature transform;
-//     any other reference names the XAdES SignedProperties of this signature
-//     ("#" and its Id); no transform but enveloped-signature (first) and one
+//     at most one other reference, to the XAdES SignedProperties of this
+//     signature ("#" and its Id); no transform but enveloped-signature (first) and one
 //     canonicalization; digests SHA-256, SHA-384 or SHA-512;
 //   - base64 that is base64, and exactly one X509Certificate in KeyInfo.
 std::string readListSignature(const XmlDocument& document, ListSignature* out);

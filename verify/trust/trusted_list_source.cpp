@@ -72,19 +72,24 @@ TrustedListSettings installedListSettings() {
 
 std::vector<CertificateBytes> readPinnedSigners(const std::string& folder) {
     std::vector<CertificateBytes> signers;
-    for (const char* pattern : {"\\*.der", "\\*.cer"}) {
-        WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) continue;
-        do {
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            CertificateBytes der;
-            if (readBounded(folder + "\\" + found.cFileName, 65536, &der) && der.size() <= 65536 && !der.empty()) {
-                signers.push_back(std::move(der));
-            }
-        } while (signers.size() < MAX_PINNED_SIGNERS && FindNextFileA(search, &found));
-        FindClose(search);
-    }
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return signers;
+    do {
+        // The name's own extension: a pattern would also match short names
+        // ("x.cer_old" as "X~1.CER").
+        const std::string name = found.cFileName;
+        const std::string extension = name.size() > 4 ? name.substr(name.size() - 4) : "";
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (_stricmp(extension.c_str(), ".der") != 0 && _stricmp(extension.c_str(), ".cer") != 0)) {
+            continue;
+        }
+        CertificateBytes der;
+        if (readBounded(folder + "\\" + name, 65536, &der) && der.size() <= 65536 && !der.empty()) {
+            signers.push_back(std::move(der));
+        }
+    } while (signers.size() < MAX_PINNED_SIGNERS && FindNextFileA(search, &found));
+    FindClose(search);
     return signers;
 }
 
@@ -128,11 +133,11 @@ bool writeCachedList(const AcceptedTrustedList& list, const std::string& path) {
     return true;
 }
 
-bool TrustedListStore::consider(std::vector<uint8_t> bytes, const std::vector<CertificateBytes>& pinned) {
-    std::unique_ptr<AcceptedTrustedList> accepted;
-    lastRefusal_ = acceptTrustedList(std::move(bytes), pinned, kept_ ? &kept_->list() : nullptr, utcNow(), &accepted);
-    if (!lastRefusal_.empty()) return false;
-    kept_ = std::move(accepted);
+bool TrustedListStore::adopt(std::unique_ptr<AcceptedTrustedList> candidate) {
+    // Another thread may have kept a newer list meanwhile.
+    if (kept_ && candidate->list().sequenceNumber < kept_->list().sequenceNumber) return false;
+    kept_ = std::move(candidate);
+    writeCachedList(*kept_, settings_.cachePath);
     return true;
 }
 
@@ -141,40 +146,65 @@ std::string TrustedListStore::lastRefusal() const {
     return lastRefusal_;
 }
 
+bool TrustedListStore::loading() const {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return loadStarted_ && !loaded_;
+}
+
 std::shared_ptr<const AcceptedTrustedList> TrustedListStore::current(bool allowDownload) {
     std::unique_lock<std::mutex> hold(lock_);
-    const std::vector<CertificateBytes> pinned = readPinnedSigners(settings_.signersFolder);
-    if (!loaded_) {
-        loaded_ = true;
+    if (!loadStarted_) {
+        loadStarted_ = true;
+        hold.unlock();
+        // The gate runs unlocked: a caller meanwhile gets what is in hand.
+        const std::vector<CertificateBytes> pinned = readPinnedSigners(settings_.signersFolder);
+        std::unique_ptr<AcceptedTrustedList> cached, snapshot;
         std::vector<uint8_t> bytes;
-        if (readListFile(settings_.cachePath, &bytes)) consider(std::move(bytes), pinned);
-        const std::string cacheRefusal = lastRefusal_;
+        std::string refusal;
+        if (readListFile(settings_.cachePath, &bytes)) refusal = acceptTrustedList(bytes, pinned, nullptr, utcNow(), &cached);
         // The snapshot counts when it is not older: a cache from before an
         // update of the program does not hide it.
-        if (readListFile(settings_.snapshotPath, &bytes) && consider(std::move(bytes), pinned)) {
-            writeCachedList(*kept_, settings_.cachePath);
-        } else if (kept_) {
-            lastRefusal_ = cacheRefusal;
+        if (readListFile(settings_.snapshotPath, &bytes)) {
+            const std::string snapshotRefusal =
+                acceptTrustedList(bytes, pinned, cached ? &cached->list() : nullptr, utcNow(), &snapshot);
+            if (!cached) refusal = snapshotRefusal;
         }
+        hold.lock();
+        lastRefusal_ = refusal;
+        if (snapshot) {
+            adopt(std::move(snapshot));
+        } else if (cached) {
+            kept_ = std::move(cached);
+        }
+        loaded_ = true;
+        loadedNow_.notify_all();
+    } else if (!loaded_) {
+        if (!allowDownload) return kept_;  // nothing in hand yet: no waiting
+        loadedNow_.wait(hold, [this] { return loaded_; });
     }
     const bool stale = !kept_ || !kept_->speaksFor(utcNow());
     if (!stale || !allowDownload || downloadTried_) return kept_;
     downloadTried_ = true;
+    const std::shared_ptr<const AcceptedTrustedList> known = kept_;
     hold.unlock();
     std::string failure;
+    std::unique_ptr<AcceptedTrustedList> fresh;
     std::vector<uint8_t> bytes = downloadList(settings_.address, LIST_RETRIEVAL_SECONDS, &failure);
-    hold.lock();
-    if (!failure.empty()) {
-        lastRefusal_ = failure;
-    } else if (consider(std::move(bytes), pinned)) {
-        writeCachedList(*kept_, settings_.cachePath);
+    if (failure.empty()) {
+        failure = acceptTrustedList(std::move(bytes), readPinnedSigners(settings_.signersFolder),
+                                    known ? &known->list() : nullptr, utcNow(), &fresh);
     }
+    hold.lock();
+    lastRefusal_ = failure;
+    if (fresh) adopt(std::move(fresh));
     return kept_;
 }
 
 TrustedListStore& programListStore() {
-    static TrustedListStore store(installedListSettings());
-    return store;
+    // Never destroyed: a background download may still use it while the
+    // program ends.
+    static TrustedListStore* const store = new TrustedListStore(installedListSettings());
+    return *store;
 }
 
 void refreshProgramListInBackground() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -54,26 +55,29 @@ std::vector<uint8_t> downloadList(const std::string& address, unsigned seconds, 
 //   - when neither is believed, or the one kept is past its next update, one
 //     download from the address, within LIST_RETRIEVAL_SECONDS, through the
 //     gate with the one kept as the known list; cached once believed.
-// One store may be asked from several threads: a download runs unlocked, so
-// that another caller meanwhile gets the list in hand at once.
+// One store may be asked from several threads: the gate and the download
+// run unlocked, so that another caller meanwhile gets the list in hand at once.
 class TrustedListStore {
 public:
     explicit TrustedListStore(TrustedListSettings settings) : settings_(std::move(settings)) {}
 
     // The list believed; null when none is. `allowDownload` false: the run
-    // does without the network.
+    // does without the network, and does not wait for another thread's load.
     std::shared_ptr<const AcceptedTrustedList> current(bool allowDownload = true);
     // Why the last list tried was not believed (empty when it was, or none was tried).
     std::string lastRefusal() const;
+    // Whether another thread is still reading the cached copy and the snapshot.
+    bool loading() const;
 
 private:
-    // The gate for one candidate, which replaces the list kept when believed
-    // (the lock held).
-    bool consider(std::vector<uint8_t> bytes, const std::vector<CertificateBytes>& pinned);
+    // Keeps a believed list, and caches it, unless the one kept is newer (the lock held).
+    bool adopt(std::unique_ptr<AcceptedTrustedList> candidate);
 
     const TrustedListSettings settings_;
     mutable std::mutex lock_;
+    std::condition_variable loadedNow_;
     std::shared_ptr<const AcceptedTrustedList> kept_;
+    bool loadStarted_ = false;
     bool loaded_ = false;
     bool downloadTried_ = false;
     std::string lastRefusal_;

@@ -62,7 +62,7 @@ public:
             bool afterRoot = false;
             for (const XmlNode& node : top) {
                 if (node.kind == XmlNode::Kind::Element) {
-                    walk(node, Namespaces{}, Namespaces{}, {}, true);
+                    walk(node, Namespaces{}, Namespaces{}, true);
                     afterRoot = true;
                 } else if (isOutput(node)) {
                     if (afterRoot) out_ += '\n';
@@ -72,7 +72,7 @@ public:
             }
         } else {
             for (const XmlNode& node : top) {
-                if (node.kind == XmlNode::Kind::Element) walk(node, Namespaces{}, Namespaces{}, {}, false);
+                if (node.kind == XmlNode::Kind::Element) walk(node, Namespaces{}, Namespaces{}, false);
             }
         }
         return std::move(out_);
@@ -96,38 +96,37 @@ private:
         }
     }
 
-    // `inScope`: the namespaces in scope at the parent; `rendered`: those the
-    // nearest output ancestor's output has in effect; `xmlAttributes`: the
-    // xml: attributes of ancestors that are not output (inclusive form only
-    // carries them onto the apex). `output`: whether `node` is in the subset.
-    void walk(const XmlNode& node, const Namespaces& parentScope, const Namespaces& rendered,
-              std::map<std::string, const XmlAttribute*> xmlAttributes, bool output) {
+    // `parentScope`: the namespaces in scope at the parent; `rendered`: those
+    // the nearest output ancestor's output has in effect. `output`: whether
+    // `node` is in the subset. Maps are copied only where an element changes
+    // them.
+    void walk(const XmlNode& node, const Namespaces& parentScope, const Namespaces& rendered, bool output) {
         if (&node == input_.omitted) return;
-        Namespaces scope = parentScope;
-        for (const XmlNamespace& d : node.declarations) scope[d.prefix] = d.uri;
+        Namespaces ownScope;
+        if (!node.declarations.empty()) {
+            ownScope = parentScope;
+            for (const XmlNamespace& d : node.declarations) ownScope[d.prefix] = d.uri;
+        }
+        const Namespaces& scope = node.declarations.empty() ? parentScope : ownScope;
         const bool isApex = &node == input_.apex;
         output = output || isApex;
         if (!output) {
-            for (const XmlAttribute& a : node.attributes) {
-                if (a.namespaceUri == XML_NAMESPACE) xmlAttributes[a.localName] = &a;
-            }
+            above_.push_back(&node);
             for (const XmlNode& child : node.children) {
-                if (child.kind == XmlNode::Kind::Element) walk(child, scope, rendered, xmlAttributes, false);
+                if (child.kind == XmlNode::Kind::Element) walk(child, scope, rendered, false);
             }
+            above_.pop_back();
             return;
         }
 
         // The namespace declarations this element's output carries.
         Namespaces declare;
-        Namespaces nowRendered = rendered;
         const auto consider = [&](const std::string& prefix) {
             const auto found = scope.find(prefix);
             const std::string uri = found == scope.end() ? "" : found->second;
             const auto before = rendered.find(prefix);
             const std::string had = before == rendered.end() ? "" : before->second;
-            if (uri == had) return;  // already in effect (or, for the default, still none)
-            declare[prefix] = uri;
-            nowRendered[prefix] = uri;
+            if (uri != had) declare[prefix] = uri;  // else already in effect (or, for the default, still none)
         };
         if (exclusive_) {
             consider(node.prefix);  // the element's own, the default one when it has no prefix
@@ -138,24 +137,36 @@ private:
                 const std::string prefix = p == "#default" ? "" : p;
                 if (scope.count(prefix)) consider(prefix);
             }
-        } else {
+        } else if (isApex || !node.declarations.empty()) {
+            // Below the apex only an element's own declarations can differ.
             for (const auto& entry : scope) consider(entry.first);
             for (const auto& entry : rendered) {
                 if (!scope.count(entry.first)) consider(entry.first);
             }
         }
+        Namespaces ownRendered;
+        if (!declare.empty()) {
+            ownRendered = rendered;
+            for (const auto& d : declare) ownRendered[d.first] = d.second;
+        }
+        const Namespaces& nowRendered = declare.empty() ? rendered : ownRendered;
 
         std::vector<const XmlAttribute*> attributes;
         for (const XmlAttribute& a : node.attributes) attributes.push_back(&a);
         if (isApex && !exclusive_) {
             // Canonical XML 1.0 carries the xml: attributes of the ancestors
-            // left out onto the apex, unless the apex has its own.
-            for (const auto& inherited : xmlAttributes) {
-                const bool own = std::any_of(node.attributes.begin(), node.attributes.end(), [&](const XmlAttribute& a) {
-                    return a.namespaceUri == XML_NAMESPACE && a.localName == inherited.first;
-                });
-                if (!own) attributes.push_back(inherited.second);
+            // left out onto the apex, the nearest one's of each name, unless
+            // the apex has its own.
+            std::map<std::string, const XmlAttribute*> inherited;
+            for (const XmlNode* ancestor : above_) {
+                for (const XmlAttribute& a : ancestor->attributes) {
+                    if (a.namespaceUri == XML_NAMESPACE) inherited[a.localName] = &a;
+                }
             }
+            for (const XmlAttribute& a : node.attributes) {
+                if (a.namespaceUri == XML_NAMESPACE) inherited.erase(a.localName);
+            }
+            for (const auto& entry : inherited) attributes.push_back(entry.second);
         }
         std::sort(attributes.begin(), attributes.end(), [](const XmlAttribute* a, const XmlAttribute* b) {
             if (a->namespaceUri != b->namespaceUri) return a->namespaceUri < b->namespaceUri;
@@ -165,7 +176,6 @@ private:
         const std::string name = node.prefix.empty() ? node.localName : node.prefix + ":" + node.localName;
         out_ += "<" + name;
         for (const auto& d : declare) {  // the default ("") sorts first
-            if (d.first.empty() && d.second.empty() && rendered.find("") == rendered.end()) continue;
             out_ += d.first.empty() ? " xmlns=\"" : " xmlns:" + d.first + "=\"";
             escapeAttribute(d.second, &out_);
             out_ += "\"";
@@ -178,7 +188,7 @@ private:
         out_ += ">";
         for (const XmlNode& child : node.children) {
             if (child.kind == XmlNode::Kind::Element) {
-                walk(child, scope, nowRendered, {}, true);
+                walk(child, scope, nowRendered, true);
             } else if (isOutput(child)) {
                 leaf(child);
             }
@@ -189,6 +199,7 @@ private:
     const C14nInput& input_;
     const bool exclusive_;
     const bool comments_;
+    std::vector<const XmlNode*> above_;  // the ancestors left out, outermost first
     std::string out_;
 };
 

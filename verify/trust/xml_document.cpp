@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -43,13 +44,6 @@ const XmlNode* XmlDocument::root() const {
 }
 
 namespace {
-
-std::string trimmedName(const std::string& text) {
-    size_t first = 0, last = text.size();
-    while (first < last && (text[first] == ' ' || text[first] == '\t' || text[first] == '\n' || text[first] == '\r')) ++first;
-    while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t' || text[last - 1] == '\n' || text[last - 1] == '\r')) --last;
-    return text.substr(first, last - first);
-}
 
 bool startsWith(const uint8_t* at, const uint8_t* end, const char* text) {
     const size_t n = std::strlen(text);
@@ -136,29 +130,43 @@ std::string declaredEncoding(const uint8_t* at, const uint8_t* end) {
 
 bool isXmlWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// The prefix declarations (xmlns:p="...") of the start tag from `at` to
-// `end` (exclusive of its "<" and ">"), into `bound`; false when one binds a
-// prefix that the document binds elsewhere to another URI. The platform's
-// parser reads such a second binding as the first.
-bool recordPrefixes(const std::string& tag, std::map<std::string, std::string>* bound) {
-    size_t at = 0;
-    while ((at = tag.find("xmlns:", at)) != std::string::npos) {
-        const bool attributeStart = at > 0 && isXmlWhitespace(tag[at - 1]);
-        at += 6;
-        const size_t equals = tag.find('=', at);
-        if (!attributeStart || equals == std::string::npos) continue;
-        const std::string prefix = trimmedName(tag.substr(at, equals - at));
-        size_t open = equals + 1;
-        while (open < tag.size() && isXmlWhitespace(tag[open])) ++open;
-        if (open >= tag.size() || (tag[open] != '"' && tag[open] != '\'')) continue;
-        const size_t close = tag.find(tag[open], open + 1);
-        if (close == std::string::npos) continue;
-        const std::string uri = tag.substr(open + 1, close - open - 1);
-        const auto known = bound->emplace(prefix, uri);
-        if (!known.second && known.first->second != uri) return false;
-        at = close + 1;
+// The start tag from `at` (its "<") on, read as a name and attributes
+// (name = quoted value): its prefix declarations (xmlns:p="...") go into
+// `bound`. Sets `close` to its ">". Empty, or why the tag is refused: not
+// closed, not of that form, or binding a prefix that the document binds
+// elsewhere to another URI (the platform's parser reads such a second
+// binding as the first). Its characters are checked by the caller.
+std::string readStartTag(const uint8_t* at, const uint8_t* end, std::map<std::string, std::string>* bound,
+                         const uint8_t** close) {
+    const auto isNameEnd = [](uint8_t c) { return c == '=' || c == '>' || c == '/' || isXmlWhitespace(static_cast<char>(c)); };
+    const uint8_t* p = at + 1;
+    while (p < end && !isNameEnd(*p)) ++p;  // the element's name
+    for (;;) {
+        while (p < end && isXmlWhitespace(static_cast<char>(*p))) ++p;
+        if (p >= end) return "tag non chiuso: documento troncato";
+        if (*p == '>' || (*p == '/' && p + 1 < end && p[1] == '>')) {
+            *close = *p == '>' ? p : p + 1;
+            return "";
+        }
+        const uint8_t* name = p;
+        while (p < end && !isNameEnd(*p)) ++p;
+        const std::string attribute(name, p);
+        while (p < end && isXmlWhitespace(static_cast<char>(*p))) ++p;
+        if (attribute.empty() || p >= end || *p != '=') return "attributo non valido";
+        ++p;
+        while (p < end && isXmlWhitespace(static_cast<char>(*p))) ++p;
+        if (p >= end || (*p != '"' && *p != '\'')) return "attributo non valido";
+        const uint8_t quote = *p;
+        const uint8_t* value = ++p;
+        while (p < end && *p != quote) ++p;
+        if (p >= end) return "tag non chiuso: documento troncato";
+        if (attribute.compare(0, 6, "xmlns:") == 0) {
+            const std::string uri(value, p);
+            const auto known = bound->emplace(attribute.substr(6), uri);
+            if (!known.second && known.first->second != uri) return "un prefisso di namespace legato a due namespace diversi";
+        }
+        ++p;
     }
-    return true;
 }
 
 }  // namespace
@@ -174,18 +182,21 @@ std::string xmlInputRefusal(const uint8_t* bytes, size_t size) {
     std::map<std::string, std::string> prefixes;
     while (at < end) {
         if (*at == '<' && at + 1 < end && at[1] != '/' && at[1] != '!' && at[1] != '?') {
-            // A start tag: its characters are checked below as they come.
-            const uint8_t* close = at + 1;
-            char quote = 0;
-            while (close < end && (quote != 0 || *close != '>')) {
-                if (quote == 0 && (*close == '"' || *close == '\'')) quote = static_cast<char>(*close);
-                else if (quote != 0 && *close == quote) quote = 0;
-                ++close;
+            // A start tag, read once: its prefixes, then its characters and references.
+            const uint8_t* close = nullptr;
+            const std::string refusal = readStartTag(at, end, &prefixes, &close);
+            if (!refusal.empty()) return refusal;
+            for (++at; at < close;) {
+                if (*at == '&') {
+                    const std::string reference = referenceRefusal(at, end);
+                    if (!reference.empty()) return reference;
+                    ++at;
+                } else {
+                    const size_t n = xmlCharacterLength(at, end);
+                    if (n == 0) return "carattere non valido o UTF-8 errato";
+                    at += n;
+                }
             }
-            if (!recordPrefixes(std::string(at + 1, close), &prefixes)) {
-                return "un prefisso di namespace legato a due namespace diversi";
-            }
-            ++at;
         } else if (*at == '<' && startsWith(at, end, "<!--")) {
             const uint8_t* close = at + 4;
             while (close < end && !startsWith(close, end, "-->")) {
@@ -242,8 +253,12 @@ std::string XmlTreeBuilder::startElement(const std::string& prefix, const std::s
     element.kind = XmlNode::Kind::Element;
     element.prefix = prefix;
     element.localName = localName;
-    // The scope of this element: the parent's, with this element's declarations.
-    std::map<std::string, std::string> scope = scopes_.empty() ? std::map<std::string, std::string>{} : scopes_.back();
+    // The scope of this element: the parent's, shared, or a copy with this
+    // element's declarations.
+    static const auto none = std::make_shared<const std::map<std::string, std::string>>(
+        std::map<std::string, std::string>{{"xml", XML_NAMESPACE}});
+    std::shared_ptr<const std::map<std::string, std::string>> shared = scopes_.empty() ? none : scopes_.back();
+    std::map<std::string, std::string> own;
     std::set<std::string> declared;
     for (const XmlAttribute& a : attributes) {
         const bool isDefault = a.prefix.empty() && a.localName == "xmlns";
@@ -253,17 +268,22 @@ std::string XmlTreeBuilder::startElement(const std::string& prefix, const std::s
         if (bound == "xml" || bound == "xmlns" || (!isDefault && a.value.empty())) {
             return "dichiarazione di namespace non valida (" + bound + ")";
         }
+        if (own.empty()) own = *shared;
         // The platform's parser keeps the outer URI of a prefix bound again
         // inside: a prefix keeps one URI throughout (the default namespace,
         // whose rebinding it reads right, may change).
-        const auto outer = scope.find(bound);
-        if (!isDefault && outer != scope.end() && outer->second != a.value) {
+        const auto outer = own.find(bound);
+        if (!isDefault && outer != own.end() && outer->second != a.value) {
             return "prefisso " + bound + " ridefinito con un altro namespace";
         }
-        scope[bound] = a.value;
+        own[bound] = a.value;
         element.declarations.push_back({bound, a.value});
     }
-    scope["xml"] = XML_NAMESPACE;
+    if (!declared.empty()) {
+        if (own.size() > MAX_NAMESPACES_IN_SCOPE) return "troppi namespace dichiarati";
+        shared = std::make_shared<const std::map<std::string, std::string>>(std::move(own));
+    }
+    const std::map<std::string, std::string>& scope = *shared;
 
     const auto resolve = [&](const std::string& p, std::string* uri) {
         const auto found = scope.find(p);
@@ -302,7 +322,7 @@ std::string XmlTreeBuilder::startElement(const std::string& prefix, const std::s
     into.push_back(std::move(element));
     if (open_.empty()) rootSeen_ = true;
     open_.push_back(&into.back());
-    scopes_.push_back(std::move(scope));
+    scopes_.push_back(std::move(shared));
     if (empty) closeElement();
     return "";
 }

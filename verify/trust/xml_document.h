@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 constexpr size_t MAX_XML_SIZE = 32u << 20;
 // Deeper nesting is refused: real lists nest about 15 levels.
 constexpr size_t MAX_XML_DEPTH = 100;
+// More namespaces in scope are refused: real lists declare fewer than ten.
+constexpr size_t MAX_NAMESPACES_IN_SCOPE = 64;
 
 constexpr char XML_NAMESPACE[] = "http://www.w3.org/XML/1998/namespace";
 
@@ -73,6 +76,7 @@ struct XmlDocument {
 //   - no entity reference but the five predefined ones, and no character
 //     reference to tab, line feed or carriage return or beyond U+FFFF;
 //   - every comment and processing instruction closed;
+//   - every start tag a name and attributes (name = quoted value), closed;
 //   - no prefix declared (xmlns:p) with two different URIs anywhere.
 std::string xmlInputRefusal(const uint8_t* bytes, size_t size);
 
@@ -90,8 +94,9 @@ public:
     // without a prefix); `parserUri` is the element's namespace as the parser
     // resolved it, as is each attribute's namespaceUri. Names are resolved
     // again here: an unbound prefix, a prefix bound again to another URI, a
-    // name the parser resolved otherwise, or an attribute given twice is
-    // refused. `empty` for <a/>, which has no end.
+    // name the parser resolved otherwise, an attribute given twice, or more
+    // than MAX_NAMESPACES_IN_SCOPE namespaces is refused. `empty` for <a/>,
+    // which has no end.
     std::string startElement(const std::string& prefix, const std::string& localName, const std::string& parserUri,
                              const std::vector<XmlAttribute>& attributes, bool empty);
     std::string endElement();
@@ -113,7 +118,8 @@ private:
 
     XmlDocument document_;
     std::vector<XmlNode*> open_;                             // the elements not yet ended
-    std::vector<std::map<std::string, std::string>> scopes_;  // prefix -> URI, per open element
+    // Prefix -> URI, per open element; an element that declares nothing shares its parent's.
+    std::vector<std::shared_ptr<const std::map<std::string, std::string>>> scopes_;
     size_t nodeBudget_;
     bool rootSeen_ = false;
 };

@@ -87,10 +87,15 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Read(void* into, ULONG wanted, ULONG* given) override {
         size_t count = std::min<size_t>(wanted, bytes_.size() - at_);
-        // Back to just after an ASCII byte, unless the read holds none.
+        // Back to just after an ASCII byte; when the read holds none, at
+        // least to the start of a character.
         if (at_ + count < bytes_.size()) {
             size_t end = at_ + count;
             while (end > at_ && bytes_[end - 1] >= 0x80) --end;
+            if (end == at_) {
+                end = at_ + count;
+                while (end > at_ && (bytes_[end] & 0xC0) == 0x80) --end;
+            }
             if (end > at_) count = end - at_;
         }
         std::memcpy(into, bytes_.data() + at_, count);

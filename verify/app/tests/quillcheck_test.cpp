@@ -890,7 +890,11 @@ TEST_F(QuillcheckStartUp, TheInstalledTrustedListIsCachedAndNamed) {
             return box != nullptr && IsWindowVisible(box);
         }, 30000);
         if (box != nullptr) {
-            named = ui::remoteText(GetDlgItem(box, IDC_ABOUT_TRUSTED_LIST));
+            // The list may still be being read when the box opens: it then says so, and shows it once read.
+            ui::waitFor("the list to be named", [&] {
+                named = ui::remoteText(GetDlgItem(box, IDC_ABOUT_TRUSTED_LIST));
+                return named != "Lista di fiducia: in caricamento";
+            }, 30000);
             ui::saveScreenshot(box, "quillcheck-information-box-list");
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -173,6 +174,33 @@ TEST(TestTrustedLists, CraftedListsAreRefusedWithTheirReason) {
     ASSERT_EQ(refusalOf("trust/crafted/default-namespace-rebound.xml", &accepted), "");
     EXPECT_EQ(serviceOf(accepted->list(), fileBytes(testDataPath("pki/ca/outsider.der"))), nullptr);
     EXPECT_NE(serviceOf(accepted->list(), fileBytes(testDataPath("pki/ca/144.der"))), nullptr);
+}
+
+// A reference costs a canonical copy of what it covers: a signature gets
+// one to the whole list and at most one to its signed properties.
+TEST(TestTrustedLists, ReferencesBeyondTheTwoAreRefusedBeforeTheyCost) {
+    const std::vector<uint8_t> bytes = fileBytes(testDataPath("trust/lists/valid.xml"));
+    const std::string text(bytes.begin(), bytes.end());
+    const auto withCopyOf = [&](const std::string& start) {
+        const size_t from = text.find(start);
+        const size_t to = text.find("</ds:Reference>", from) + std::strlen("</ds:Reference>");
+        EXPECT_NE(from, std::string::npos);
+        // The copies without an Id, which would be refused as repeated.
+        std::string copy = text.substr(from, to - from);
+        const size_t id = copy.find(" Id=\"");
+        if (id != std::string::npos) copy.erase(id, copy.find('"', id + 5) + 1 - id);
+        std::string copies;
+        for (int i = 0; i < 1000; ++i) copies += copy;
+        const std::string changed = text.substr(0, to) + copies + text.substr(to);
+        return std::vector<uint8_t>(changed.begin(), changed.end());
+    };
+    std::unique_ptr<AcceptedTrustedList> accepted;
+    EXPECT_NE(acceptTrustedList(withCopyOf("<ds:Reference Id="), supervisors(), nullptr, utcNow(), &accepted)
+                  .find("esattamente una volta"),
+              std::string::npos);
+    EXPECT_NE(acceptTrustedList(withCopyOf("<ds:Reference Type="), supervisors(), nullptr, utcNow(), &accepted)
+                  .find("più di un riferimento"),
+              std::string::npos);
 }
 
 TEST(TestTrustedLists, AListMayNotGoBackBelowTheOneBelievedBefore) {

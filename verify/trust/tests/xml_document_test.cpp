@@ -36,6 +36,10 @@ TEST(XmlInput, WhatThePlatformsParserMayReadWronglyIsRefused) {
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>",        // not UTF-8
         "<p:a xmlns:p=\"urn:a\"><p:b\n xmlns:p='urn:b'/></p:a>",         // a prefix bound again
         "<a><p:b xmlns:p=\"urn:a\"/><p:b xmlns:p=\"urn:b\"/></a>",       // ... also in another subtree
+        // ... also behind a value that looks like a declaration
+        "<a xmlns:p=\"urn:a\"><o b=\" xmlns:q='x\" xmlns:p=\"urn:b\" c='y'/></a>",
+        "<a b=\"1\"", "<a b=1/>", "<a =\"1\"/>", "<a b=\"1/>",           // tags not closed or not name=value
+        "<a b=\"&#9;\"/>", "<a b=\"\x01\"/>",                            // a tag's references and characters
     };
     for (const char* text : refused) EXPECT_NE(refusalOf(text), "") << text;
 }
@@ -49,6 +53,13 @@ TEST(XmlInput, WhatListsUseIsRead) {
         "<p:a xmlns:p=\"urn:a\"><p:b xmlns:p=\"urn:a\" c='xmlns:p=\"urn:b\"'/></p:a>",  // the same URI again
     };
     for (const char* text : read) EXPECT_EQ(refusalOf(text), "") << text;
+}
+
+// A run of "<" that never closes is refused in one pass, not a pass per "<".
+TEST(XmlInput, UnclosedTagsCostOnePass) {
+    std::string many;
+    for (int i = 0; i < 500000; ++i) many += "<a";
+    EXPECT_NE(refusalOf(many), "");
 }
 
 TEST(XmlInput, MoreThan32MBIsRefusedUnread) {
@@ -98,6 +109,15 @@ TEST(XmlTreeBuilder, ResolvesNamesItselfAndRefusesAParserThatDisagrees) {
     EXPECT_NE(buildTestTree(unbound, &document), "");
     const std::vector<TestEvent> unboundAttribute = {{TestEvent::StartEmpty, "a", {{"r", "x", "", "1"}}, ""}};
     EXPECT_NE(buildTestTree(unboundAttribute, &document), "");
+}
+
+TEST(XmlTreeBuilder, RefusesMoreNamespacesThanListsUse) {
+    XmlDocument document;
+    std::vector<XmlAttribute> declarations;
+    for (size_t i = 0; i < MAX_NAMESPACES_IN_SCOPE; ++i) declarations.push_back(declaration("p" + std::to_string(i), A));
+    EXPECT_NE(buildTestTree({{TestEvent::StartEmpty, "a", declarations, ""}}, &document), "");
+    declarations.pop_back();
+    EXPECT_EQ(buildTestTree({{TestEvent::StartEmpty, "a", declarations, ""}}, &document), "");  // with xml, the most
 }
 
 TEST(XmlTreeBuilder, RefusesDuplicateAttributesUnderAnyPrefix) {
