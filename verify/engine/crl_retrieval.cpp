@@ -94,26 +94,29 @@ int ReadCachedCrl(const CrlUrl& url, std::vector<uint8_t>* crl) {
     return 1;
 }
 
-int WriteCachedCrl(const AcceptedCrl& crl, const CrlUrl& url) {
-    const std::string path = crlCachePath(url);
-    if (path.empty()) return 0;
+bool replaceCacheFile(const std::string& path, const uint8_t* data, size_t size) {
+    if (path.empty()) return false;
     // The folder is made when first needed; a file in its place is no folder.
     const std::string folder = path.substr(0, path.rfind('\\'));
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
     const DWORD attributes = GetFileAttributesA(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
 
     const std::string aside = path + ".new";
-    const CrlBlob blob = crl.blob();
     std::unique_ptr<FILE, FileCloser> file(std::fopen(aside.c_str(), "wb"));
-    if (!file) return 0;
-    const bool written = std::fwrite(blob.pbData, 1, blob.cbData, file.get()) == blob.cbData;
+    if (!file) return false;
+    const bool written = std::fwrite(data, 1, size, file.get()) == size;
     if (std::fclose(file.release()) != 0 || !written ||
         !MoveFileExA(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileA(aside.c_str());
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
+}
+
+int WriteCachedCrl(const AcceptedCrl& crl, const CrlUrl& url) {
+    const CrlBlob blob = crl.blob();
+    return replaceCacheFile(crlCachePath(url), blob.pbData, blob.cbData) ? 1 : 0;
 }
 
 int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl) { return DownloadHttp(url, MAX_CRL_SIZE, crl); }

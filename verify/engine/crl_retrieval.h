@@ -32,6 +32,11 @@ std::string crlCachePath(const CrlUrl& url);
 // acceptCrl.
 int ReadCachedCrl(const CrlUrl& url, std::vector<uint8_t>* crl);
 
+// Keeps `size` bytes as the cache file `path`: its folder made when first
+// needed, the bytes written aside, then moved over the copy before, so that a
+// reader never finds half a file. True when they were kept.
+bool replaceCacheFile(const std::string& path, const uint8_t* data, size_t size);
+
 // Keeps a list that passed the gate as the copy of its address, in place of
 // the one before (written aside, then moved over it); 1 when it was kept.
 int WriteCachedCrl(const AcceptedCrl& crl, const CrlUrl& url);

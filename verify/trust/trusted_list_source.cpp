@@ -114,23 +114,7 @@ std::vector<uint8_t> downloadList(const std::string& address, unsigned seconds, 
 }
 
 bool writeCachedList(const AcceptedTrustedList& list, const std::string& path) {
-    if (path.empty()) return false;
-    // The folder is made when first needed; a file in its place is no folder.
-    const std::string folder = path.substr(0, path.rfind('\\'));
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    const std::string aside = path + ".new";
-    File file(std::fopen(aside.c_str(), "wb"));
-    if (!file) return false;
-    const std::vector<uint8_t>& bytes = list.bytes();
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    if (std::fclose(file.release()) != 0 || !written ||
-        !MoveFileExA(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(aside.c_str());
-        return false;
-    }
-    return true;
+    return replaceCacheFile(path, list.bytes().data(), list.bytes().size());
 }
 
 bool TrustedListStore::adopt(std::unique_ptr<AcceptedTrustedList> candidate) {
