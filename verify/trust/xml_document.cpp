@@ -130,6 +130,22 @@ std::string declaredEncoding(const uint8_t* at, const uint8_t* end) {
 
 bool isXmlWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Moves `*at` past the `terminator` that closes the construct opened at it
+// (its opening `opening` bytes long), checking each character on the way;
+// `unclosed` when the input ends first.
+std::string skipPast(const uint8_t** at, const uint8_t* end, size_t opening, const char* terminator,
+                     const char* unclosed) {
+    const uint8_t* p = *at + opening;
+    while (p < end && !startsWith(p, end, terminator)) {
+        const size_t n = xmlCharacterLength(p, end);
+        if (n == 0) return "carattere non valido o UTF-8 errato";
+        p += n;
+    }
+    if (p >= end) return unclosed;
+    *at = p + std::strlen(terminator);
+    return "";
+}
+
 // The start tag from `at` (its "<") on, read as a name and attributes
 // (name = quoted value): its prefix declarations (xmlns:p="...") go into
 // `bound`. Sets `close` to its ">". Empty, or why the tag is refused: not
@@ -198,25 +214,14 @@ std::string xmlInputRefusal(const uint8_t* bytes, size_t size) {
                 }
             }
         } else if (*at == '<' && startsWith(at, end, "<!--")) {
-            const uint8_t* close = at + 4;
-            while (close < end && !startsWith(close, end, "-->")) {
-                const size_t n = xmlCharacterLength(close, end);
-                if (n == 0) return "carattere non valido o UTF-8 errato";
-                close += n;
-            }
-            if (close >= end) return "commento non chiuso: documento troncato";
-            at = close + 3;
+            const std::string refusal = skipPast(&at, end, 4, "-->", "commento non chiuso: documento troncato");
+            if (!refusal.empty()) return refusal;
         } else if (*at == '<' && startsWith(at, end, "<!")) {
             return startsWith(at, end, "<![CDATA[") ? "sezione CDATA" : "dichiarazione DOCTYPE o di entità";
         } else if (*at == '<' && startsWith(at, end, "<?")) {
-            const uint8_t* close = at + 2;
-            while (close < end && !startsWith(close, end, "?>")) {
-                const size_t n = xmlCharacterLength(close, end);
-                if (n == 0) return "carattere non valido o UTF-8 errato";
-                close += n;
-            }
-            if (close >= end) return "istruzione di elaborazione non chiusa: documento troncato";
-            at = close + 2;
+            const std::string refusal =
+                skipPast(&at, end, 2, "?>", "istruzione di elaborazione non chiusa: documento troncato");
+            if (!refusal.empty()) return refusal;
         } else if (*at == '&') {
             const std::string refusal = referenceRefusal(at, end);
             if (!refusal.empty()) return refusal;
