@@ -190,3 +190,36 @@ std::string listSuccessionRefusal(const TrustedList& list, const TrustedList* kn
     if (list.issued > now) return "emessa in una data futura (" + formatUtc(list.issued) + ")";
     return "";
 }
+
+const ServiceState* serviceStateAt(const TrustService& service, UtcSeconds time) {
+    const ServiceState* found = service.current.since <= time ? &service.current : nullptr;
+    for (const ServiceState& earlier : service.history) {
+        if (earlier.since <= time && (found == nullptr || earlier.since > found->since)) found = &earlier;
+    }
+    return found;
+}
+
+bool isTrustedFor(TrustedRole role, const ServiceState& state, UtcSeconds time) {
+    static const std::string TYPES = "http://uri.etsi.org/TrstSvc/Svctype/";
+    static const std::string STATUSES = "http://uri.etsi.org/TrstSvc/TrustedList/Svcstatus/";
+    static const std::string USES = "http://uri.etsi.org/TrstSvc/TrustedList/SvcInfoExt/";
+    const bool eidas = time >= QUALIFIED_STATUS_CHANGE;
+    const std::string& status = state.status;
+    const bool positive = eidas ? status == STATUSES + "granted"
+                                : status == STATUSES + "undersupervision" || status == STATUSES + "accredited" ||
+                                      status == STATUSES + "supervisionincessation";
+    if (!positive) return false;
+    if (role == TrustedRole::TimeStamping) {
+        return state.type == TYPES + "TSA/QTST" ||
+               (!eidas && (state.type == TYPES + "TSA" || state.type == TYPES + "TSA/TSS-QC" ||
+                           state.type == TYPES + "TSA/TSS-AdESQCandQES"));
+    }
+    if (state.type != TYPES + "CA/QC") return false;
+    // A service for seals or web sites only does not vouch for signers of documents.
+    bool namesUse = false;
+    for (const std::string& use : state.additionalInformation) {
+        if (use == USES + "ForeSignatures") return true;
+        namesUse = namesUse || use == USES + "ForeSeals" || use == USES + "ForWebSiteAuthentication";
+    }
+    return !namesUse;
+}

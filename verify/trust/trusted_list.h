@@ -71,3 +71,25 @@ std::string readTrustedList(const XmlDocument& document, TrustedList* out);
 // none): a lower sequence number (a replayed older list), or an issue later
 // than `now`; empty when it may.
 std::string listSuccessionRefusal(const TrustedList& list, const TrustedList* known, UtcSeconds now);
+
+// 1 July 2016, 00:00 UTC: from then on only "granted" is a positive status of
+// a qualified service; before, "undersupervision", "accredited" and
+// "supervisionincessation" were.
+constexpr UtcSeconds QUALIFIED_STATUS_CHANGE = 1467331200;
+
+// The state a service was in at `time`: its current one, or the history
+// instance with the latest starting time not after `time`; null when the
+// service was not yet listed then.
+const ServiceState* serviceStateAt(const TrustService& service, UtcSeconds time);
+
+enum class TrustedRole {
+    SignatureAuthority,  // issues the certificates of signers (CA/QC)
+    TimeStamping         // signs or issues the certificates of time-stamp tokens
+};
+
+// Whether a service in `state` at `time` makes its certificates trusted for
+// `role`: its type is the role's (CA/QC; from 1 July 2016 TSA/QTST, before
+// also TSA, TSA/TSS-QC and TSA/TSS-AdESQCandQES) and its status a positive
+// one at that time; a signature authority must also serve signatures (its
+// additional information names ForeSignatures, or names no use at all).
+bool isTrustedFor(TrustedRole role, const ServiceState& state, UtcSeconds time);

@@ -109,6 +109,42 @@ TEST(RealTrustedList, TheItalianListVerifiesWithTheSignersTheEuropeanListNames) 
     EXPECT_NE(acceptTrustedList(changed, italian, nullptr, utcNow(), &refused), "");
 }
 
+// The rules of a service's status over time, on the real list: InfoCert's
+// time-stamping authority was accredited from 20 July 2007 as TSA/TSS-QC, a
+// type that counts for time-stamps only before 1 July 2016.
+TEST(RealTrustedList, ServicesAreTrustedByTheStatusOfTheirTime) {
+    std::unique_ptr<AcceptedTrustedList> it;
+    ASSERT_EQ(acceptTrustedList(fileBytes(testDataPath("trust/real/IT-2019-09-04.xml")),
+                                {fileBytes(testDataPath("trust/real/IT-1.der")),
+                                 fileBytes(testDataPath("trust/real/IT-2.der"))},
+                                nullptr, utcNow(), &it),
+              "");
+    const TrustService* infocert = nullptr;
+    size_t signatureAuthorities = 0;
+    UtcSeconds listed;
+    ASSERT_TRUE(readDateTime("2019-09-01T00:00:00Z", &listed));
+    for (const TrustServiceProvider& provider : it->list().providers) {
+        for (const TrustService& service : provider.services) {
+            if (service.name.rfind("CN=InfoCert Time Stamping Authority,", 0) == 0) infocert = &service;
+            const ServiceState* state = serviceStateAt(service, listed);
+            if (state != nullptr && isTrustedFor(TrustedRole::SignatureAuthority, *state, listed)) ++signatureAuthorities;
+        }
+    }
+    ASSERT_NE(infocert, nullptr);
+    UtcSeconds before, accredited, after;
+    ASSERT_TRUE(readDateTime("2007-07-20T08:53:34Z", &before));
+    ASSERT_TRUE(readDateTime("2010-01-01T00:00:00Z", &accredited));
+    ASSERT_TRUE(readDateTime("2017-01-01T00:00:00Z", &after));
+    EXPECT_EQ(serviceStateAt(*infocert, before), nullptr);
+    ASSERT_NE(serviceStateAt(*infocert, accredited), nullptr);
+    EXPECT_TRUE(isTrustedFor(TrustedRole::TimeStamping, *serviceStateAt(*infocert, accredited), accredited));
+    ASSERT_NE(serviceStateAt(*infocert, after), nullptr);
+    EXPECT_FALSE(isTrustedFor(TrustedRole::TimeStamping, *serviceStateAt(*infocert, after), after));
+    // Qualified authorities granted for signatures in 2019: most of the 133 granted CA/QC services.
+    EXPECT_GT(signatureAuthorities, 50u);
+    EXPECT_LE(signatureAuthorities, 133u);
+}
+
 TEST(TestTrustedLists, EachCanonicalizationAndAlgorithmIsBelieved) {
     for (const char* name : {"valid", "valid-seq8", "valid-ecdsa", "valid-c14n10", "valid-c14n-comments",
                              "valid-sha512", "stale", "lower-sequence"}) {
