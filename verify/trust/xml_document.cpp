@@ -130,6 +130,21 @@ std::string declaredEncoding(const uint8_t* at, const uint8_t* end) {
 
 bool isXmlWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Moves `*at` past one character of text or of a tag's values: a reference
+// ("&", checked by referenceRefusal) or a character XML allows; why not when
+// it is neither.
+std::string stepOverCharacter(const uint8_t** at, const uint8_t* end) {
+    if (**at == '&') {
+        std::string refusal = referenceRefusal(*at, end);
+        if (refusal.empty()) ++*at;
+        return refusal;
+    }
+    const size_t n = xmlCharacterLength(*at, end);
+    if (n == 0) return "carattere non valido o UTF-8 errato";
+    *at += n;
+    return "";
+}
+
 // Moves `*at` past the `terminator` that closes the construct opened at it
 // (its opening `opening` bytes long), checking each character on the way;
 // `unclosed` when the input ends first.
@@ -203,15 +218,8 @@ std::string xmlInputRefusal(const uint8_t* bytes, size_t size) {
             const std::string refusal = readStartTag(at, end, &prefixes, &close);
             if (!refusal.empty()) return refusal;
             for (++at; at < close;) {
-                if (*at == '&') {
-                    const std::string reference = referenceRefusal(at, end);
-                    if (!reference.empty()) return reference;
-                    ++at;
-                } else {
-                    const size_t n = xmlCharacterLength(at, end);
-                    if (n == 0) return "carattere non valido o UTF-8 errato";
-                    at += n;
-                }
+                const std::string character = stepOverCharacter(&at, end);
+                if (!character.empty()) return character;
             }
         } else if (*at == '<' && startsWith(at, end, "<!--")) {
             const std::string refusal = skipPast(&at, end, 4, "-->", "commento non chiuso: documento troncato");
@@ -222,14 +230,9 @@ std::string xmlInputRefusal(const uint8_t* bytes, size_t size) {
             const std::string refusal =
                 skipPast(&at, end, 2, "?>", "istruzione di elaborazione non chiusa: documento troncato");
             if (!refusal.empty()) return refusal;
-        } else if (*at == '&') {
-            const std::string refusal = referenceRefusal(at, end);
-            if (!refusal.empty()) return refusal;
-            ++at;
         } else {
-            const size_t n = xmlCharacterLength(at, end);
-            if (n == 0) return "carattere non valido o UTF-8 errato";
-            at += n;
+            const std::string refusal = stepOverCharacter(&at, end);
+            if (!refusal.empty()) return refusal;
         }
     }
     return "";
