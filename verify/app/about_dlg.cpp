@@ -28,7 +28,7 @@ INT_PTR CAboutDlg::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* h
 bool CAboutDlg::showList() {
     // What is in hand now: the box never waits for the network or the gate.
     TrustedListStore& store = programListStore();
-    const std::shared_ptr<const AcceptedTrustedList> list = store.current(false);
+    const std::shared_ptr<const AcceptedTrustedList> list = store.current(ListFetch::InHand);
     const bool loading = list == nullptr && store.loading();
     const std::string line = loading ? std::string("Lista di fiducia: in caricamento")
                                      : trustedListLine(list.get(), store.lastRefusal(), utcNow());

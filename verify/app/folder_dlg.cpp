@@ -25,12 +25,12 @@ constexpr UINT WM_FOLDER_DONE = WM_APP + 2;
 }  // namespace
 
 CFolderDlg::CFolderDlg(const std::wstring& source, const std::wstring& output, bool revocation,
-                       const AcceptedCaTable* acceptedCas)
+                       const CertificateTrust* trust)
     : ProgramDialog(IDD_FOLDER_CHECK, IDI_PROGRAM, IDS_ABOUTBOX, IDD_ABOUTBOX),
       source_(source),
       output_(output),
       revocation_(revocation),
-      acceptedCas_(acceptedCas) {}
+      trust_(trust) {}
 
 CFolderDlg::~CFolderDlg() {
     stop_ = true;
@@ -115,7 +115,7 @@ void CFolderDlg::start() {
     const HWND window = handle();
     worker_ = std::thread([this, options, window] {
         try {
-            result_ = runFolderCheck(options, *acceptedCas_, this);
+            result_ = runFolderCheck(options, *trust_, this);
         } catch (...) {
             result_.exitCode = FOLDER_EXIT_RUN_FAILED;
             result_.error = quillcheck_messages::FOLDER_OUT_OF_MEMORY;

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "accepted_cas.h"
+#include "certificate_trust.h"
 #include "folder_check.h"
 #include "program_dialog.h"
 
@@ -20,7 +20,7 @@ class CFolderDlg : public ProgramDialog, private FolderCheckObserver {
 public:
     // `output` empty: the default beside the source. The authorities stay the caller's.
     CFolderDlg(const std::wstring& source, const std::wstring& output, bool revocation,
-               const AcceptedCaTable* acceptedCas);
+               const CertificateTrust* trust);
     ~CFolderDlg() override;
 
     // The run's result, once it has ended.
@@ -48,7 +48,7 @@ private:
 
     std::wstring source_, output_;
     bool revocation_;
-    const AcceptedCaTable* acceptedCas_;
+    const CertificateTrust* trust_;
     std::thread worker_;
     std::atomic<bool> stop_{false};
     bool running_ = false;

@@ -27,6 +27,7 @@
 #include "quillcheck_resource.h"
 #include "signed_file_record.h"
 #include "signers_dlg.h"
+#include "list_trust.h"
 #include "temp_paths.h"
 #include "trusted_list_source.h"
 #include "viewer_rules.h"
@@ -126,6 +127,14 @@ struct CVerifierApp {
     SignedFileRecord record;
     FileTools tools;
     AcceptedCaTable acceptedCas;
+    std::unique_ptr<ListTrust> trust;
+
+    // Who vouches for signers: the accepted authorities, and the trusted
+    // list as `fetch` finds it.
+    const CertificateTrust& trustWith(ListFetch fetch) {
+        trust = std::make_unique<ListTrust>(acceptedCas, programListStore().current(fetch));
+        return *trust;
+    }
 
     // The accepted authorities: the program's "CER" resources 140 to 146.
     void loadAcceptedCas(HINSTANCE instance) {
@@ -171,7 +180,7 @@ struct CVerifierApp {
             showMessageBox(nullptr, quillcheck_messages::NOT_A_SIGNED_FILE, "Attenzione!", MB_ICONSTOP);
             std::exit(0);
         }
-        CSignersDlg dialog(&tools, &record, &acceptedCas);
+        CSignersDlg dialog(&tools, &record, &trustWith(ListFetch::Local));
         dialog.runModal(nullptr);
         return false;
     }
@@ -189,7 +198,7 @@ struct CVerifierApp {
         options.revocation = command.revocation;
         FolderCheckResult result;
         try {
-            result = runFolderCheck(options, acceptedCas, nullptr);
+            result = runFolderCheck(options, trustWith(ListFetch::Refreshed), nullptr);
         } catch (...) {
             result.exitCode = FOLDER_EXIT_RUN_FAILED;
             result.error = quillcheck_messages::FOLDER_OUT_OF_MEMORY;
@@ -220,7 +229,7 @@ struct CVerifierApp {
             const bool named = SHGetPathFromIDListW(chosen, source) != FALSE;
             CoTaskMemFree(chosen);
             if (named) {
-                CFolderDlg dialog(source, std::wstring(), false, &acceptedCas);
+                CFolderDlg dialog(source, std::wstring(), false, &trustWith(ListFetch::Local));
                 dialog.runModal(nullptr);
             } else {
                 showMessageBox(nullptr, quillcheck_messages::FOLDER_MISSING, "Attenzione", MB_ICONEXCLAMATION);
@@ -248,7 +257,7 @@ struct CVerifierApp {
             return false;
         }
         CFolderDlg dialog(wideFromUtf8(command.source), wideFromUtf8(command.output), command.revocation,
-                          &acceptedCas);
+                          &trustWith(ListFetch::Local));
         dialog.runModal(nullptr);
         return true;
     }

@@ -15,16 +15,16 @@ namespace {
 
 }  // namespace
 
-CSignersDlg::CSignersDlg(FileTools* tools, SignedFileRecord* record, const AcceptedCaTable* acceptedCas)
+CSignersDlg::CSignersDlg(FileTools* tools, SignedFileRecord* record, const CertificateTrust* trust)
     : ProgramDialog(IDD_QUILLCHECK_DIALOG, IDI_PROGRAM, IDS_ABOUTBOX, IDD_ABOUTBOX),
       tools_(tools),
       record_(record),
-      acceptedCas_(acceptedCas) {}
+      trust_(trust) {}
 
 bool CSignersDlg::onInit() {
     ProgramDialog::onInit();
     list_ = item(IDC_SIGNERS);
-    const int32_t result = loadSignedFile(*record_, *acceptedCas_);
+    const int32_t result = loadSignedFile(*record_, *trust_);
     if (result == 0) copyZoneMark(record_->signedPath, record_->contentPath);
     fillList(result);
     return true;

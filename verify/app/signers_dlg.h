@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "accepted_cas.h"
+#include "certificate_trust.h"
 #include "file_tools.h"
 #include "program_dialog.h"
 #include "signed_file_record.h"
@@ -14,7 +14,7 @@
 class CSignersDlg : public ProgramDialog {
 public:
     // The tools, the record and the accepted authorities stay the caller's.
-    CSignersDlg(FileTools* tools, SignedFileRecord* record, const AcceptedCaTable* acceptedCas);
+    CSignersDlg(FileTools* tools, SignedFileRecord* record, const CertificateTrust* trust);
 
 protected:
     bool onInit() override;
@@ -33,7 +33,7 @@ private:
 
     FileTools* tools_;
     SignedFileRecord* record_;
-    const AcceptedCaTable* acceptedCas_;
+    const CertificateTrust* trust_;
     HWND list_ = nullptr;
     HIMAGELIST images_ = nullptr;
 };

@@ -21,6 +21,18 @@ bool AcceptedCaTable::issuerOf(PCCERT_CONTEXT certificate, std::vector<uint8_t>*
     return false;
 }
 
+TrustAnswer AcceptedCaTable::signer(PCCERT_CONTEXT certificate, const std::vector<MessageCertificate>&,
+                                    const FILETIME&) const {
+    TrustAnswer answer;
+    if (issuerOf(certificate, &answer.issuer)) answer.verdict = TrustAnswer::Verdict::Vouched;
+    return answer;
+}
+
+TrustAnswer AcceptedCaTable::timeStamping(PCCERT_CONTEXT certificate, const std::vector<MessageCertificate>& carried,
+                                          const FILETIME& time) const {
+    return signer(certificate, carried, time);
+}
+
 bool isIssuedBy(PCCERT_CONTEXT certificate, PCCERT_CONTEXT candidate) {
     return CertCompareCertificateName(X509_ASN_ENCODING, &candidate->pCertInfo->Subject,
                                       &certificate->pCertInfo->Issuer) != FALSE &&

@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "certificate_trust.h"
+
 constexpr int ACCEPTED_CA_COUNT = 7;
 constexpr int FIRST_ACCEPTED_CA_ID = 140;
 
-class AcceptedCaTable {
+class AcceptedCaTable : public CertificateTrust {
 public:
     struct Entry {
         const uint8_t* bytes = nullptr;  // owned elsewhere (the program's resources)
@@ -30,6 +32,13 @@ public:
     bool issued(PCCERT_CONTEXT certificate) const { return issuerOf(certificate, nullptr); }
     // The same, handing out a copy of the authority's certificate.
     bool issuerOf(PCCERT_CONTEXT certificate, std::vector<uint8_t>* authority) const;
+
+    // Vouched when an accepted authority issued it, whatever the time: the
+    // certificate's own validity is judged apart.
+    TrustAnswer signer(PCCERT_CONTEXT certificate, const std::vector<MessageCertificate>& carried,
+                       const FILETIME& time) const override;
+    TrustAnswer timeStamping(PCCERT_CONTEXT certificate, const std::vector<MessageCertificate>& carried,
+                             const FILETIME& time) const override;
 
 private:
     Entry entries_[ACCEPTED_CA_COUNT];

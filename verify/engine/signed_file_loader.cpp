@@ -24,10 +24,11 @@ int32_t decodeError(DecodeResult result) {
 }
 
 // One layer's decoding and checks; certificates go into `handles`.
-int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTable& acceptedCas, Base64Codec* codec,
-                   SignedMessage* message, PCCERT_CONTEXT handles[MAX_SIGNERS]) {
+int32_t decodeInto(ber::Span data, SignedFileRecord& record, const CertificateTrust& trust, const FILETIME* at,
+                   Base64Codec* codec, SignedMessage* message, PCCERT_CONTEXT handles[MAX_SIGNERS]) {
     FILETIME now;
-    GetSystemTimeAsFileTime(&now);
+    if (at != nullptr) now = *at;
+    else GetSystemTimeAsFileTime(&now);
     // The DER form first; the base64 form is known only by the failure of it.
     int32_t result = verifyAndExtract(data, record.signerStatus, record.unverifiedAlgorithms, message);
     const bool decodedAsDer = result == LOAD_ERR_SIGNATURE_BROKEN;
@@ -51,8 +52,9 @@ int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTab
         if (record.signerStatus[g] == 0) record.signingTimes[g] = signingTimeOf(message->signers[g]);
     }
     std::vector<SignerTimestamp> stamps(MAX_SIGNERS);
-    result = readSignerDetails(*message, acceptedCas, now, handles, record.issuerCerts, record.signerNames,
-                               record.expiryDates, record.signerStatus, stamps.data());
+    result = readSignerDetails(*message, trust, now,
+                               {handles, record.issuerCerts, record.signerNames, record.expiryDates,
+                                record.signerStatus, stamps.data(), record.trustProviders, record.qualifications});
     for (size_t g = 0; g < message->signers.size(); ++g) {
         if (!(record.signerStatus[g] & TIMESTAMPED)) continue;
         const FILETIME& time = stamps[g].time;
@@ -60,18 +62,19 @@ int32_t decodeInto(ber::Span data, SignedFileRecord& record, const AcceptedCaTab
         record.timestampTicks[g] = uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
         record.timestampAuthorities[g] = std::move(stamps[g].authority);
         record.timestampAuthorityIssuers[g] = std::move(stamps[g].authorityIssuer);
+        record.qualifiedTimestamps[g] = stamps[g].qualified;
     }
     return result;
 }
 
 }  // namespace
 
-int32_t loadSignedBytes(ber::Span data, SignedFileRecord& record, const AcceptedCaTable& acceptedCas,
-                        Base64Codec* codec, SignedMessage* message) {
+int32_t loadSignedBytes(ber::Span data, SignedFileRecord& record, const CertificateTrust& trust,
+                        Base64Codec* codec, SignedMessage* message, const FILETIME* at) {
     PCCERT_CONTEXT handles[MAX_SIGNERS] = {};
     int32_t result;
     try {
-        result = decodeInto(data, record, acceptedCas, codec, message, handles);
+        result = decodeInto(data, record, trust, at, codec, message, handles);
     } catch (const std::bad_alloc&) {
         result = static_cast<int32_t>(E_OUTOFMEMORY);
     }
@@ -88,7 +91,7 @@ int32_t loadSignedBytes(ber::Span data, SignedFileRecord& record, const Accepted
     return result;
 }
 
-int32_t loadSignedFile(SignedFileRecord& record, const AcceptedCaTable& acceptedCas) {
+int32_t loadSignedFile(SignedFileRecord& record, const CertificateTrust& trust, const FILETIME* at) {
     int32_t result;
     try {
         WIN32_FIND_DATAA found;
@@ -99,7 +102,7 @@ int32_t loadSignedFile(SignedFileRecord& record, const AcceptedCaTable& accepted
         if (readWholeFile(record.signedPath, &file) != 0) return LOAD_ERR_UNREADABLE;
         Base64Codec codec;
         SignedMessage message;
-        result = loadSignedBytes({file.data.get(), file.size}, record, acceptedCas, &codec, &message);
+        result = loadSignedBytes({file.data.get(), file.size}, record, trust, &codec, &message, at);
         if (result == 0 && !record.contentPath.empty()) result = writeContentFile(record.contentPath, message);
     } catch (const std::bad_alloc&) {
         result = static_cast<int32_t>(E_OUTOFMEMORY);

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "accepted_cas.h"
+#include "certificate_trust.h"
 #include "base64_codec.h"
 #include "ber.h"
 #include "file_io.h"
@@ -33,16 +33,16 @@ constexpr int32_t LOAD_ERR_NOT_VERIFIABLE = static_cast<int32_t>(NTE_BAD_ALGID);
 // when empty). Returns 0 and sets record.loaded, or a failure code. Files with
 // more signers, certificates or content pieces than a file may hold are refused.
 // Certificates reach record.signerCerts only when every signer's details
-// were read.
-int32_t loadSignedFile(SignedFileRecord& record, const AcceptedCaTable& acceptedCas);
+// were read. `trust` says who vouches for the signers, as of now or of `at`.
+int32_t loadSignedFile(SignedFileRecord& record, const CertificateTrust& trust, const FILETIME* at = nullptr);
 
 // One SignedFile given as its bytes (`data`, DER or base64 text), as
 // loadSignedFile loads a file: the record's signers are filled (certificates
 // included) and `message` holds the decoded message, whose parts are views
 // into `data` or into `codec`, which must outlive it. Writes no file.
 // Returns 0, or a failure code as loadSignedFile.
-int32_t loadSignedBytes(ber::Span data, SignedFileRecord& record, const AcceptedCaTable& acceptedCas,
-                        Base64Codec* codec, SignedMessage* message);
+int32_t loadSignedBytes(ber::Span data, SignedFileRecord& record, const CertificateTrust& trust,
+                        Base64Codec* codec, SignedMessage* message, const FILETIME* at = nullptr);
 
 // The file whole, shared with programs that hold it open for writing; 0, or
 // the platform's last error (an empty file is a failure).

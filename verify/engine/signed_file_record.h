@@ -40,6 +40,12 @@ struct SignedFileRecord {
     // made the token and of the accepted authority that issued it (DER).
     std::vector<uint8_t> timestampAuthorities[MAX_SIGNERS];
     std::vector<uint8_t> timestampAuthorityIssuers[MAX_SIGNERS];
+    // Whether that token's authority is a qualified one of the trusted list.
+    bool qualifiedTimestamps[MAX_SIGNERS];
+    // Where the trusted list, not a built-in authority, vouches for the
+    // signer: the trust service provider's name, and what the certificate is.
+    std::string trustProviders[MAX_SIGNERS];
+    Qualification qualifications[MAX_SIGNERS];
     // For a signer that is NOT_VERIFIABLE, the name of its algorithms
     // (signatureAlgorithmName); else empty.
     std::string unverifiedAlgorithms[MAX_SIGNERS];
@@ -51,5 +57,7 @@ struct SignedFileRecord {
         std::memset(signerStatus, 0, sizeof signerStatus);
         std::memset(signerDepths, 0, sizeof signerDepths);
         std::memset(timestampTicks, 0, sizeof timestampTicks);
+        std::memset(qualifiedTimestamps, 0, sizeof qualifiedTimestamps);
+        for (Qualification& q : qualifications) q = Qualification::None;
     }
 };

@@ -137,14 +137,8 @@ SignerStatus validityStatus(const CERT_INFO& certificate, const FILETIME& now) {
     return 0;
 }
 
-int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& acceptedCas,
-                          const FILETIME& now,
-                          PCCERT_CONTEXT handles[MAX_SIGNERS],
-                          std::vector<uint8_t> issuers[MAX_SIGNERS],
-                          char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
-                          char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
-                          SignerStatus statuses[MAX_SIGNERS],
-                          SignerTimestamp stamps[MAX_SIGNERS]) {
+int32_t readSignerDetails(const SignedMessage& message, const CertificateTrust& trust, const FILETIME& now,
+                          const SignerDetailSlots& slots) {
     for (size_t g = 0; g < message.signers.size(); ++g) {
         const SignerInfo& signer = message.signers[g];
         if (signer.unreadable) continue;  // no certificate to name: no name, no date
@@ -153,44 +147,57 @@ int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& a
         const MessageCertificate& chosen = message.certificates[choice.index];
         PCCERT_CONTEXT certificate =
             CertCreateCertificateContext(X509_ASN_ENCODING, chosen.der.data, static_cast<DWORD>(chosen.der.size));
+        SignerStatus& status = slots.statuses[g];
         if (certificate == nullptr) {
             // The platform cannot read it, so no signature of it verified: a
             // red row of its own, which decides nothing about the file.
-            statuses[g] |= SIGNATURE_INVALID | CERTIFICATE_UNREADABLE;
+            status |= SIGNATURE_INVALID | CERTIFICATE_UNREADABLE;
             continue;
         }
-        handles[g] = certificate;
+        slots.handles[g] = certificate;
 
         // A signature that did not verify vouches for no record of the file:
         // its signer is named by the certificate.
-        if (choice.matched && !(statuses[g] & (SIGNATURE_INVALID | NOT_VERIFIABLE))) {
-            nameFromSignedFile(signer, chosen, names[g]);
+        if (choice.matched && !(status & (SIGNATURE_INVALID | NOT_VERIFIABLE))) {
+            nameFromSignedFile(signer, chosen, slots.names[g]);
         }
-        if (std::strlen(names[g]) < 5) {
+        if (std::strlen(slots.names[g]) < 5) {
             const std::string commonName = subjectCommonName(certificate);
-            if (!commonName.empty()) copyText(names[g], commonName);
+            if (!commonName.empty()) copyText(slots.names[g], commonName);
         }
         // The time of a verified signature that a token proves is when the
-        // certificate had to be valid.
+        // certificate had to be valid and its authority trusted.
         FILETIME judged = now;
-        if (statuses[g] == 0) {
-            SignerTimestamp timestamp = checkTimestamp(signer, acceptedCas);
+        if (status == 0) {
+            SignerTimestamp timestamp = checkTimestamp(signer, trust);
             switch (timestamp.outcome) {
             case TimestampOutcome::Counts:
                 judged = timestamp.time;
-                statuses[g] |= TIMESTAMPED;
-                stamps[g] = std::move(timestamp);
+                status |= TIMESTAMPED;
+                slots.stamps[g] = std::move(timestamp);
                 break;
-            case TimestampOutcome::AuthorityNotAccepted: statuses[g] |= TIMESTAMP_NOT_ACCEPTED; break;
-            case TimestampOutcome::Failed: statuses[g] |= TIMESTAMP_FAILED; break;
+            case TimestampOutcome::AuthorityNotAccepted: status |= TIMESTAMP_NOT_ACCEPTED; break;
+            case TimestampOutcome::Failed: status |= TIMESTAMP_FAILED; break;
             case TimestampOutcome::None: break;
             }
         }
-        statuses[g] |= validityStatus(*certificate->pCertInfo, judged) | useStatus(*certificate->pCertInfo);
-        copyText(dates[g], expiryDate(certificate->pCertInfo));
-        if (!acceptedCas.issuerOf(certificate, &issuers[g])) {
-            statuses[g] |= CA_NOT_ACCEPTED;
-            carriedIssuer(message, certificate, &issuers[g]);
+        status |= validityStatus(*certificate->pCertInfo, judged) | useStatus(*certificate->pCertInfo);
+        copyText(slots.dates[g], expiryDate(certificate->pCertInfo));
+        TrustAnswer answer = trust.signer(certificate, message.certificates, judged);
+        switch (answer.verdict) {
+        case TrustAnswer::Verdict::Vouched:
+            slots.issuers[g] = std::move(answer.issuer);
+            slots.providers[g] = std::move(answer.provider);
+            slots.qualifications[g] = answer.qualification;
+            break;
+        case TrustAnswer::Verdict::ListOutdated:
+            status |= LIST_OUTDATED;
+            carriedIssuer(message, certificate, &slots.issuers[g]);
+            break;
+        case TrustAnswer::Verdict::NotVouched:
+            status |= CA_NOT_ACCEPTED;
+            carriedIssuer(message, certificate, &slots.issuers[g]);
+            break;
         }
     }
     return 0;

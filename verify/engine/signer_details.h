@@ -9,14 +9,17 @@
 #include <vector>
 
 #include "accepted_cas.h"
+#include "certificate_trust.h"
 #include "timestamp_check.h"
 #include "signed_file_record.h"
 #include "signed_message.h"
 
 // Fills, for each signer of the decoded message, its name and expiry date,
-// adds NOT_YET_VALID, EXPIRED and CA_NOT_ACCEPTED to its status, puts its
-// certificate into handles[g] and its issuer's certificate, when known, into
-// issuers[g]. The validity is judged as of `now`, or, for a signer whose
+// adds NOT_YET_VALID, EXPIRED, CA_NOT_ACCEPTED and LIST_OUTDATED to its
+// status, puts its certificate into handles[g] and its issuer's certificate,
+// when known, into issuers[g]; where the trusted list vouches for it, the
+// provider's name into providers[g] and what it is into qualifications[g].
+// Validity and trust are judged as of `now`, or, for a signer whose
 // signature verified and whose time-stamp token counts (checkTimestamp), at
 // the token's time: it becomes TIMESTAMPED, with the token's check in
 // stamps[g] (left as it is otherwise); a token that does not count adds TIMESTAMP_FAILED or
@@ -24,14 +27,18 @@
 // read gets SIGNATURE_INVALID and CERTIFICATE_UNREADABLE, and no handle; an
 // unreadable counter-signature value gets nothing. Returns 0 and hands the
 // handles to the caller.
-int32_t readSignerDetails(const SignedMessage& message, const AcceptedCaTable& acceptedCas,
-                          const FILETIME& now,
-                          PCCERT_CONTEXT handles[MAX_SIGNERS],
-                          std::vector<uint8_t> issuers[MAX_SIGNERS],
-                          char names[MAX_SIGNERS][SIGNER_TEXT_SIZE],
-                          char dates[MAX_SIGNERS][SIGNER_TEXT_SIZE],
-                          SignerStatus statuses[MAX_SIGNERS],
-                          SignerTimestamp stamps[MAX_SIGNERS]);
+struct SignerDetailSlots {
+    PCCERT_CONTEXT* handles;
+    std::vector<uint8_t>* issuers;
+    char (*names)[SIGNER_TEXT_SIZE];
+    char (*dates)[SIGNER_TEXT_SIZE];
+    SignerStatus* statuses;
+    SignerTimestamp* stamps;
+    std::string* providers;
+    Qualification* qualifications;
+};
+int32_t readSignerDetails(const SignedMessage& message, const CertificateTrust& trust, const FILETIME& now,
+                          const SignerDetailSlots& slots);
 
 // NOT_YET_VALID when `now` is not later than the start of validity, EXPIRED
 // when it is at or after the end, else 0.

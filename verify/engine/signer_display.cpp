@@ -23,8 +23,17 @@ int statusIcon(SignerStatus status) {
     return 2;
 }
 
+std::string qualificationText(Qualification qualification) {
+    switch (qualification) {
+    case Qualification::QualifiedSignature: return quillcheck_messages::STATE_QUALIFIED_SIGNATURE + 1;
+    case Qualification::QualifiedCertificate: return quillcheck_messages::STATE_QUALIFIED_CERTIFICATE + 1;
+    case Qualification::None: break;
+    }
+    return "";
+}
+
 std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm, int depth,
-                       const std::string& timestamp) {
+                       const std::string& timestamp, Qualification qualification, bool qualifiedTimestamp) {
     const std::string counterSignature = depth > 0 ? quillcheck_messages::STATE_COUNTER_SIGNATURE : "";
     if (status & SIGNATURE_INVALID) {
         const char* why = (status & COUNTER_SIGNATURE_UNREADABLE) ? quillcheck_messages::STATE_COUNTER_SIGNATURE_UNREADABLE
@@ -32,17 +41,24 @@ std::string statusText(SignerStatus status, const char* expiryDate, const std::s
                                                                   : "";
         return quillcheck_messages::STATE_SIGNATURE_INVALID + std::string(why) + counterSignature;
     }
-    const std::string stamp = (status & TIMESTAMPED) ? formatMessage(quillcheck_messages::STATE_TIMESTAMPED, timestamp.c_str())
+    const std::string stamp = (status & TIMESTAMPED)
+                                  ? formatMessage(qualifiedTimestamp ? quillcheck_messages::STATE_TIMESTAMPED_QUALIFIED
+                                                                     : quillcheck_messages::STATE_TIMESTAMPED,
+                                                  timestamp.c_str())
                               : (status & TIMESTAMP_NOT_ACCEPTED) ? quillcheck_messages::STATE_TIMESTAMP_NOT_ACCEPTED
                               : (status & TIMESTAMP_FAILED)       ? quillcheck_messages::STATE_TIMESTAMP_FAILED
                                                                   : "";
     status &= ~(TIMESTAMPED | TIMESTAMP_NOT_ACCEPTED | TIMESTAMP_FAILED);
-    if (status == 0) return expiryDate + stamp + counterSignature;
+    if (status == 0) {
+        const std::string qualified = qualificationText(qualification);
+        return expiryDate + (qualified.empty() ? "" : ";" + qualified) + stamp + counterSignature;
+    }
     std::string text = (status & NOT_VERIFIABLE) ? formatMessage(quillcheck_messages::STATE_NOT_VERIFIABLE, algorithm.c_str())
                        : (status & EXPIRED)       ? quillcheck_messages::STATE_EXPIRED
                        : (status & NOT_YET_VALID) ? quillcheck_messages::STATE_NOT_YET_VALID
                                                   : expiryDate;
     if (status & CA_NOT_ACCEPTED) text += quillcheck_messages::STATE_CA_NOT_ACCEPTED;
+    if (status & LIST_OUTDATED) text += quillcheck_messages::STATE_LIST_OUTDATED;
     if (status & KEY_USAGE_NOT_SIGNING) text += quillcheck_messages::STATE_KEY_USAGE_NOT_SIGNING;
     if (status & EXTENDED_USE_NOT_SIGNING) text += quillcheck_messages::STATE_EXTENDED_USE_NOT_SIGNING;
     if (status & PARENT_NOT_VERIFIED) text += quillcheck_messages::STATE_PARENT_NOT_VERIFIED;
@@ -51,7 +67,8 @@ std::string statusText(SignerStatus status, const char* expiryDate, const std::s
 
 std::string signerStateText(const SignedFileRecord& record, int g) {
     return statusText(record.signerStatus[g], record.expiryDates[g], record.unverifiedAlgorithms[g],
-                      record.signerDepths[g], record.timestampTimes[g]);
+                      record.signerDepths[g], record.timestampTimes[g], record.qualifications[g],
+                      record.qualifiedTimestamps[g]);
 }
 
 std::string summaryLine(bool loaded, int signerCount) {
@@ -206,4 +223,22 @@ std::string fiscalCodeOf(ber::Span subject) {
 SubjectNames subjectNamesOf(ber::Span subject) {
     return {nameAttributeText(subject, COMMON_NAME), nameAttributeText(subject, SURNAME),
             nameAttributeText(subject, GIVEN_NAME)};
+}
+
+bool nameAttributesOf(ber::Span name, std::vector<std::pair<std::string, std::string>>* attributes) {
+    attributes->clear();
+    ber::Element sequence, rdn, attribute, oid, value;
+    if (!ber::read(name, &sequence) || sequence.tag != ber::SEQUENCE) return false;
+    ber::Reader rdns(sequence);
+    while (!rdns.atEnd()) {
+        if (!rdns.next(ber::SET, &rdn)) return false;
+        ber::Reader each(rdn);
+        while (!each.atEnd()) {
+            if (!each.next(ber::SEQUENCE, &attribute)) return false;
+            ber::Reader inside(attribute);
+            if (!inside.next(ber::OID, &oid) || !inside.next(&value)) return false;
+            attributes->emplace_back(ber::oidText(oid), directoryStringAsUtf8(value));
+        }
+    }
+    return true;
 }

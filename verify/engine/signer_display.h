@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ber.h"
 #include "signer_status.h"
@@ -20,11 +22,18 @@ int statusIcon(SignerStatus status);
 
 // The state column, with `expiryDate` as the signer's expiry text and, for
 // a signer that is NOT_VERIFIABLE, `algorithm` as the name of its algorithms
-// (signatureAlgorithmName). A time-stamp adds ";Marca temporale <timestamp>"
-// when it counts, else what failed. A counter-signer's state (depth 1 and
-// more) ends in ";Controfirma".
+// (signatureAlgorithmName). A certificate that the trusted list makes
+// qualified adds ";Firma qualificata" or ";Certificato qualificato" after
+// the date, when nothing else is found. A time-stamp adds ";Marca temporale
+// <timestamp>" when it counts (";Marca temporale qualificata <timestamp>"
+// for a qualified one), else what failed. A counter-signer's state (depth 1
+// and more) ends in ";Controfirma".
 std::string statusText(SignerStatus status, const char* expiryDate, const std::string& algorithm = std::string(),
-                       int depth = 0, const std::string& timestamp = std::string());
+                       int depth = 0, const std::string& timestamp = std::string(),
+                       Qualification qualification = Qualification::None, bool qualifiedTimestamp = false);
+
+// "Firma qualificata", "Certificato qualificato", or empty.
+std::string qualificationText(Qualification qualification);
 
 struct SignedFileRecord;
 // The state column of a loaded file's signer `g`, from the record.
@@ -74,3 +83,8 @@ struct SubjectNames {
     std::string commonName, surname, givenName;
 };
 SubjectNames subjectNamesOf(ber::Span subject);
+
+// Every attribute of a Name, in order, as its dotted type and its value as
+// UTF-8 (directory strings as above, other values as their bytes); false
+// when the bytes are no Name.
+bool nameAttributesOf(ber::Span name, std::vector<std::pair<std::string, std::string>>* attributes);

@@ -31,3 +31,11 @@ constexpr SignerStatus COUNTER_SIGNATURE_UNREADABLE = 0x400;
 constexpr SignerStatus KEY_USAGE_NOT_SIGNING = 0x800;
 constexpr SignerStatus EXTENDED_USE_NOT_SIGNING = 0x1000;
 constexpr SignerStatus CA_NOT_ACCEPTED = 0x10000;  // not issued by an accepted authority
+// No built-in authority issued it, and the trusted list is past its next
+// update at the time that counts: that list proves neither way.
+constexpr SignerStatus LIST_OUTDATED = 0x20000;
+
+// What a certificate vouched for by the trusted list is: a qualified
+// certificate, whose key also sits on a qualified device (a qualified
+// electronic signature), or neither.
+enum class Qualification : uint8_t { None, QualifiedCertificate, QualifiedSignature };

@@ -38,7 +38,7 @@ bool decodeTime(const ber::Element& time, FILETIME* out) {
 
 }  // namespace
 
-SignerTimestamp checkTimestamp(const SignerInfo& signer, const AcceptedCaTable& acceptedCas) {
+SignerTimestamp checkTimestamp(const SignerInfo& signer, const CertificateTrust& trust) {
     SignerTimestamp result;
     const Attribute* attribute = findAttribute(signer.unsignedAttributes, oids::TIMESTAMP_TOKEN);
     if (attribute == nullptr) return result;
@@ -79,9 +79,14 @@ SignerTimestamp checkTimestamp(const SignerInfo& signer, const AcceptedCaTable& 
     if (certificate == nullptr) return result;
     if (isTimeStampingOnly(certificate) && validityStatus(*certificate->pCertInfo, time) == 0) {
         result.time = time;
-        result.outcome = acceptedCas.issuerOf(certificate, &result.authorityIssuer) ? TimestampOutcome::Counts
-                                                                                   : TimestampOutcome::AuthorityNotAccepted;
-        if (result.outcome == TimestampOutcome::Counts) result.authority.assign(der.data, der.data + der.size);
+        TrustAnswer answer = trust.timeStamping(certificate, token.certificates, time);
+        result.outcome = answer.verdict == TrustAnswer::Verdict::Vouched ? TimestampOutcome::Counts
+                                                                         : TimestampOutcome::AuthorityNotAccepted;
+        if (result.outcome == TimestampOutcome::Counts) {
+            result.authority.assign(der.data, der.data + der.size);
+            result.authorityIssuer = std::move(answer.issuer);
+            result.qualified = !answer.provider.empty();
+        }
     }
     CertFreeCertificateContext(certificate);
     return result;

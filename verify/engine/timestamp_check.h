@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "accepted_cas.h"
+#include "certificate_trust.h"
 #include "signed_message.h"
 
 enum class TimestampOutcome {
@@ -23,6 +23,9 @@ struct SignerTimestamp {
     // For Counts: the time-stamping authority's certificate (DER) and the
     // accepted authority's that issued it, for the revocation check.
     std::vector<uint8_t> authority, authorityIssuer;
+    // For Counts: a qualified time-stamp, vouched for by a time-stamping
+    // service of the trusted list.
+    bool qualified = false;
 };
 
 // The signer's first token, checked: it is a SignedData of a TSTInfo whose
@@ -31,5 +34,5 @@ struct SignerTimestamp {
 // that certificate's only extended key usage is time stamping, marked
 // critical, and it was valid at the token's time; and the token's message
 // imprint is the digest of the signer's signature value. Then it counts when
-// an accepted authority issued the certificate.
-SignerTimestamp checkTimestamp(const SignerInfo& signer, const AcceptedCaTable& acceptedCas);
+// `trust` vouches for that certificate at the token's time.
+SignerTimestamp checkTimestamp(const SignerInfo& signer, const CertificateTrust& trust);

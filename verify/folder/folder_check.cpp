@@ -243,9 +243,9 @@ std::wstring localStamp() {
 // One run over the files of a folder.
 class FolderRun {
 public:
-    FolderRun(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas, const std::wstring& contents,
+    FolderRun(const FolderCheckOptions& options, const CertificateTrust& trust, const std::wstring& contents,
               ReportWriter* report)
-        : options_(options), acceptedCas_(acceptedCas), contents_(contents), report_(report) {}
+        : options_(options), trust_(trust), contents_(contents), report_(report) {}
 
     // The rows of one SignedFile; false when the report could not be written.
     bool checkFile(const std::wstring& relative);
@@ -269,7 +269,7 @@ private:
     void removeUnreportedContent();
 
     const FolderCheckOptions& options_;
-    const AcceptedCaTable& acceptedCas_;
+    const CertificateTrust& trust_;
     std::wstring contents_;
     ReportWriter* report_;
     Sha256Hasher hasher_;
@@ -383,6 +383,7 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
         signer.expiry = utf8FromAnsi(record.expiryDates[g]);
         signer.signingTime = record.signingTimes[g];
         signer.icon = statusIcon(status);
+        signer.qualification = qualifiedBy(record.trustProviders[g], record.qualifications[g]);
         const std::vector<uint8_t>& der = record.signerCerts[g];
         MessageCertificate names;
         SubjectNames subject;
@@ -408,7 +409,7 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
         }
         int32_t revocation = 0;
         bool stampUnchecked = false;
-        if (options_.revocation && (status & CA_NOT_ACCEPTED)) {
+        if (options_.revocation && (status & (CA_NOT_ACCEPTED | LIST_OUTDATED))) {
             // No list of an authority that is not accepted is believed: there is nothing to ask.
             signer.revocation = reportText(quillcheck_messages::REVOCATION_AUTHORITY_NOT_ACCEPTED);
         } else if (options_.revocation) {
@@ -453,7 +454,7 @@ void FolderRun::checkLayers(const std::wstring& path, const std::string& file, c
         auto record = std::make_unique<SignedFileRecord>();
         Base64Codec codec;
         SignedMessage message;
-        const int32_t loaded = loadSignedBytes({data, size}, *record, acceptedCas_, &codec, &message);
+        const int32_t loaded = loadSignedBytes({data, size}, *record, trust_, &codec, &message);
         if (loaded != 0) {
             // A signature that does not match its content is to be rejected;
             // what cannot be decoded at all could not be verified.
@@ -661,7 +662,7 @@ struct ScratchFile {
     }
 };
 
-FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas,
+FolderCheckResult runChecked(const FolderCheckOptions& options, const CertificateTrust& trust,
                              FolderCheckObserver* observer) {
     FolderCheckResult result;
     FolderCheckOptions run = options;
@@ -713,7 +714,7 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
 
     bool written = report.begin();
     {
-        FolderRun folderRun(run, acceptedCas, contents, &report);
+        FolderRun folderRun(run, trust, contents, &report);
         for (size_t i = 0; i < files.size() && written; ++i) {
             if (observer != nullptr && observer->stopRequested()) {
                 facts.stopped = true;
@@ -741,10 +742,10 @@ FolderCheckResult runChecked(const FolderCheckOptions& options, const AcceptedCa
 
 }  // namespace
 
-FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas,
+FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const CertificateTrust& trust,
                                  FolderCheckObserver* observer) {
     try {
-        return runChecked(options, acceptedCas, observer);
+        return runChecked(options, trust, observer);
     } catch (const std::bad_alloc&) {
         return failure(FolderCheckResult(), quillcheck_messages::FOLDER_OUT_OF_MEMORY);
     }

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-#include "accepted_cas.h"
+#include "certificate_trust.h"
 #include "folder_rules.h"
 
 // The report's and the contents' places in the output folder.
@@ -63,5 +63,5 @@ std::wstring defaultOutputFolder(const std::wstring& source);
 // and when it already holds something the run's own folder
 // (outputFolderNameFor) is made inside it. All valid only when there was
 // something to verify and every file was found valid.
-FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const AcceptedCaTable& acceptedCas,
+FolderCheckResult runFolderCheck(const FolderCheckOptions& options, const CertificateTrust& trust,
                                  FolderCheckObserver* observer);

@@ -7,6 +7,7 @@
 #include "message_format.h"
 #include "path_rules.h"
 #include "quillcheck_messages.h"
+#include "signer_display.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ std::string signerBlock(const SignerRow& s) {
     html += "<br>Emittente: " + shown(s.issuer) + " &middot; Scadenza: " + shown(s.expiry) +
             " &middot; Serie: " + shown(s.serial);
     if (!s.revocation.empty()) html += "<br>Revoca: " + shown(s.revocation);
+    if (!s.qualification.empty()) html += "<br>Qualifica: " + shown(s.qualification);
     return html + "</div></div>";
 }
 
@@ -214,6 +216,7 @@ std::string signerFindings(SignerStatus status, const std::string& expiry, int32
     if (status & EXPIRED) found.push_back(formatMessage(m::FINDING_EXPIRED, expiry.c_str()));
     if (status & NOT_YET_VALID) found.push_back(m::FINDING_NOT_YET_VALID);
     if (status & CA_NOT_ACCEPTED) found.push_back(m::FINDING_CA_NOT_ACCEPTED);
+    if (status & LIST_OUTDATED) found.push_back(m::FINDING_LIST_OUTDATED);
     if (status & (KEY_USAGE_NOT_SIGNING | EXTENDED_USE_NOT_SIGNING)) found.push_back(m::FINDING_NOT_FOR_SIGNING);
     if (status & TIMESTAMP_FAILED) found.push_back(m::FINDING_TIMESTAMP_FAILED);
     if (status & TIMESTAMP_NOT_ACCEPTED) found.push_back(m::FINDING_TIMESTAMP_NOT_ACCEPTED);
@@ -234,7 +237,13 @@ namespace {
 const char* const REPORT_COLUMNS[REPORT_COLUMN_COUNT] = {
     "File",  "Livello", "Dimensione", "SHA-256 del file", "Firmatario", "Codice fiscale", "Emittente",
     "Numero di serie", "Scadenza", "Data della firma", "Stato", "Colore", "Revoca", "Contenuto",
-    "SHA-256 del contenuto", "Esito", "Motivo"};
+    "SHA-256 del contenuto", "Esito", "Motivo", "Qualifica"};
+
+std::string qualifiedBy(const std::string& provider, Qualification qualification) {
+    if (provider.empty()) return "";
+    const std::string what = qualificationText(qualification);
+    return what.empty() ? provider : provider + ": " + messageAsUtf8(what);
+}
 
 const char* verdictText(Verdict verdict) { return VERDICT_TEXTS[static_cast<int>(verdict)]; }
 
@@ -283,7 +292,8 @@ std::vector<std::string> reportCells(const LayerRow& row) {
             visibleText(row.contentName),
             row.contentSha256,
             verdictText(row.verdict),
-            visibleLines(row.reason)};
+            visibleLines(row.reason),
+            lines(&SignerRow::qualification)};
 }
 
 std::string csvLine(const std::vector<std::string>& cells) {

@@ -42,6 +42,9 @@ struct SignerRow {
     std::string revocation;  // empty when not checked
     std::string shownName;   // as the page shows it (signerShownName); the name when empty
     Verdict verdict = Verdict::Valid;  // the signer's own, revocation included: the page's dot
+    // Where the trusted list vouches for the signer: the trust service
+    // provider and what the certificate is (qualifiedBy); else empty.
+    std::string qualification;
 };
 
 // One row of the report: one layer of one file (a SignedFile inside a
@@ -91,7 +94,12 @@ constexpr char BLOCKED_SUFFIX[] = ".bloccato";
 
 // The report's columns, in order.
 extern const char* const REPORT_COLUMNS[];
-constexpr size_t REPORT_COLUMN_COUNT = 17;
+constexpr size_t REPORT_COLUMN_COUNT = 18;
+
+// The "Qualifica" cell of a signer the trusted list vouches for: the
+// provider's name, and after it what the certificate is, when qualified
+// ("Quinta Certificazione: Firma qualificata"); empty without a provider.
+std::string qualifiedBy(const std::string& provider, Qualification qualification);
 
 // A CSV cell: in double quotes (doubled inside); a text that begins with
 // "=", "+", "-", "@", a tab or a carriage return gets an apostrophe first, so

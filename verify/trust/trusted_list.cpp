@@ -1,10 +1,69 @@
 #include "trusted_list.h"
 
+#include "certificate_facts.h"
+
 namespace {
 
 constexpr const char* NS = TSL_NAMESPACE;
 constexpr char QUALIFICATIONS_NAMESPACE[] = "http://uri.etsi.org/TrstSvc/SvcInfoExt/eSigDir-1999-93-EC-TrustedList/#";
 constexpr char ADDITIONAL_TYPES_NAMESPACE[] = "http://uri.etsi.org/02231/v2/additionaltypes#";
+constexpr char XADES_NAMESPACE[] = "http://uri.etsi.org/01903/v1.3.2#";
+
+// A policy identifier as the list writes it ("urn:oid:1.2.3", or the bare
+// dotted form); empty when it is neither.
+std::string dottedPolicy(const std::string& text) {
+    std::string dotted = text;
+    if (dotted.size() > 8) {
+        std::string scheme = dotted.substr(0, 8);
+        for (char& c : scheme) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (scheme == "urn:oid:") dotted = dotted.substr(8);
+    }
+    bool digitBefore = false;
+    for (char c : dotted) {
+        if (c >= '0' && c <= '9') digitBefore = true;
+        else if (c == '.' && digitBefore) digitBefore = false;
+        else return "";
+    }
+    return digitBefore ? dotted : "";
+}
+
+// A CriteriaList element.
+CriteriaList readCriteria(const XmlNode& element) {
+    CriteriaList criteria;
+    const std::string* assertion = element.attribute("assert");
+    if (assertion == nullptr || *assertion == "all") criteria.assertion = CriteriaList::Assert::All;
+    else if (*assertion == "atLeastOne") criteria.assertion = CriteriaList::Assert::AtLeastOne;
+    else if (*assertion == "none") criteria.assertion = CriteriaList::Assert::None;
+    else criteria.unknownCriterion = true;
+    for (const XmlNode& child : element.children) {
+        if (child.kind != XmlNode::Kind::Element) continue;
+        if (child.isElement(QUALIFICATIONS_NAMESPACE, "KeyUsage")) {
+            std::vector<std::pair<int, bool>> bits;
+            for (const XmlNode* bit : child.childElements(QUALIFICATIONS_NAMESPACE, "KeyUsageBit")) {
+                const std::string* name = bit->attribute("name");
+                const std::string value = trimmed(bit->text());
+                const int number = name ? keyUsageBit(*name) : -1;
+                if (number < 0 || (value != "true" && value != "false")) criteria.unknownCriterion = true;
+                else bits.emplace_back(number, value == "true");
+            }
+            criteria.keyUsages.push_back(std::move(bits));
+        } else if (child.isElement(QUALIFICATIONS_NAMESPACE, "PolicySet")) {
+            std::vector<std::string> policies;
+            for (const XmlNode* policy : child.childElements(QUALIFICATIONS_NAMESPACE, "PolicyIdentifier")) {
+                const XmlNode* identifier = policy->firstChild(XADES_NAMESPACE, "Identifier");
+                const std::string dotted = identifier ? dottedPolicy(trimmed(identifier->text())) : "";
+                if (dotted.empty()) criteria.unknownCriterion = true;
+                else policies.push_back(dotted);
+            }
+            criteria.policySets.push_back(std::move(policies));
+        } else if (child.isElement(QUALIFICATIONS_NAMESPACE, "CriteriaList")) {
+            criteria.nested.push_back(readCriteria(child));
+        } else if (!child.isElement(QUALIFICATIONS_NAMESPACE, "Description")) {
+            criteria.unknownCriterion = true;  // otherCriteriaList and whatever comes
+        }
+    }
+    return criteria;
+}
 
 std::string afterLastSlash(const std::string& uri) { return uri.substr(uri.rfind('/') + 1); }
 
@@ -58,6 +117,11 @@ struct Reader {
             for (const XmlNode* s : digitalId->childElements(NS, "X509SubjectName")) {
                 service->subjectNames.push_back(trimmed(s->text()));
             }
+            for (const XmlNode* k : digitalId->childElements(NS, "X509SKI")) {
+                std::vector<uint8_t> id;
+                if (!decodeBase64(k->text(), &id)) refuse("identificativo di chiave non valido");
+                service->keyIdentifiers.push_back(std::move(id));
+            }
         }
     }
 
@@ -79,13 +143,18 @@ struct Reader {
                     s.additionalInformation.push_back(uri(inner.firstChild(NS, "URI"), "AdditionalServiceInformation"));
                 } else if (inner.isElement(QUALIFICATIONS_NAMESPACE, "Qualifications")) {
                     for (const XmlNode* element : inner.childElements(QUALIFICATIONS_NAMESPACE, "QualificationElement")) {
-                        const XmlNode* qualifiers = element->firstChild(QUALIFICATIONS_NAMESPACE, "Qualifiers");
-                        if (qualifiers == nullptr) continue;
-                        for (const XmlNode* q : qualifiers->childElements(QUALIFICATIONS_NAMESPACE, "Qualifier")) {
-                            const std::string* value = q->attribute("uri");
-                            if (value == nullptr || !isAbsoluteUri(*value)) refuse("qualificatore non valido");
-                            else s.qualifiers.push_back(*value);
+                        QualificationElement qualification;
+                        if (const XmlNode* qualifiers = element->firstChild(QUALIFICATIONS_NAMESPACE, "Qualifiers")) {
+                            for (const XmlNode* q : qualifiers->childElements(QUALIFICATIONS_NAMESPACE, "Qualifier")) {
+                                const std::string* value = q->attribute("uri");
+                                if (value == nullptr || !isAbsoluteUri(*value)) refuse("qualificatore non valido");
+                                else qualification.qualifiers.push_back(*value);
+                            }
                         }
+                        const XmlNode* criteria = element->firstChild(QUALIFICATIONS_NAMESPACE, "CriteriaList");
+                        if (criteria != nullptr) qualification.criteria = readCriteria(*criteria);
+                        else qualification.criteria.unknownCriterion = true;  // the schema requires one
+                        s.qualifications.push_back(std::move(qualification));
                     }
                 }
             }

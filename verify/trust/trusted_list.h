@@ -13,19 +13,41 @@
 
 constexpr char TSL_NAMESPACE[] = "http://uri.etsi.org/02231/v2#";
 
+// Which certificates of a service a qualification speaks of: its criteria,
+// all, at least one or none of which they must meet. A criterion is a set
+// of key usage bits (each set or clear as named), a set of policies (all
+// present), or a criteria list nested inside.
+struct CriteriaList {
+    enum class Assert { All, AtLeastOne, None };
+    Assert assertion = Assert::All;
+    std::vector<std::vector<std::pair<int, bool>>> keyUsages;  // (keyUsageBit, set)
+    std::vector<std::vector<std::string>> policySets;          // dotted identifiers
+    std::vector<CriteriaList> nested;
+    // A criterion this code cannot judge (another kind of criterion, an
+    // unknown bit name or policy form): whether it is met is not known.
+    bool unknownCriterion = false;
+};
+
+// One QualificationElement: qualifier URIs for the certificates its criteria pick.
+struct QualificationElement {
+    std::vector<std::string> qualifiers;
+    CriteriaList criteria;
+};
+
 // A service's type, status and extensions from a starting time on.
 struct ServiceState {
     std::string type;    // ServiceTypeIdentifier, e.g. .../Svctype/CA/QC
     std::string status;  // ServiceStatus, e.g. .../Svcstatus/granted
     UtcSeconds since = 0;
     std::vector<std::string> additionalInformation;  // AdditionalServiceInformation URIs
-    std::vector<std::string> qualifiers;             // the Qualifications extension's qualifier URIs
+    std::vector<QualificationElement> qualifications;  // the Qualifications extension
 };
 
 struct TrustService {
     std::string name;
     std::vector<std::vector<uint8_t>> certificates;  // DER
-    std::vector<std::string> subjectNames;
+    std::vector<std::string> subjectNames;  // X509SubjectName, as the list writes it
+    std::vector<std::vector<uint8_t>> keyIdentifiers;  // X509SKI
     ServiceState current;
     std::vector<ServiceState> history;  // newest first, as lists give it
 };

@@ -135,7 +135,7 @@ bool TrustedListStore::loading() const {
     return loadStarted_ && !loaded_;
 }
 
-std::shared_ptr<const AcceptedTrustedList> TrustedListStore::current(bool allowDownload) {
+std::shared_ptr<const AcceptedTrustedList> TrustedListStore::current(ListFetch fetch) {
     std::unique_lock<std::mutex> hold(lock_);
     if (!loadStarted_) {
         loadStarted_ = true;
@@ -163,11 +163,11 @@ std::shared_ptr<const AcceptedTrustedList> TrustedListStore::current(bool allowD
         loaded_ = true;
         loadedNow_.notify_all();
     } else if (!loaded_) {
-        if (!allowDownload) return kept_;  // nothing in hand yet: no waiting
+        if (fetch == ListFetch::InHand) return kept_;  // nothing in hand yet: no waiting
         loadedNow_.wait(hold, [this] { return loaded_; });
     }
     const bool stale = !kept_ || !kept_->speaksFor(utcNow());
-    if (!stale || !allowDownload || downloadTried_) return kept_;
+    if (!stale || fetch != ListFetch::Refreshed || downloadTried_) return kept_;
     downloadTried_ = true;
     const std::shared_ptr<const AcceptedTrustedList> known = kept_;
     hold.unlock();
@@ -194,7 +194,7 @@ TrustedListStore& programListStore() {
 void refreshProgramListInBackground() {
     std::thread([] {
         try {
-            programListStore().current(true);
+            programListStore().current(ListFetch::Refreshed);
         } catch (...) {  // memory ran out: the program goes on without a list
         }
     }).detach();

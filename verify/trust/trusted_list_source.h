@@ -57,13 +57,18 @@ std::vector<uint8_t> downloadList(const std::string& address, unsigned seconds, 
 //     gate with the one kept as the known list; cached once believed.
 // One store may be asked from several threads: the gate and the download
 // run unlocked, so that another caller meanwhile gets the list in hand at once.
+enum class ListFetch {
+    InHand,   // what is in hand now: no waiting for another thread's load, no download
+    Local,    // the cached copy and the snapshot, read first if need be: no download
+    Refreshed // that, and the one download when the list in hand is past its next update
+};
+
 class TrustedListStore {
 public:
     explicit TrustedListStore(TrustedListSettings settings) : settings_(std::move(settings)) {}
 
-    // The list believed; null when none is. `allowDownload` false: the run
-    // does without the network, and does not wait for another thread's load.
-    std::shared_ptr<const AcceptedTrustedList> current(bool allowDownload = true);
+    // The list believed; null when none is.
+    std::shared_ptr<const AcceptedTrustedList> current(ListFetch fetch = ListFetch::Refreshed);
     // Why the last list tried was not believed (empty when it was, or none was tried).
     std::string lastRefusal() const;
     // Whether another thread is still reading the cached copy and the snapshot.

@@ -165,7 +165,9 @@ TEST(TestTrustedLists, TheListSaysWhoIsQualifiedAndSince) {
     ASSERT_NE(ca144, nullptr);
     EXPECT_EQ(serviceTypeName(ca144->current.type), "CA/QC");
     EXPECT_EQ(statusName(ca144->current.status), "granted");
-    EXPECT_FALSE(ca144->current.qualifiers.empty());
+    ASSERT_EQ(ca144->current.qualifications.size(), 2u);
+    EXPECT_EQ(ca144->current.qualifications[0].criteria.keyUsages.size(), 1u);
+    EXPECT_EQ(ca144->current.qualifications[1].criteria.policySets.size(), 1u);
     EXPECT_FALSE(ca144->current.additionalInformation.empty());
     const TrustService* tsa = serviceOf(list, fileBytes(testDataPath("pki/cards/tsa.der")));
     ASSERT_NE(tsa, nullptr);
