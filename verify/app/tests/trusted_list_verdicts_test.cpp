@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstring>
 #include <functional>
@@ -72,6 +73,7 @@ protected:
     static void SetUpTestSuite() {
         setProgramName(CAPTION);
         root_ = temporaryFolder() + "\\quillcheck-lista-di-fiducia";
+        removeFolder(root_);  // a report left there would take the new one's place
         for (const char* list : {"valid", "stale"}) {
             const std::string folder = root_ + "\\" + list;
             CreateDirectoryA(root_.c_str(), nullptr);
@@ -150,6 +152,17 @@ protected:
             {"qualificata.p7m", "stale", {"30/11/2049;elenco di fiducia non aggiornato", 2, ""}},
             {"estranea.p7m", "stale", {"30/11/2049;elenco di fiducia non aggiornato", 2, ""}},
         };
+    }
+
+    static void TearDownTestSuite() { removeFolder(root_); }
+
+    static void removeFolder(const std::string& folder) {
+        const std::string from = folder + '\0';  // the list of paths ends in two NULs
+        SHFILEOPSTRUCTA operation{};
+        operation.wFunc = FO_DELETE;
+        operation.pFrom = from.c_str();
+        operation.fFlags = FOF_NO_UI;
+        SHFileOperationA(&operation);
     }
 
     static std::string listPath(const char* list) { return testDataPath(std::string("trust/lists/") + list + ".xml"); }
@@ -267,6 +280,7 @@ TEST_F(TrustedListVerdicts, InTheFolderReportOfTheInstalledProgram) {
         ASSERT_TRUE(CopyFileA(listPath(list).c_str(), (installed + "\\fiducia\\lista-IT.xml").c_str(), FALSE));
         DeleteFileA(cache.c_str());  // another list kept there would be believed first
         const std::string output = root_ + "\\rapporto-" + list;
+        ASSERT_EQ(GetFileAttributesA(output.c_str()), INVALID_FILE_ATTRIBUTES) << "a report already there";
         outputOf("\"" + installed + "\\quillcheck.exe\" /rapporto /uscita \"" + output + "\" \"" + root_ + "\\" + list +
                  "\"");
         const Bytes csv = readWholeFile(output + "\\rapporto.csv");
