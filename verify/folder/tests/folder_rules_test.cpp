@@ -33,7 +33,7 @@ LayerRow twoSigners() {
     row.sha256 = "ab";
     row.signers = {{"=cmd|' /C calc'!A0", "RSSMRA70A01L736S", "CIE Sub CA 1", "1000", "30/11/2049",
                     "07/12/2026 21:15", "30/11/2049", 0, "", "", Verdict::Valid,
-                    qualifiedBy("Carta d'Identità Elettronica (prova)", Qualification::QualifiedSignature)},
+                    qualifiedBy("Quinta Certificazione", Qualification::QualifiedSignature)},
                    {"Anna; \"Neri\"\nFalso Firmatario", "", "Prima Certificazione CA", "1001", "01/01/2011", "",
                     "Scaduto", 2, "Revocato", "NERI ANNA", Verdict::NotValid, ""}};
     row.contentName = "lettera.pdf";
@@ -56,7 +56,7 @@ TEST(ReportCells, OneLinePerSignerInEachSignerColumn) {
     EXPECT_EQ(cells[11], "verde\ngiallo");
     EXPECT_EQ(cells[12], "\nRevocato");
     EXPECT_EQ(cells[15], "Da controllare");
-    EXPECT_EQ(cells[17], "Carta d'Identità Elettronica (prova): Firma qualificata\n");
+    EXPECT_EQ(cells[17], "Quinta Certificazione: Firma qualificata\n");
 
     const std::string line = csvLine(cells);
     ASSERT_GE(line.size(), 2u);
