@@ -2,10 +2,12 @@
 // does, and prints the result code and the message the user would read:
 //   check_revocation <certificate.der> [--issuer <certificate.der>] [--skip-cache]
 //   check_revocation --signed-file <file.p7m> [--signer N] [--cas <folder>]
+//                    [--trusted-list <list.xml> --signers <folder>]
 //   check_revocation --cache-file <CRL address>
 // The second form loads the SignedFile as the program does (with the test
-// PKI's authorities unless --cas names another folder of 140.der to 146.der)
-// and checks signer N (0 by default) with the issuer the load found. The
+// PKI's authorities unless --cas names another folder of 140.der to 146.der,
+// and the trusted list when one is given with its pinned signers) and checks
+// signer N (0 by default) with the issuer the load found. The
 // first line is the code in decimal, the rest the message (UTF-8). The third
 // prints the file in which the list of that address is cached.
 #include <cstdio>
@@ -18,9 +20,11 @@
 #include <vector>
 
 #include "ansi_text.h"
+#include "list_trust.h"
 #include "revocation_check.h"
 #include "signed_file_loader.h"
 #include "test_pki_authorities.h"
+#include "trusted_list_source.h"
 
 namespace {
 
@@ -33,6 +37,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: check_revocation <certificate.der> [--issuer <certificate.der>] [--skip-cache]\n"
                  "       check_revocation --signed-file <file.p7m> [--signer N] [--cas <folder>]\n"
+                 "                        [--trusted-list <list.xml> --signers <folder>]\n"
                  "       check_revocation --cache-file <CRL address>\n");
     return 2;
 }
@@ -40,7 +45,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string certificatePath, issuerPath, signedPath, casFolder = testDataPath("pki/ca");
+    std::string certificatePath, issuerPath, signedPath, casFolder = testDataPath("pki/ca"), listPath, signersFolder;
     int signer = 0, skipCache = 0;
     if (argc == 3 && std::strcmp(argv[1], "--cache-file") == 0) {  // where the list of an address is cached
         CrlUrl url;
@@ -54,18 +59,32 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--signed-file") == 0 && hasValue) signedPath = argv[++i];
         else if (std::strcmp(argv[i], "--signer") == 0 && hasValue) signer = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--cas") == 0 && hasValue) casFolder = argv[++i];
+        else if (std::strcmp(argv[i], "--trusted-list") == 0 && hasValue) listPath = argv[++i];
+        else if (std::strcmp(argv[i], "--signers") == 0 && hasValue) signersFolder = argv[++i];
         else if (std::strcmp(argv[i], "--skip-cache") == 0) skipCache = 1;
         else if (argv[i][0] != '-' && certificatePath.empty()) certificatePath = argv[i];
         else return usage();
     }
-    if (certificatePath.empty() == signedPath.empty()) return usage();
+    if (certificatePath.empty() == signedPath.empty() || listPath.empty() != signersFolder.empty()) return usage();
 
     std::vector<uint8_t> certificate, issuer;
     if (!signedPath.empty()) {
         const TestPkiAuthorities authorities(casFolder);
+        std::shared_ptr<const AcceptedTrustedList> list;
+        if (!listPath.empty()) {
+            std::vector<uint8_t> bytes;
+            std::unique_ptr<AcceptedTrustedList> accepted;
+            if (!readListFile(listPath, &bytes) ||
+                !acceptTrustedList(bytes, readPinnedSigners(signersFolder), nullptr, utcNow(), &accepted).empty()) {
+                std::fprintf(stderr, "check_revocation: the trusted list is not believed\n");
+                return 1;
+            }
+            list = std::move(accepted);
+        }
+        const ListTrust trust(authorities.table(), list);
         auto record = std::make_unique<SignedFileRecord>();
         record->signedPath = signedPath;
-        const int32_t loaded = loadSignedFile(*record, authorities.table());
+        const int32_t loaded = loadSignedFile(*record, trust);
         if (loaded != 0 || signer < 0 || signer >= record->signerCount) {
             std::fprintf(stderr, "check_revocation: the file did not load (%d) or has no signer %d\n", loaded, signer);
             return 1;
