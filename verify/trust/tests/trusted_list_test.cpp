@@ -13,6 +13,11 @@
 #include <iterator>
 #include <map>
 
+#include "accepted_cas.h"
+#include "certificate_facts.h"
+#include "list_trust.h"
+#include "signed_file_loader.h"
+#include "signer_display.h"
 #include "test_card_key.h"
 #include "trusted_list_source.h"
 
@@ -143,6 +148,73 @@ TEST(RealTrustedList, ServicesAreTrustedByTheStatusOfTheirTime) {
     // Qualified authorities granted for signatures in 2019: most of the 133 granted CA/QC services.
     EXPECT_GT(signatureAuthorities, 50u);
     EXPECT_LE(signatureAuthorities, 133u);
+}
+
+FILETIME fileTimeOf(const char* text) {
+    UtcSeconds seconds = 0;
+    EXPECT_TRUE(readDateTime(text, &seconds)) << text;
+    const uint64_t ticks = (static_cast<uint64_t>(seconds) + 11644473600ULL) * 10000000ULL;
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+std::shared_ptr<const AcceptedTrustedList> realItalianList() {
+    std::unique_ptr<AcceptedTrustedList> it;
+    EXPECT_EQ(acceptTrustedList(fileBytes(testDataPath("trust/real/IT-2019-09-04.xml")),
+                                {fileBytes(testDataPath("trust/real/IT-1.der")),
+                                 fileBytes(testDataPath("trust/real/IT-2.der"))},
+                                nullptr, utcNow(), &it),
+              "");
+    return std::shared_ptr<const AcceptedTrustedList>(std::move(it));
+}
+
+// A card in the name of ArubaPEC's qualified authority of 2019, issued under
+// a key of ours: judged while the list speaks for its time, the name and key
+// identifier are ArubaPEC's but the signature is not, so nobody vouches for it.
+TEST(RealTrustedList, AnAuthorityIsKnownByItsKeyNotByItsName) {
+    const AcceptedCaTable none;
+    const ListTrust trust(none, realItalianList());
+    const std::vector<uint8_t> file = fileBytes(testDataPath("trust/real/forgery/forged-signed.p7m"));
+    for (const char* at : {"2019-10-01T00:00:00Z", "2026-01-01T00:00:00Z"}) {
+        auto record = std::make_unique<SignedFileRecord>();
+        Base64Codec codec;
+        SignedMessage message;
+        const FILETIME time = fileTimeOf(at);
+        ASSERT_EQ(loadSignedBytes({file.data(), file.size()}, *record, trust, &codec, &message, &time), 0);
+        const bool inTime = std::strncmp(at, "2019", 4) == 0;
+        // In 2026 the list of 2019 is long past its next update: it proves nothing either way.
+        EXPECT_EQ(record->signerStatus[0], inTime ? CA_NOT_ACCEPTED : LIST_OUTDATED) << at;
+        EXPECT_EQ(signerStateText(*record, 0), inTime ? "31/12/2049;CA non ammessa"
+                                                      : "31/12/2049;elenco di fiducia non aggiornato")
+            << at;
+        EXPECT_TRUE(record->trustProviders[0].empty());
+    }
+}
+
+// The certificates that signed the real lists say their keys sit on a
+// qualified device (QcSSCD; the European list's also that it is qualified,
+// QcCompliance), but their authorities are not in the Italian list of 2019:
+// AgID's own authority issued the Italian list's signers, Certipost's
+// "Citizen CA" (in the Belgian list) the European list's. Judged at the
+// Italian list's issue, nobody vouches for them: a certificate's own word
+// makes no qualified signature.
+TEST(RealTrustedList, TheListSignersOwnAuthoritiesAreNotInTheItalianList) {
+    const AcceptedCaTable none;
+    const ListTrust trust(none, realItalianList());
+    const FILETIME issued = fileTimeOf("2019-09-04T08:00:00Z");
+    for (const char* name : {"IT-1.der", "IT-2.der", "eu-lotl-signer-2019.der"}) {
+        const std::vector<uint8_t> der = fileBytes(testDataPath(std::string("trust/real/") + name));
+        CertificateFacts facts;
+        ASSERT_TRUE(readCertificateFacts({der.data(), der.size()}, &facts)) << name;
+        EXPECT_TRUE(facts.qcSscd) << name;
+        EXPECT_EQ(facts.qcCompliance, std::strcmp(name, "eu-lotl-signer-2019.der") == 0) << name;
+        PCCERT_CONTEXT certificate =
+            CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
+        ASSERT_NE(certificate, nullptr) << name;
+        const TrustAnswer answer = trust.signer(certificate, {}, issued);
+        EXPECT_EQ(answer.verdict, TrustAnswer::Verdict::NotVouched) << name;
+        EXPECT_EQ(answer.qualification, Qualification::None) << name;
+        CertFreeCertificateContext(certificate);
+    }
 }
 
 TEST(TestTrustedLists, EachCanonicalizationAndAlgorithmIsBelieved) {
