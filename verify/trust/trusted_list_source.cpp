@@ -171,12 +171,15 @@ std::shared_ptr<const AcceptedTrustedList> TrustedListStore::current(ListFetch f
     downloadTried_ = true;
     const std::shared_ptr<const AcceptedTrustedList> known = kept_;
     hold.unlock();
-    std::string failure;
+    // Without a pinned signer no list can be believed: nothing to wait for.
+    const std::vector<CertificateBytes> pinned = readPinnedSigners(settings_.signersFolder);
+    std::string failure = pinned.empty() ? "nessun firmatario della lista installato" : "";
     std::unique_ptr<AcceptedTrustedList> fresh;
-    std::vector<uint8_t> bytes = downloadList(settings_.address, LIST_RETRIEVAL_SECONDS, &failure);
     if (failure.empty()) {
-        failure = acceptTrustedList(std::move(bytes), readPinnedSigners(settings_.signersFolder),
-                                    known ? &known->list() : nullptr, utcNow(), &fresh);
+        std::vector<uint8_t> bytes = downloadList(settings_.address, LIST_RETRIEVAL_SECONDS, &failure);
+        if (failure.empty()) {
+            failure = acceptTrustedList(std::move(bytes), pinned, known ? &known->list() : nullptr, utcNow(), &fresh);
+        }
     }
     hold.lock();
     lastRefusal_ = failure;

@@ -359,6 +359,19 @@ TEST(TestTrustedLists, AMuteServerCostsNoMoreThanTheDeadline) {
     EXPECT_TRUE(downloadList(url, 2, &failure).empty());
     EXPECT_NE(failure, "");
     EXPECT_LT(GetTickCount() - started, 10000u);
+
+    // A store without a pinned signer could believe no list: it does not
+    // wait for that server at all.
+    TrustedListSettings unsigned_;
+    unsigned_.address = url;
+    unsigned_.signersFolder = testDataPath("trust/nessun-firmatario");
+    unsigned_.snapshotPath = testDataPath("trust/lists/stale.xml");
+    unsigned_.cachePath = testDataPath("trust/nessuna-copia.xml");
+    TrustedListStore store(unsigned_);
+    const DWORD asked = GetTickCount();
+    EXPECT_EQ(store.current(ListFetch::Refreshed), nullptr);
+    EXPECT_LT(GetTickCount() - asked, 1500u);
+    EXPECT_EQ(store.lastRefusal(), "nessun firmatario della lista installato");
     closesocket(listener);
     WSACleanup();
 }
