@@ -33,6 +33,7 @@
 #include "test_pki_authorities.h"
 #include "trusted_list_source.h"
 #include "ui_driver.h"
+#include "verifier_test_data.h"
 #include "viewer_rules.h"
 
 namespace {
@@ -44,19 +45,6 @@ const char SELECT_FOR_REVOCATION[] = "Selezionare un firmatario dalla lista \r\n
 const char RSSMRA[] = "RSSMRA70A01L736S/7420050000000001.hR4rD8Tk2ZtXq1pU5rS1HvwDqYw=";
 const char VRDGPP[] = "VRDGPP65T10L736K/7420050000000003.zY9xW8vU7tS6rQ5pO4nM3lK2jI=";
 
-std::string temporaryFolder() {
-    char folder[1024];
-    tempPathFor("\\x", folder, sizeof folder);
-    return std::string(folder, std::strlen(folder) - 2);
-}
-
-// 2021-06-01 12:00 UTC, the time of the tests' back-dated time-stamps.
-const FILETIME JUNE_2021_NOON = [] {
-    const SYSTEMTIME noon{2021, 6, 2, 1, 12, 0, 0, 0};
-    FILETIME time{};
-    SystemTimeToFileTime(&noon, &time);
-    return time;
-}();
 
 std::string peerFile(const char* name) { return std::string(QUILL_PEER_FILES_DIR) + "\\" + name; }
 

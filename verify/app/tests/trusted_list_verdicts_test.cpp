@@ -30,25 +30,12 @@
 #include "test_pki_authorities.h"
 #include "trusted_list_source.h"
 #include "ui_driver.h"
+#include "verifier_test_data.h"
 
 namespace {
 
 const char CAPTION[] = "Quillcheck";
 
-std::string temporaryFolder() {
-    char folder[1024];
-    tempPathFor("\\x", folder, sizeof folder);
-    return std::string(folder, std::strlen(folder) - 2);
-}
-
-// The time of the back-dated token below: before the withdrawal of
-// "Ritirata Prova CA" (2023-06-01), while it was granted.
-const FILETIME JUNE_2021_NOON = [] {
-    const SYSTEMTIME noon{2021, 6, 2, 1, 12, 0, 0, 0};
-    FILETIME time{};
-    SystemTimeToFileTime(&noon, &time);
-    return time;
-}();
 
 struct Verdict {
     std::string state;
@@ -107,6 +94,7 @@ protected:
         write(valid + "solo-dispositivo.p7m", "qc-sscd");
         write(valid + "non-qualificata.p7m", "qc-none");
         write(valid + "ritirata.p7m", "qc-withdrawn-card");
+        // Stamped on JUNE_2021_NOON, while "Ritirata Prova CA" was granted (withdrawn 2023-06-01).
         write(valid + "ritirata-marcata.p7m", "qc-withdrawn-card", {}, "qtsa");
         write(valid + "sigilli.p7m", "qc-seals-card");
         write(valid + "catena.p7m", "qc-chain-card", {"qc-intermediate"});
