@@ -87,12 +87,18 @@ void CSignersDlg::fillList(int32_t loadResult) {
         if (signingTimes) ListView_SetItemText(list_, g, 2, const_cast<char*>(record_->signingTimes[g].c_str()));
         stateWidth = std::max(stateWidth, ListView_GetStringWidth(list_, state.c_str()) + 16);
     }
-    // A long state (a time-stamp's time, an algorithm that cannot be checked)
-    // takes room from the name column, which keeps at least 150 pixels.
+    // A long state (a time-stamp's time, an algorithm that cannot be
+    // checked, a qualified signature) takes the list's room that no column
+    // uses, then room from the name column, which keeps at least 120 pixels.
     const int nameColumn = ListView_GetColumnWidth(list_, 0), stateColumn = ListView_GetColumnWidth(list_, 1);
-    const int grow = std::min(stateWidth - stateColumn, nameColumn - 150);
+    RECT client{};
+    GetClientRect(list_, &client);
+    const int used = nameColumn + stateColumn + (signingTimes ? ListView_GetColumnWidth(list_, 2) : 0);
+    const int spare = std::max(0, static_cast<int>(client.right) - used);
+    const int grow = std::min(stateWidth - stateColumn, spare + nameColumn - 120);
     if (grow > 0) {
-        ListView_SetColumnWidth(list_, 0, nameColumn - grow);
+        const int taken = std::max(0, grow - spare);  // from the name column
+        ListView_SetColumnWidth(list_, 0, nameColumn - taken);
         ListView_SetColumnWidth(list_, 1, stateColumn + grow);
     }
 }
