@@ -153,7 +153,47 @@ bool readBasic(ber::Span der, OcspResponse* out) {
     return fields.atEnd() && readResponseData(data, out);
 }
 
+// A DER element of `tag` around `content`.
+std::vector<uint8_t> tlv(uint8_t tag, const std::vector<uint8_t>& content) {
+    std::vector<uint8_t> out{tag};
+    const size_t n = content.size();
+    if (n < 0x80) {
+        out.push_back(static_cast<uint8_t>(n));
+    } else {
+        std::vector<uint8_t> length;
+        for (size_t rest = n; rest > 0; rest >>= 8) length.insert(length.begin(), static_cast<uint8_t>(rest));
+        out.push_back(static_cast<uint8_t>(0x80 | length.size()));
+        out.insert(out.end(), length.begin(), length.end());
+    }
+    out.insert(out.end(), content.begin(), content.end());
+    return out;
+}
+
+std::vector<uint8_t> joined(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
 }  // namespace
+
+std::vector<uint8_t> ocspRequest(const OcspCertId& certificate, const std::vector<uint8_t>& nonce) {
+    const std::vector<uint8_t> algorithm =
+        tlv(ber::SEQUENCE, joined({tlv(ber::OID, certificate.hashAlgorithm), tlv(ber::NULL_TAG, {})}));
+    const std::vector<uint8_t> certId =
+        tlv(ber::SEQUENCE, joined({algorithm, tlv(ber::OCTET_STRING, certificate.issuerNameHash),
+                                   tlv(ber::OCTET_STRING, certificate.issuerKeyHash),
+                                   tlv(ber::INTEGER, certificate.serial)}));
+    const std::vector<uint8_t> requestList = tlv(ber::SEQUENCE, tlv(ber::SEQUENCE, certId));
+    std::vector<uint8_t> tbs = requestList;
+    if (!nonce.empty()) {
+        const std::vector<uint8_t> extension =
+            tlv(ber::SEQUENCE, joined({tlv(ber::OID, NONCE), tlv(ber::OCTET_STRING, nonce)}));
+        const std::vector<uint8_t> extensions = tlv(0xA2, tlv(ber::SEQUENCE, extension));  // [2] EXPLICIT
+        tbs.insert(tbs.end(), extensions.begin(), extensions.end());
+    }
+    return tlv(ber::SEQUENCE, tlv(ber::SEQUENCE, tbs));
+}
 
 bool readOcspResponse(ber::Span der, OcspResponse* out) {
     *out = OcspResponse{};

@@ -53,6 +53,12 @@ struct OcspResponse {
     std::vector<ber::Span> certificates;  // the certificates it carries, whole
 };
 
+// The DER of an OCSPRequest for one certificate, unsigned: its CertID (the
+// hash algorithm SHA-1 takes NULL parameters, as responders expect) and, when
+// `nonce` is not empty, a nonce extension whose value is `nonce` (the
+// extnValue's content, an OCTET STRING of random octets).
+std::vector<uint8_t> ocspRequest(const OcspCertId& certificate, const std::vector<uint8_t>& nonce);
+
 // Reads an OCSPResponse that fills `der` exactly; false otherwise. A
 // response that is not successful has no more than its status.
 bool readOcspResponse(ber::Span der, OcspResponse* out);

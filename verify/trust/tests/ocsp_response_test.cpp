@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -118,6 +119,19 @@ TEST(OcspResponse, TheRulesOfABelievedAnswer) {
     r.unknownCriticalExtension = false;
     r.responses.push_back(r.responses[0]);  // two answers for one certificate
     EXPECT_NE(ocspAnswerRefusal(r, of140("1000"), nonce, produced, &single), "");
+}
+
+// The request OpenSSL made for that answer, byte for byte, from the same
+// CertID and nonce; and without a nonce, no extensions at all.
+TEST(OcspRequest, AsOpenSslWritesIt) {
+    const std::vector<uint8_t> openssl = answer("request-cie140");
+    const std::vector<uint8_t> nonce = hex("0410F01F4464B4FFF1070281B84F5A9FAB17");
+    EXPECT_EQ(ocspRequest(of140("1000"), nonce), openssl);
+    const std::vector<uint8_t> bare = ocspRequest(of140("1000"), {});
+    ASSERT_EQ(bare.size(), openssl.size() - 37);  // the [2] extensions, 2 + 35 octets
+    EXPECT_EQ(bare[1], 0x43);  // the request, then the TBSRequest around the request list alone
+    EXPECT_EQ(bare[3], 0x41);
+    EXPECT_TRUE(std::equal(bare.begin() + 4, bare.end(), openssl.begin() + 4));
 }
 
 TEST(OcspResponse, GeneralizedTimes) {
