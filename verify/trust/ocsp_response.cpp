@@ -141,6 +141,7 @@ bool readBasic(ber::Span der, OcspResponse* out) {
     out->signedData = data.whole;
     out->signatureAlgorithm = algorithm.whole;
     out->signature = {signature.content.data + 1, signature.content.size - 1};
+    out->signedContent = signedContentOf(data.whole, algorithm.whole, signature.whole);
     if (fields.nextIf(ber::CONTEXT_0, &certificates)) {
         if (!onlyElement(certificates, ber::SEQUENCE, &list)) return false;
         ber::Reader each(list);
@@ -176,6 +177,13 @@ std::vector<uint8_t> joined(std::initializer_list<std::vector<uint8_t>> parts) {
 }
 
 }  // namespace
+
+std::vector<uint8_t> signedContentOf(ber::Span signedData, ber::Span algorithm, ber::Span signatureBitString) {
+    std::vector<uint8_t> parts(signedData.data, signedData.data + signedData.size);
+    parts.insert(parts.end(), algorithm.data, algorithm.data + algorithm.size);
+    parts.insert(parts.end(), signatureBitString.data, signatureBitString.data + signatureBitString.size);
+    return tlv(ber::SEQUENCE, parts);
+}
 
 std::vector<uint8_t> ocspRequest(const OcspCertId& certificate, const std::vector<uint8_t>& nonce) {
     const std::vector<uint8_t> algorithm =

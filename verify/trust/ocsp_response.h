@@ -50,6 +50,10 @@ struct OcspResponse {
     bool unknownCriticalExtension = false;
     ber::Span signatureAlgorithm;  // the AlgorithmIdentifier, whole
     ber::Span signature;           // the BIT STRING's bits (without the unused-bits octet)
+    // The signed part, the algorithm and the signature value as one
+    // SEQUENCE, the form the platform checks signed content in (the
+    // answer's certificates left out).
+    std::vector<uint8_t> signedContent;
     std::vector<ber::Span> certificates;  // the certificates it carries, whole
 };
 
@@ -58,6 +62,9 @@ struct OcspResponse {
 // `nonce` is not empty, a nonce extension whose value is `nonce` (the
 // extnValue's content, an OCTET STRING of random octets).
 std::vector<uint8_t> ocspRequest(const OcspCertId& certificate, const std::vector<uint8_t>& nonce);
+
+// The same SEQUENCE of the signature's three parts.
+std::vector<uint8_t> signedContentOf(ber::Span signedData, ber::Span algorithm, ber::Span signatureBitString);
 
 // Reads an OCSPResponse that fills `der` exactly; false otherwise. A
 // response that is not successful has no more than its status.
