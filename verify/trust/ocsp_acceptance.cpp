@@ -32,7 +32,7 @@ bool isNamedResponder(const OcspResponse& response, PCCERT_CONTEXT c) {
         return hash.size() == response.responderKeyHash.size &&
                std::memcmp(hash.data(), response.responderKeyHash.data, hash.size()) == 0;
     }
-    const CERT_NAME_BLOB name{static_cast<DWORD>(response.responderName.size),
+    CERT_NAME_BLOB name{static_cast<DWORD>(response.responderName.size),
                               const_cast<BYTE*>(response.responderName.data)};
     return CertCompareCertificateName(X509_ASN_ENCODING, &name, &c->pCertInfo->Subject) != FALSE;
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "test_card_key.h"
 
 namespace {
@@ -13,6 +15,7 @@ struct Certificate {
     explicit Certificate(const std::string& relative) {
         const Bytes der = readWholeFile(testDataPath(relative));
         context = CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
+        if (context == nullptr) throw std::runtime_error("no certificate: " + relative);
     }
     ~Certificate() { CertFreeCertificateContext(context); }
 };
@@ -33,7 +36,7 @@ std::vector<uint8_t> nonceOf(const Bytes& answer) {
 const char* const LATER = "2026-12-09T02:00:00Z";  // an hour after the answers were produced
 
 TEST(OcspGate, TheAuthoritysOwnAnswersAreBelieved) {
-    const Certificate ca140("pki/ca/140.pem"), good("pki/cards/cie140.der"), revoked("pki/cards/revoked.der"),
+    const Certificate ca140("pki/ca/140.der"), good("pki/cards/cie140.der"), revoked("pki/cards/revoked.der"),
         unknown("pki/cards/expired-2023.der");
     const Bytes goodAnswer = readWholeFile(testDataPath("ocsp/good.der"));
     OcspAnswer answer;
@@ -61,7 +64,7 @@ TEST(OcspGate, TheAuthoritysOwnAnswersAreBelieved) {
 }
 
 TEST(OcspGate, AnswersOfAnotherCertificateOrAuthorityOrBrokenAreRefused) {
-    const Certificate ca140("pki/ca/140.pem"), ca141("pki/ca/141.pem"), good("pki/cards/cie140.der"),
+    const Certificate ca140("pki/ca/140.der"), ca141("pki/ca/141.der"), good("pki/cards/cie140.der"),
         revoked("pki/cards/revoked.der"), cie141("pki/cards/cie141.der");
     Bytes bytes = readWholeFile(testDataPath("ocsp/good.der"));
     const std::vector<uint8_t> nonce = nonceOf(bytes);
