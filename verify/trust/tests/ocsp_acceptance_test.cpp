@@ -84,4 +84,24 @@ TEST(OcspGate, AnswersOfAnotherCertificateOrAuthorityOrBrokenAreRefused) {
     EXPECT_EQ(refusal(good.context, ca140.context), "");
 }
 
+// Answers signed by responders (make-test-pki --ocsp-responders): one that
+// 140 authorised, named by name or by key hash, is believed; one without the
+// OCSP signing usage, or authorised by another authority, is not.
+TEST(OcspGate, ADelegatedResponderMustBeTheIssuersAndForOcsp) {
+    const Certificate ca140("pki/ca/140.der"), good("pki/cards/cie140.der");
+    const auto judged = [&](const char* name, OcspAnswer* answer) {
+        const Bytes bytes = readWholeFile(testDataPath(std::string("ocsp/") + name + ".der"));
+        OcspResponse read;
+        EXPECT_TRUE(readOcspResponse({bytes.data(), bytes.size()}, &read)) << name;
+        return acceptOcspAnswer({bytes.data(), bytes.size()}, good.context, ca140.context, nonceOf(bytes),
+                                read.producedAt + 3600, answer);
+    };
+    OcspAnswer answer;
+    EXPECT_EQ(judged("delegated-good", &answer), "");
+    EXPECT_EQ(answer.status, OcspCertStatus::Good);
+    EXPECT_EQ(judged("delegated-by-key", &answer), "");
+    EXPECT_EQ(judged("responder-without-usage", &answer), "il certificato del risponditore non è destinato alle risposte OCSP");
+    EXPECT_EQ(judged("responder-of-another-authority", &answer), "risponditore non autorizzato dall'autorità del certificato");
+}
+
 }  // namespace
