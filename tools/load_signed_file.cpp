@@ -69,12 +69,7 @@ int main(int argc, char** argv) {
         list = std::move(accepted);
     }
     const ListTrust trust(authorities.table(), list);
-    FILETIME judgedAt{};
-    if (!at.empty()) {
-        const uint64_t ticks = (static_cast<uint64_t>(atSeconds) + 11644473600ULL) * 10000000ULL;
-        judgedAt.dwLowDateTime = static_cast<DWORD>(ticks);
-        judgedAt.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    }
+    const FILETIME judgedAt = fileTimeOf(atSeconds);
     auto record = std::make_unique<SignedFileRecord>();
     record->signedPath = signedPath;
     record->contentPath = contentPath;

@@ -40,3 +40,15 @@ bool isIssuedBy(PCCERT_CONTEXT certificate, PCCERT_CONTEXT candidate) {
                                            certificate->cbCertEncoded,
                                            &candidate->pCertInfo->SubjectPublicKeyInfo) != FALSE;
 }
+
+std::vector<uint8_t> sha1Of(const BYTE* data, DWORD size) {
+    BYTE digest[20];
+    DWORD length = sizeof digest;
+    if (!CryptHashCertificate(0, CALG_SHA1, 0, data, size, digest, &length)) return {};
+    return {digest, digest + length};
+}
+
+std::vector<uint8_t> publicKeySha1(PCCERT_CONTEXT certificate) {
+    const CRYPT_BIT_BLOB& key = certificate->pCertInfo->SubjectPublicKeyInfo.PublicKey;
+    return sha1Of(key.pbData, key.cbData);
+}

@@ -47,3 +47,9 @@ private:
 // True when `candidate`'s subject is `certificate`'s issuer and its key
 // verifies `certificate`'s signature.
 bool isIssuedBy(PCCERT_CONTEXT certificate, PCCERT_CONTEXT candidate);
+
+// The SHA-1 of bytes (empty when the platform cannot make it), and of a
+// certificate's public key bits: the key identifier trusted lists and OCSP
+// responders name a key by.
+std::vector<uint8_t> sha1Of(const BYTE* data, DWORD size);
+std::vector<uint8_t> publicKeySha1(PCCERT_CONTEXT certificate);

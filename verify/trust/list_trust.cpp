@@ -48,21 +48,11 @@ bool issued(PCCERT_CONTEXT candidate, PCCERT_CONTEXT certificate, const FILETIME
     return validityStatus(*candidate->pCertInfo, time) == 0 && isIssuedBy(certificate, candidate);
 }
 
-// The key identifier of the certificate's key, as the list gives it: the
-// SHA-1 of the public key's bits.
-std::vector<uint8_t> keyIdentifierOf(PCCERT_CONTEXT c) {
-    BYTE digest[20];
-    DWORD size = sizeof digest;
-    const CRYPT_BIT_BLOB& key = c->pCertInfo->SubjectPublicKeyInfo.PublicKey;
-    if (!CryptHashCertificate(0, CALG_SHA1, 0, key.pbData, key.cbData, digest, &size)) return {};
-    return {digest, digest + size};
-}
-
 // Whether a service named without a certificate, by subject name and key
 // identifier, is this certificate's subject and key.
 bool namesSubjectAndKey(const TrustService& service, PCCERT_CONTEXT c) {
     if (!service.certificates.empty() || service.subjectNames.empty() || service.keyIdentifiers.empty()) return false;
-    const std::vector<uint8_t> key = keyIdentifierOf(c);
+    const std::vector<uint8_t> key = publicKeySha1(c);  // the key identifier lists give
     bool keyNamed = false;
     for (const auto& id : service.keyIdentifiers) keyNamed = keyNamed || (!key.empty() && id == key);
     if (!keyNamed) return false;
@@ -190,10 +180,6 @@ private:
 
 }  // namespace
 
-UtcSeconds utcSecondsOf(const FILETIME& time) {
-    const int64_t ticks = (static_cast<int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    return ticks / 10000000 - 11644473600LL;  // from 1601 to 1970
-}
 
 namespace {
 

@@ -38,6 +38,3 @@ private:
     const AcceptedCaTable& builtIn_;
     std::shared_ptr<const AcceptedTrustedList> list_;
 };
-
-// Seconds since 1970 of a FILETIME.
-UtcSeconds utcSecondsOf(const FILETIME& time);

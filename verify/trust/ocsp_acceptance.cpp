@@ -5,6 +5,7 @@
 
 #include "accepted_cas.h"
 #include "signer_details.h"
+#include "trusted_list_acceptance.h"
 
 namespace {
 
@@ -12,28 +13,16 @@ namespace {
 // more than this is not looked at.
 constexpr size_t MAX_CARRIED = 4;
 
-std::vector<uint8_t> sha1Of(const BYTE* data, DWORD size) {
-    BYTE digest[20];
-    DWORD length = sizeof digest;
-    if (!CryptHashCertificate(0, CALG_SHA1, 0, data, size, digest, &length)) return {};
-    return {digest, digest + length};
-}
-
-std::vector<uint8_t> keyHashOf(PCCERT_CONTEXT c) {
-    const CRYPT_BIT_BLOB& key = c->pCertInfo->SubjectPublicKeyInfo.PublicKey;
-    return sha1Of(key.pbData, key.cbData);
-}
-
 // Whether the responder ID names this certificate: its subject Name, or the
 // SHA-1 of its key.
 bool isNamedResponder(const OcspResponse& response, PCCERT_CONTEXT c) {
     if (!response.responderKeyHash.empty()) {
-        const std::vector<uint8_t> hash = keyHashOf(c);
+        const std::vector<uint8_t> hash = publicKeySha1(c);
         return hash.size() == response.responderKeyHash.size &&
                std::memcmp(hash.data(), response.responderKeyHash.data, hash.size()) == 0;
     }
     CERT_NAME_BLOB name{static_cast<DWORD>(response.responderName.size),
-                              const_cast<BYTE*>(response.responderName.data)};
+                        const_cast<BYTE*>(response.responderName.data)};
     return CertCompareCertificateName(X509_ASN_ENCODING, &name, &c->pCertInfo->Subject) != FALSE;
 }
 
@@ -61,10 +50,6 @@ bool namesOcspSigning(PCCERT_CONTEXT c) {
     return found;
 }
 
-FILETIME fileTimeOf(UtcSeconds seconds) {
-    const uint64_t ticks = (static_cast<uint64_t>(seconds) + 11644473600ULL) * 10000000ULL;
-    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
 
 // Why no certificate the responder ID names signed the answer with the issuer's leave.
 std::string signatureRefusal(const OcspResponse& response, PCCERT_CONTEXT issuer) {
@@ -101,7 +86,7 @@ OcspCertId ocspCertIdOf(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer) {
     OcspCertId id;
     id.hashAlgorithm = ber::oidFromText("1.3.14.3.2.26");  // SHA-1
     id.issuerNameHash = sha1Of(issuer->pCertInfo->Subject.pbData, issuer->pCertInfo->Subject.cbData);
-    id.issuerKeyHash = keyHashOf(issuer);
+    id.issuerKeyHash = publicKeySha1(issuer);
     // CryptoAPI keeps the serial little-endian; the CertID has the INTEGER's octets.
     const CRYPT_INTEGER_BLOB& serial = certificate->pCertInfo->SerialNumber;
     id.serial.assign(serial.pbData, serial.pbData + serial.cbData);

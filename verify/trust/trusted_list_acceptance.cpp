@@ -32,8 +32,21 @@ bool AcceptedTrustedList::speaksFor(UtcSeconds time) const {
 UtcSeconds utcNow() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    const int64_t ticks = (static_cast<int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return ticks / 10000000 - 11644473600LL;  // from 1601 to 1970
+    return utcSecondsOf(now);
+}
+
+// FILETIME counts 100 ns from 1601, UtcSeconds seconds from 1970.
+constexpr int64_t FILETIME_TICKS_PER_SECOND = 10000000;
+constexpr int64_t SECONDS_FROM_1601_TO_1970 = 11644473600LL;
+
+UtcSeconds utcSecondsOf(const FILETIME& time) {
+    const int64_t ticks = (static_cast<int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return ticks / FILETIME_TICKS_PER_SECOND - SECONDS_FROM_1601_TO_1970;
+}
+
+FILETIME fileTimeOf(UtcSeconds seconds) {
+    const uint64_t ticks = static_cast<uint64_t>(seconds + SECONDS_FROM_1601_TO_1970) * FILETIME_TICKS_PER_SECOND;
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
 std::string acceptTrustedList(std::vector<uint8_t> bytes, const std::vector<CertificateBytes>& pinned,

@@ -3,6 +3,8 @@
 // of the user can write: whatever does not pass is not believed.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,3 +50,7 @@ std::string acceptTrustedList(std::vector<uint8_t> bytes, const std::vector<Cert
 
 // The current time as UtcSeconds.
 UtcSeconds utcNow();
+
+// A FILETIME as UtcSeconds (the fraction of a second dropped), and back.
+UtcSeconds utcSecondsOf(const FILETIME& time);
+FILETIME fileTimeOf(UtcSeconds seconds);

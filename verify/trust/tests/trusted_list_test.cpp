@@ -117,13 +117,25 @@ TEST(RealTrustedList, TheItalianListVerifiesWithTheSignersTheEuropeanListNames) 
 // The rules of a service's status over time, on the real list: InfoCert's
 // time-stamping authority was accredited from 20 July 2007 as TSA/TSS-QC, a
 // type that counts for time-stamps only before 1 July 2016.
-TEST(RealTrustedList, ServicesAreTrustedByTheStatusOfTheirTime) {
+FILETIME fileTimeAt(const char* text) {
+    UtcSeconds seconds = 0;
+    EXPECT_TRUE(readDateTime(text, &seconds)) << text;
+    return fileTimeOf(seconds);
+}
+
+std::shared_ptr<const AcceptedTrustedList> realItalianList() {
     std::unique_ptr<AcceptedTrustedList> it;
-    ASSERT_EQ(acceptTrustedList(fileBytes(testDataPath("trust/real/IT-2019-09-04.xml")),
+    EXPECT_EQ(acceptTrustedList(fileBytes(testDataPath("trust/real/IT-2019-09-04.xml")),
                                 {fileBytes(testDataPath("trust/real/IT-1.der")),
                                  fileBytes(testDataPath("trust/real/IT-2.der"))},
                                 nullptr, utcNow(), &it),
               "");
+    return std::shared_ptr<const AcceptedTrustedList>(std::move(it));
+}
+
+TEST(RealTrustedList, ServicesAreTrustedByTheStatusOfTheirTime) {
+    const std::shared_ptr<const AcceptedTrustedList> it = realItalianList();
+    ASSERT_NE(it, nullptr);
     const TrustService* infocert = nullptr;
     size_t signatureAuthorities = 0;
     UtcSeconds listed;
@@ -150,23 +162,6 @@ TEST(RealTrustedList, ServicesAreTrustedByTheStatusOfTheirTime) {
     EXPECT_LE(signatureAuthorities, 133u);
 }
 
-FILETIME fileTimeOf(const char* text) {
-    UtcSeconds seconds = 0;
-    EXPECT_TRUE(readDateTime(text, &seconds)) << text;
-    const uint64_t ticks = (static_cast<uint64_t>(seconds) + 11644473600ULL) * 10000000ULL;
-    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-std::shared_ptr<const AcceptedTrustedList> realItalianList() {
-    std::unique_ptr<AcceptedTrustedList> it;
-    EXPECT_EQ(acceptTrustedList(fileBytes(testDataPath("trust/real/IT-2019-09-04.xml")),
-                                {fileBytes(testDataPath("trust/real/IT-1.der")),
-                                 fileBytes(testDataPath("trust/real/IT-2.der"))},
-                                nullptr, utcNow(), &it),
-              "");
-    return std::shared_ptr<const AcceptedTrustedList>(std::move(it));
-}
-
 // A card in the name of ArubaPEC's qualified authority of 2019, issued under
 // a key of ours: judged while the list speaks for its time, the name and key
 // identifier are ArubaPEC's but the signature is not, so nobody vouches for it.
@@ -178,7 +173,7 @@ TEST(RealTrustedList, AnAuthorityIsKnownByItsKeyNotByItsName) {
         auto record = std::make_unique<SignedFileRecord>();
         Base64Codec codec;
         SignedMessage message;
-        const FILETIME time = fileTimeOf(at);
+        const FILETIME time = fileTimeAt(at);
         ASSERT_EQ(loadSignedBytes({file.data(), file.size()}, *record, trust, &codec, &message, &time), 0);
         const bool inTime = std::strncmp(at, "2019", 4) == 0;
         // In 2026 the list of 2019 is long past its next update: it proves nothing either way.
@@ -200,7 +195,7 @@ TEST(RealTrustedList, AnAuthorityIsKnownByItsKeyNotByItsName) {
 TEST(RealTrustedList, TheListSignersOwnAuthoritiesAreNotInTheItalianList) {
     const AcceptedCaTable none;
     const ListTrust trust(none, realItalianList());
-    const FILETIME issued = fileTimeOf("2019-09-04T08:00:00Z");
+    const FILETIME issued = fileTimeAt("2019-09-04T08:00:00Z");
     for (const char* name : {"IT-1.der", "IT-2.der", "eu-lotl-signer-2019.der"}) {
         const std::vector<uint8_t> der = fileBytes(testDataPath(std::string("trust/real/") + name));
         CertificateFacts facts;
