@@ -74,6 +74,11 @@ inline constexpr char REVOCATION_REVOKED_LATER[] =
 inline constexpr char REVOCATION_NOT_ESTABLISHED[] =
     "Non è possibile stabilire se il Certificato fosse revocato alla data della marca temporale: "
     "è scaduto, e la CRL non conserva i certificati scaduti.";
+inline constexpr char REVOCATION_OCSP_UNKNOWN[] =
+    "Il servizio OCSP dell'autorità non conosce il Certificato: non è possibile stabilire se sia revocato.";
+// The line after the answer that says which source gave it, and when.
+inline constexpr char REVOCATION_SOURCE_OCSP[] = "(fonte: OCSP, risposta del %s)";
+inline constexpr char REVOCATION_SOURCE_CRL[] = "(fonte: CRL, lista del %s)";
 inline constexpr char REVOCATION_NETWORK[] =
     "Riscontrati problemi di rete durante la connessione con il Server\n"
     "Non è stato possibile effetture la verifica del certificato.";

@@ -4,12 +4,14 @@
 //   check_revocation --signed-file <file.p7m> [--signer N] [--cas <folder>]
 //                    [--trusted-list <list.xml> --signers <folder>]
 //   check_revocation --cache-file <CRL address>
+//   check_revocation --ocsp-cache-file <certificate.der> <issuer.der>
 // The second form loads the SignedFile as the program does (with the test
 // PKI's authorities unless --cas names another folder of 140.der to 146.der,
 // and the trusted list when one is given with its pinned signers) and checks
 // signer N (0 by default) with the issuer the load found. The
 // first line is the code in decimal, the rest the message (UTF-8). The third
-// prints the file in which the list of that address is cached.
+// prints the file in which the list of that address is cached, the fourth the
+// file that keeps the OCSP answer about that certificate.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +23,7 @@
 
 #include "ansi_text.h"
 #include "list_trust.h"
+#include "ocsp_check.h"
 #include "revocation_check.h"
 #include "signed_file_loader.h"
 #include "test_pki_authorities.h"
@@ -38,7 +41,8 @@ int usage() {
                  "usage: check_revocation <certificate.der> [--issuer <certificate.der>] [--skip-cache]\n"
                  "       check_revocation --signed-file <file.p7m> [--signer N] [--cas <folder>]\n"
                  "                        [--trusted-list <list.xml> --signers <folder>]\n"
-                 "       check_revocation --cache-file <CRL address>\n");
+                 "       check_revocation --cache-file <CRL address>\n"
+                 "       check_revocation --ocsp-cache-file <certificate.der> <issuer.der>\n");
     return 2;
 }
 
@@ -51,6 +55,16 @@ int main(int argc, char** argv) {
         CrlUrl url;
         if (!parseCrlUrl(argv[2], &url)) return 1;
         std::printf("%s\n", crlCachePath(url).c_str());
+        return 0;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--ocsp-cache-file") == 0) {
+        const std::vector<uint8_t> subject = bytesOf(argv[2]), authority = bytesOf(argv[3]);
+        PCCERT_CONTEXT c = CertCreateCertificateContext(X509_ASN_ENCODING, subject.data(), static_cast<DWORD>(subject.size()));
+        PCCERT_CONTEXT i = CertCreateCertificateContext(X509_ASN_ENCODING, authority.data(), static_cast<DWORD>(authority.size()));
+        if (c == nullptr || i == nullptr) return 1;
+        std::printf("%s\n", ocspCachePath(ocspCertIdOf(c, i)).c_str());
+        CertFreeCertificateContext(c);
+        CertFreeCertificateContext(i);
         return 0;
     }
     for (int i = 1; i < argc; ++i) {
@@ -100,7 +114,11 @@ int main(int argc, char** argv) {
     }
     certificate = bytesOf(certificatePath);
     if (!issuerPath.empty()) issuer = bytesOf(issuerPath);
-    const int32_t code = CheckRevocation(certificate.data(), certificate.size(), skipCache, issuer, nullptr);
-    std::printf("%d\n%s\n", code, utf8FromAnsi(revocationMessage(code)).c_str());
+    const RevocationAnswer answer = CheckRevocation(certificate.data(), certificate.size(), skipCache, issuer, nullptr);
+    SignerRevocation judged;
+    judged.code = answer.code;
+    judged.source = answer.source;
+    judged.issuedAt = answer.issuedAt;
+    std::printf("%d\n%s\n", answer.code, utf8FromAnsi(signerRevocationMessage(judged)).c_str());
     return 0;
 }

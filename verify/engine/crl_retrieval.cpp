@@ -121,40 +121,45 @@ int WriteCachedCrl(const AcceptedCrl& crl, const CrlUrl& url) {
 
 int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl) { return DownloadHttp(url, MAX_CRL_SIZE, crl); }
 
-int32_t DownloadHttp(const std::string& url, size_t limit, std::vector<uint8_t>* body) {
-    body->clear();
+namespace {
+
+// A session whose every step (connect, send, receive) ends in time, also
+// when the download is left running past the check's deadline.
+std::unique_ptr<void, InternetCloser> openInternet() {
     std::unique_ptr<void, InternetCloser> internet(
         InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet) return CRLCHECK_NETWORK;
-    // Each step of a download that is left running ends too, in time.
+    if (!internet) return internet;
     DWORD milliseconds = CRL_RETRIEVAL_SECONDS * 1000;
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
         InternetSetOptionA(internet.get(), option, &milliseconds, sizeof milliseconds);
     }
-    // A fresh copy every time, without cookies, and no logon to a host that a
-    // certificate named.
-    const DWORD flags = INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                        INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
-                        INTERNET_FLAG_NO_UI;
-    std::unique_ptr<void, InternetCloser> request(
-        InternetOpenUrlA(internet.get(), url.c_str(), nullptr, 0, flags, 0));
-    if (!request) return CRLCHECK_NETWORK;
+    return internet;
+}
+
+// A fresh copy every time, without cookies, and no logon to a host that a
+// certificate named.
+constexpr DWORD REQUEST_FLAGS = INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
+                                INTERNET_FLAG_NO_UI;
+
+// The body of an answered request, read once into a buffer that grows as it
+// arrives: 0, or CRLCHECK_DOWNLOAD for a status but 200, CRLCHECK_NETWORK for
+// a body over `limit` bytes or one that ends before its announced length.
+int32_t readAnswer(HINTERNET request, size_t limit, std::vector<uint8_t>* body) {
     DWORD status = 0, size = sizeof status;
-    if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
         status != 200) {
-        return CRLCHECK_DOWNLOAD;  // a page that says why there is no list is no list
+        return CRLCHECK_DOWNLOAD;  // a page that says why there is no answer is no answer
     }
     DWORD announced = 0;
     size = sizeof announced;
-    const bool lengthKnown = HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
-                                            &announced, &size, nullptr) != FALSE;
+    const bool lengthKnown =
+        HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced, &size, nullptr) != FALSE;
     if (lengthKnown && announced > limit) return CRLCHECK_NETWORK;
-
-    // The body is read once, into a buffer that grows as it arrives.
     BYTE piece[1024];
     for (;;) {
         DWORD read = 0;
-        if (!InternetReadFile(request.get(), piece, sizeof piece, &read) || body->size() + read > limit) {
+        if (!InternetReadFile(request, piece, sizeof piece, &read) || body->size() + read > limit) {
             body->clear();
             return CRLCHECK_NETWORK;
         }
@@ -164,6 +169,59 @@ int32_t DownloadHttp(const std::string& url, size_t limit, std::vector<uint8_t>*
     if (lengthKnown && body->size() != announced) {  // the connection ended early
         body->clear();
         return CRLCHECK_NETWORK;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int32_t DownloadHttp(const std::string& url, size_t limit, std::vector<uint8_t>* body) {
+    body->clear();
+    const auto internet = openInternet();
+    if (!internet) return CRLCHECK_NETWORK;
+    std::unique_ptr<void, InternetCloser> request(
+        InternetOpenUrlA(internet.get(), url.c_str(), nullptr, 0, REQUEST_FLAGS, 0));
+    if (!request) return CRLCHECK_NETWORK;
+    return readAnswer(request.get(), limit, body);
+}
+
+int32_t PostHttp(const std::string& url, const char* contentType, const std::vector<uint8_t>& request,
+                 const char* answerType, size_t limit, std::vector<uint8_t>* answer) {
+    answer->clear();
+    char host[256] = "", path[2048] = "";
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts) ||
+        parts.nScheme != INTERNET_SCHEME_HTTP || host[0] == '\0') {
+        return CRLCHECK_NETWORK;
+    }
+    const auto internet = openInternet();
+    if (!internet) return CRLCHECK_NETWORK;
+    std::unique_ptr<void, InternetCloser> connection(
+        InternetConnectA(internet.get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return CRLCHECK_NETWORK;
+    const char* accepted[] = {answerType, nullptr};
+    std::unique_ptr<void, InternetCloser> sent(HttpOpenRequestA(connection.get(), "POST", path[0] ? path : "/",
+                                                                nullptr, nullptr, accepted, REQUEST_FLAGS, 0));
+    if (!sent) return CRLCHECK_NETWORK;
+    const std::string headers = std::string("Content-Type: ") + contentType + "\r\n";
+    if (!HttpSendRequestA(sent.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
+                          const_cast<uint8_t*>(request.data()), static_cast<DWORD>(request.size()))) {
+        return CRLCHECK_NETWORK;
+    }
+    const int32_t read = readAnswer(sent.get(), limit, answer);
+    if (read != 0) return read;
+    // Only an answer that says it is one is read as one.
+    char type[128] = "";
+    DWORD size = sizeof type;
+    if (!HttpQueryInfoA(sent.get(), HTTP_QUERY_CONTENT_TYPE, type, &size, nullptr) ||
+        lstrcmpiA(type, answerType) != 0) {
+        answer->clear();
+        return CRLCHECK_DOWNLOAD;
     }
     return 0;
 }

@@ -45,6 +45,14 @@ int WriteCachedCrl(const AcceptedCrl& crl, const CrlUrl& url);
 // for a body over `limit` bytes), CRLCHECK_DOWNLOAD for a status but 200.
 int32_t DownloadHttp(const std::string& url, size_t limit, std::vector<uint8_t>* body);
 
+// 0 with the answer to an HTTP POST of `request` (of `contentType`) to `url`
+// in `answer`, under the same deadlines and flags as DownloadHttp: or
+// CRLCHECK_NETWORK (no connection, a body over `limit` bytes or cut short),
+// CRLCHECK_DOWNLOAD for a status but 200 or an answer whose content type is
+// not `answerType`.
+int32_t PostHttp(const std::string& url, const char* contentType, const std::vector<uint8_t>& request,
+                 const char* answerType, size_t limit, std::vector<uint8_t>* answer);
+
 // DownloadHttp of a revocation list: at most MAX_CRL_SIZE.
 int32_t DownloadCrlHttp(const std::string& url, std::vector<uint8_t>* crl);
 

@@ -91,16 +91,19 @@ bool parseCrlUrl(const std::string& address, CrlUrl* url) {
 }
 
 std::string CrlCacheName(const CrlUrl& url) {
+    return cacheFileName(url.http ? "http-" : "ldap-", url.host + url.objectPart);
+}
+
+std::string cacheFileName(const std::string& prefix, const std::string& key) {
     constexpr size_t READABLE_PART = 96;
-    const std::string address = url.host + url.objectPart;
-    std::string name = url.http ? "http-" : "ldap-";
-    for (size_t i = 0; i < address.size() && i < READABLE_PART; ++i) {
-        const unsigned char c = static_cast<unsigned char>(address[i]);
+    std::string name = prefix;
+    for (size_t i = 0; i < key.size() && i < READABLE_PART; ++i) {
+        const unsigned char c = static_cast<unsigned char>(key[i]);
         const bool kept = (c < 0x80 && std::isalnum(c)) || c == '.' || c == '-';
         name += kept ? static_cast<char>(c) : '_';
     }
     char digest[16];
-    std::snprintf(digest, sizeof digest, "-%08x", static_cast<unsigned>(nameDigest(name.substr(0, 5) + address)));
+    std::snprintf(digest, sizeof digest, "-%08x", static_cast<unsigned>(nameDigest(prefix + key)));
     return name + digest;
 }
 
@@ -222,6 +225,7 @@ std::string revocationMessage(int32_t code) {
     case CRLCHECK_EXPIRED: return quillcheck_messages::REVOCATION_EXPIRED;
     case CRLCHECK_REVOKED_LATER: return quillcheck_messages::REVOCATION_REVOKED_LATER;
     case CRLCHECK_NOT_ESTABLISHED: return quillcheck_messages::REVOCATION_NOT_ESTABLISHED;
+    case CRLCHECK_OCSP_UNKNOWN: return quillcheck_messages::REVOCATION_OCSP_UNKNOWN;
     case CRLCHECK_NETWORK: return quillcheck_messages::REVOCATION_NETWORK;
     case CRLCHECK_AUTH: return quillcheck_messages::REVOCATION_AUTHENTICATION;
     case CRLCHECK_DOWNLOAD: return quillcheck_messages::REVOCATION_DOWNLOAD;

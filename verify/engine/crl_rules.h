@@ -16,6 +16,8 @@ constexpr int32_t CRLCHECK_EXPIRED = 2;
 // does not keep expired certificates (whether it was revoked is not known).
 constexpr int32_t CRLCHECK_REVOKED_LATER = 4;
 constexpr int32_t CRLCHECK_NOT_ESTABLISHED = 5;
+// The authority's OCSP responder answered that it does not know the certificate.
+constexpr int32_t CRLCHECK_OCSP_UNKNOWN = 6;
 constexpr int32_t CRLCHECK_NETWORK = -1;    // no Internet access, URL or LDAP connection
 constexpr int32_t CRLCHECK_AUTH = -2;       // the LDAP bind failed
 constexpr int32_t CRLCHECK_DOWNLOAD = -3;   // the LDAP search failed
@@ -62,6 +64,12 @@ bool parseCrlUrl(const std::string& address, CrlUrl* url);
 // digest of the whole address, which keeps apart what the cut or the "_" join.
 // Such a name is a plain file name, never a device's ("CON", "LPT1"...).
 std::string CrlCacheName(const CrlUrl& url);
+
+// A cache file's name by the same rule: `prefix` (a few letters and "-"),
+// then `key` with every character but letters, digits, "." and "-" written
+// "_" (cut at 96 characters), then "-" and eight hex digits of a digest of
+// prefix and whole key.
+std::string cacheFileName(const std::string& prefix, const std::string& key);
 
 // The order of two CRL numbers given as their DER INTEGERs (tag, length,
 // content): -1, 0 or 1; -2 when either is no non-negative INTEGER.

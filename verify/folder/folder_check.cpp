@@ -427,6 +427,8 @@ void FolderRun::fillSigners(const SignedFileRecord& record, LayerRow* row) {
                                         answer.stamp == SignerRevocation::Stamp::AuthorityUnchecked
                                     ? utf8FromAnsi(message.substr(0, firstLine)) + " " + said
                                     : said;
+            const std::string source = revocationSourceText(answer.source, answer.issuedAt);
+            if (!source.empty()) signer.revocation += " " + utf8FromAnsi(source);
             stampUnchecked = answer.stamp == SignerRevocation::Stamp::AuthorityUnchecked;
         }
         signer.verdict = worseOf(stampUnchecked ? Verdict::ToCheck : Verdict::Valid, signerVerdict(signer.icon, revocation));

@@ -10,6 +10,9 @@ const std::vector<uint8_t> BASIC_CONSTRAINTS = ber::oidFromText("2.5.29.19");
 const std::vector<uint8_t> QC_STATEMENTS = ber::oidFromText("1.3.6.1.5.5.7.1.3");
 const std::vector<uint8_t> QC_COMPLIANCE = ber::oidFromText("0.4.0.1862.1.1");
 const std::vector<uint8_t> QC_SSCD = ber::oidFromText("0.4.0.1862.1.4");
+const std::vector<uint8_t> AUTHORITY_INFO_ACCESS = ber::oidFromText("1.3.6.1.5.5.7.1.1");
+const std::vector<uint8_t> ACCESS_OCSP = ber::oidFromText("1.3.6.1.5.5.7.48.1");
+constexpr uint8_t URI_NAME = 0x86;  // GeneralName [6] uniformResourceIdentifier
 
 std::vector<uint8_t> bytesOf(ber::Span span) { return std::vector<uint8_t>(span.data, span.data + span.size); }
 
@@ -79,6 +82,24 @@ bool readAuthorityKeyId(ber::Span value, CertificateFacts* out) {
     return true;
 }
 
+// AuthorityInfoAccessSyntax: SEQUENCE OF { accessMethod, accessLocation }.
+bool readAuthorityInfoAccess(ber::Span value, CertificateFacts* out) {
+    ber::Element sequence, description, method, location;
+    if (!ber::read(value, &sequence) || sequence.tag != ber::SEQUENCE) return false;
+    ber::Reader descriptions(sequence);
+    while (!descriptions.atEnd()) {
+        if (!descriptions.next(ber::SEQUENCE, &description)) return false;
+        ber::Reader inside(description);
+        if (!inside.next(ber::OID, &method) || !inside.next(&location)) return false;
+        if (!out->ocspAddress.empty() || !ber::isOid(method, ACCESS_OCSP) || location.tag != URI_NAME) continue;
+        std::string address(reinterpret_cast<const char*>(location.content.data), location.content.size);
+        std::string scheme = address.substr(0, 7);
+        for (char& c : scheme) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (scheme == "http://" && address.find('\0') == std::string::npos) out->ocspAddress = address;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool readCertificateFacts(ber::Span certificate, CertificateFacts* out) {
@@ -117,6 +138,7 @@ bool readCertificateFacts(ber::Span certificate, CertificateFacts* out) {
         else if (ber::isOid(oid, BASIC_CONSTRAINTS)) read = readBasicConstraints(value.content, out);
         else if (ber::isOid(oid, SUBJECT_KEY_ID)) read = readSubjectKeyId(value.content, out);
         else if (ber::isOid(oid, AUTHORITY_KEY_ID)) read = readAuthorityKeyId(value.content, out);
+        else if (ber::isOid(oid, AUTHORITY_INFO_ACCESS)) read = readAuthorityInfoAccess(value.content, out);
         if (!read) return false;
     }
     return true;

@@ -1,6 +1,6 @@
-// What the trusted list's rules need to know of a certificate, read from its
-// DER with the project's own BER reader: its key usage, its policies, its
-// QC statements and its key identifiers. Platform-free.
+// What the trust rules need to know of a certificate, read from its DER with
+// the project's own BER reader: its key usage, its policies, its QC
+// statements, its key identifiers and its OCSP responder. Platform-free.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,9 @@ struct CertificateFacts {
     bool qcSscd = false;        // QC statement "the private key sits on a qualified device"
     std::vector<uint8_t> subjectKeyId, authorityKeyId;  // empty when absent
     bool isCa = false;  // basic constraints say it is an authority
+    // The first OCSP responder its authority information access names by an
+    // http:// address (scheme in any case); empty when none.
+    std::string ocspAddress;
 };
 
 // Whether the certificate may issue others: an authority by its basic

@@ -1,5 +1,7 @@
 #include "ocsp_response.h"
 
+#include "crl_rules.h"
+
 namespace {
 
 constexpr uint8_t BOOLEAN = 0x01;
@@ -201,6 +203,16 @@ std::vector<uint8_t> ocspRequest(const OcspCertId& certificate, const std::vecto
         tbs.insert(tbs.end(), extensions.begin(), extensions.end());
     }
     return tlv(ber::SEQUENCE, tlv(ber::SEQUENCE, tbs));
+}
+
+std::string ocspCacheName(const OcspCertId& id) {
+    static const char HEX[] = "0123456789abcdef";
+    std::string key;
+    for (const std::vector<uint8_t>* part : {&id.issuerKeyHash, &id.serial}) {
+        if (!key.empty()) key += '-';
+        for (uint8_t b : *part) key += {HEX[b >> 4], HEX[b & 15]};
+    }
+    return cacheFileName("ocsp-", key);
 }
 
 bool readOcspResponse(ber::Span der, OcspResponse* out) {

@@ -63,6 +63,11 @@ struct OcspResponse {
 // extnValue's content, an OCTET STRING of random octets).
 std::vector<uint8_t> ocspRequest(const OcspCertId& certificate, const std::vector<uint8_t>& nonce);
 
+// The name of the file (without its extension) that keeps a believed answer
+// about the certificate of `id`: its issuer's key hash and its serial, in
+// hex, by the cache's naming rule (cacheFileName).
+std::string ocspCacheName(const OcspCertId& id);
+
 // The same SEQUENCE of the signature's three parts.
 std::vector<uint8_t> signedContentOf(ber::Span signedData, ber::Span algorithm, ber::Span signatureBitString);
 

@@ -23,6 +23,7 @@
 #include "csv_reader.h"
 #include "folder_check.h"
 #include "hash_data.h"
+#include "ocsp_check.h"
 #include "signed_file_loader.h"
 #include "signer_display.h"
 #include "temp_paths.h"
@@ -581,8 +582,9 @@ TEST_F(FolderCheck, MemoryRunningOutAtAnyAllocationEndsWithAReportOrAFailure) {
 // Against the CRL servers (the test that runs this one starts them, with
 // ca140.crl listing the card "revoked", and names their HTTP log and the
 // folder the HTTP server serves): three certificates of 140, one list
-// fetched, each its own answer. Then an outdated list, which no cache keeps:
-// still one download for the run.
+// fetched, each its own answer; two cards that name 140's OCSP responder,
+// answered by it. Then an outdated list, which no cache keeps: still one
+// download for the run.
 TEST_F(FolderCheck, RevocationFetchesEachListOnce) {
     const char* log = std::getenv("QUILL_CRL_HTTP_LOG");
     const char* served = std::getenv("QUILL_CRL_HTTP_DIR");
@@ -595,25 +597,48 @@ TEST_F(FolderCheck, RevocationFetchesEachListOnce) {
         for (std::string line; std::getline(in, line);) count += line.find("GET /crl/ca140.crl ") != std::string::npos;
         return count;
     };
-    // The cached copy of an earlier test would answer without a download.
+    // The cached copies of an earlier test would answer without asking.
     CrlUrl url;
     ASSERT_TRUE(parseCrlUrl("http://127.0.0.1:8089/crl/ca140.crl", &url));
     DeleteFileA(crlCachePath(url).c_str());
+    const Bytes ca140 = readWholeFile(testDataPath("pki/ca/140.der"));
+    for (const char* card : {"ocsp-good", "ocsp-revoked"}) {
+        const Bytes der = loadTestCard(card).certificate;
+        PCCERT_CONTEXT c = CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
+        PCCERT_CONTEXT i = CertCreateCertificateContext(X509_ASN_ENCODING, ca140.data(), static_cast<DWORD>(ca140.size()));
+        ASSERT_TRUE(c != nullptr && i != nullptr);
+        DeleteFileA(ocspCachePath(ocspCertIdOf(c, i)).c_str());
+        CertFreeCertificateContext(c);
+        CertFreeCertificateContext(i);
+    }
     put("uno.txt.p7m", engineFile("cie140", "uno"));
     put("due.txt.p7m", engineFile("revoked", "due"));
     put("tre.txt.p7m", engineFile("cie140", "tre"));
     put("quattro.txt.p7m", engineFile("cie142", "senza indirizzo"));
     put("estraneo.txt.p7m", engineFile("outsider-card", "autorita non ammessa"));
+    put("cinque.txt.p7m", engineFile("ocsp-good", "cinque"));
+    put("sei.txt.p7m", engineFile("ocsp-revoked", "sei"));
     const int before = fetches();
     const FolderCheckResult result = run(true);
     ASSERT_EQ(result.exitCode, FOLDER_EXIT_SOME_NOT_VALID) << result.error;
     EXPECT_EQ(fetches() - before, 1);
     auto table = rows(output_);
-    EXPECT_EQ(table["uno.txt.p7m"][REVOCATION], "Il Certificato risulta essere VALIDO.");
-    EXPECT_EQ(table["tre.txt.p7m"][REVOCATION], "Il Certificato risulta essere VALIDO.");
-    EXPECT_EQ(table["due.txt.p7m"][REVOCATION], "Il Certificato risulta essere stato REVOCATO.");
+    // The test PKI's lists were issued on 1 January 2024 at midnight (the tests' clock is UTC).
+    const std::string fromTheList = " (fonte: CRL, lista del 01/01/2024 00:00)";
+    EXPECT_EQ(table["uno.txt.p7m"][REVOCATION], "Il Certificato risulta essere VALIDO." + fromTheList);
+    EXPECT_EQ(table["tre.txt.p7m"][REVOCATION], "Il Certificato risulta essere VALIDO." + fromTheList);
+    EXPECT_EQ(table["due.txt.p7m"][REVOCATION], "Il Certificato risulta essere stato REVOCATO." + fromTheList);
     EXPECT_EQ(table["due.txt.p7m"][VERDICT], "Non valido");
     EXPECT_EQ(table["uno.txt.p7m"][VERDICT], "Valido");
+    // 140's list names neither OCSP card: the responder answered.
+    EXPECT_EQ(table["cinque.txt.p7m"][REVOCATION].rfind("Il Certificato risulta essere VALIDO. (fonte: OCSP, risposta del ", 0),
+              0u)
+        << table["cinque.txt.p7m"][REVOCATION];
+    EXPECT_EQ(table["cinque.txt.p7m"][VERDICT], "Valido");
+    EXPECT_EQ(table["sei.txt.p7m"][REVOCATION].rfind("Il Certificato risulta essere stato REVOCATO. (fonte: OCSP, risposta del ", 0),
+              0u)
+        << table["sei.txt.p7m"][REVOCATION];
+    EXPECT_EQ(table["sei.txt.p7m"][VERDICT], "Non valido");
     EXPECT_EQ(table["quattro.txt.p7m"][REVOCATION],
               "Revoca non controllata: il certificato non indica dove si trova la lista di revoca (CRL) della sua "
               "autorit\xC3\xA0.");
@@ -632,7 +657,7 @@ TEST_F(FolderCheck, RevocationFetchesEachListOnce) {
     EXPECT_EQ(fetches() - second, 1);
     table = rows(output_);
     const std::string notBelieved = table["uno.txt.p7m"][REVOCATION];
-    EXPECT_NE(notBelieved, "Il Certificato risulta essere VALIDO.");
+    EXPECT_EQ(notBelieved.find("VALIDO"), std::string::npos) << notBelieved;
     EXPECT_EQ(table["uno.txt.p7m"][VERDICT], "Da controllare");
     EXPECT_EQ(table["tre.txt.p7m"][REVOCATION], notBelieved);
     EXPECT_EQ(table["due.txt.p7m"][REVOCATION], notBelieved) << "an outdated list says nothing";

@@ -18,6 +18,9 @@
 namespace {
 
 const char CIE140_ADDRESS[] = "http://127.0.0.1:8089/crl/ca140.crl";  // cie140's distribution point
+// The line of the source under an answer of the test PKI's lists, all issued
+// on 1 January 2024 at midnight (the tests' clock is UTC).
+const char FROM_THE_LIST[] = "\n(fonte: CRL, lista del 01/01/2024 00:00)";
 
 class RevocationReport : public testing::Test {
 protected:
@@ -53,8 +56,9 @@ TEST_F(RevocationReport, ShowsTheAnswerInAPlainBoxOfTheProgram) {
     EXPECT_EQ(ReportRevocation(3, *record_), 0);  // past the signers: no certificate
     EXPECT_EQ(ReportRevocation(-1, *record_), 0);
     ASSERT_EQ(boxes.boxes().size(), 5u);
-    EXPECT_EQ(boxes.boxes()[0], (MessageBoxRecorder::Box{nullptr, "Il Certificato risulta essere VALIDO.",
-                                                         "Quillcheck", MB_OK}));
+    EXPECT_EQ(boxes.boxes()[0],
+              (MessageBoxRecorder::Box{nullptr, std::string("Il Certificato risulta essere VALIDO.") + FROM_THE_LIST,
+                                       "Quillcheck", MB_OK}));
     EXPECT_EQ(boxes.boxes()[1].text, noAddress);
     // The same list, cached: without the issuer's key it is not believed.
     EXPECT_EQ(boxes.boxes()[2].text,
@@ -112,13 +116,13 @@ TEST_F(RevocationReport, AStampedSignerIsCheckedAtTheStampsTimeIfItsAuthorityWas
         writeWholeFile(cached144, readWholeFile(testDataPath(std::string("pki/crl/") + row.list144 + ".crl")));
         writeWholeFile(cached_, readWholeFile(testDataPath(std::string("pki/crl/") + row.list140 + ".crl")));
         ASSERT_EQ(ReportRevocation(0, *record_), 0);
-        EXPECT_EQ(boxes.boxes().back().text, row.text);
+        EXPECT_EQ(boxes.boxes().back().text, row.text + FROM_THE_LIST);
     }
     DeleteFileA(cached144.c_str());
     // Without the stamp's time, the same card is expired now.
     record_->timestampTicks[0] = 0;
     ReportRevocation(0, *record_);
-    EXPECT_EQ(boxes.boxes().back().text, "Il Certificato risulta essere SCADUTO.");
+    EXPECT_EQ(boxes.boxes().back().text, std::string("Il Certificato risulta essere SCADUTO.") + FROM_THE_LIST);
 }
 
 }  // namespace
