@@ -125,4 +125,41 @@ TEST_F(RevocationReport, AStampedSignerIsCheckedAtTheStampsTimeIfItsAuthorityWas
     EXPECT_EQ(boxes.boxes().back().text, std::string("Il Certificato risulta essere SCADUTO.") + FROM_THE_LIST);
 }
 
+// Against 140's OCSP responder (the test that runs this one starts the
+// servers): the card ocsp-revoked, revoked on 1 January 2024 by the
+// responder's answer and named by no list, stamped on 1 June 2021. Revoked
+// after the stamp's time, the signature stays valid; without the stamp, it is
+// revoked; either way the box names the responder as the source.
+TEST_F(RevocationReport, TheResponderAnswersAsOfTheStampsTime) {
+    if (std::getenv("QUILL_CRL_SERVERS") == nullptr) GTEST_SKIP() << "needs scripts/crl-servers";
+    using namespace der_builder;
+    const TestCard card = loadTestCard("ocsp-revoked");
+    const Bytes data(64, 's');
+    Signer signer = signerOf(card, data);
+    TokenRecipe recipe;
+    recipe.authority = "tsa-listed";  // whose authority 144 names its list
+    signer.unsignedAttributes = timestampAttribute(timestampToken(signer, recipe));
+    const Bytes file = signedData(dataContent(data), {card.certificate}, {signerInfo(signer)});
+    const TestPkiAuthorities authorities;
+    Base64Codec codec;
+    SignedMessage message;
+    record_ = std::make_unique<SignedFileRecord>();
+    ASSERT_EQ(loadSignedBytes({file.data(), file.size()}, *record_, authorities.table(), &codec, &message), 0);
+    ASSERT_EQ(record_->signerStatus[0], TIMESTAMPED);
+    // The stamp's authority is judged by its list, the card by the responder.
+    CrlUrl url144;
+    ASSERT_TRUE(parseCrlUrl("http://127.0.0.1:8089/crl/ca144.crl", &url144));
+    writeWholeFile(crlCachePath(url144), readWholeFile(testDataPath("pki/crl/ca144.crl")));
+    MessageBoxRecorder boxes;
+    ASSERT_EQ(ReportRevocation(0, *record_), 0);
+    const std::string fromTheResponder = "\n(fonte: OCSP, risposta del ";
+    EXPECT_EQ(boxes.boxes().back().text.rfind(revocationMessage(CRLCHECK_REVOKED_LATER) + fromTheResponder, 0), 0u)
+        << boxes.boxes().back().text;
+    record_->timestampTicks[0] = 0;
+    ReportRevocation(0, *record_);
+    EXPECT_EQ(boxes.boxes().back().text.rfind(revocationMessage(CRLCHECK_REVOKED) + fromTheResponder, 0), 0u)
+        << boxes.boxes().back().text;
+    DeleteFileA(crlCachePath(url144).c_str());
+}
+
 }  // namespace
