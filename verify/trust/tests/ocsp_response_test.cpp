@@ -150,3 +150,26 @@ TEST(OcspResponse, GeneralizedTimes) {
 }
 
 }  // namespace
+
+// One plain file name per certificate asked about, however long its serial.
+TEST(OcspResponse, CacheNames) {
+    OcspCertId id;
+    id.issuerKeyHash = {0x81, 0x70, 0x94};
+    id.serial = {0x71, 0x00};
+    EXPECT_EQ(ocspCacheName(id).substr(0, 17), "ocsp-817094-7100-");
+    OcspCertId other = id;
+    other.serial = {0x71, 0x01};
+    EXPECT_NE(ocspCacheName(id), ocspCacheName(other));
+    other = id;
+    other.issuerKeyHash = {0x81, 0x70, 0x95};
+    EXPECT_NE(ocspCacheName(id), ocspCacheName(other));
+    // Two serials that differ only past the readable part keep apart too.
+    OcspCertId longA = id, longB = id;
+    longA.serial.assign(200, 0xAB);
+    longB.serial = longA.serial;
+    longB.serial.back() = 0xAC;
+    const std::string a = ocspCacheName(longA);
+    EXPECT_LE(a.size(), 5u + 96u + 9u);
+    EXPECT_NE(a, ocspCacheName(longB));
+    EXPECT_EQ(a.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-"), std::string::npos) << a;
+}

@@ -63,6 +63,31 @@ TEST(CertificateFacts, ACutOrMangledCertificateIsNoCertificate) {
     EXPECT_FALSE(readCertificateFacts({der.data(), der.size()}, &facts));
 }
 
+// A card's OCSP responder: the first OCSP access description named by an
+// http:// address, in its authority information access.
+TEST(CertificateFacts, TheOcspResponderIsTheFirstHttpOne) {
+    EXPECT_EQ(factsOf("pki/cards/ocsp-good.der").ocspAddress, "http://127.0.0.1:8090/ocsp");
+    EXPECT_EQ(factsOf("pki/cards/cie140.der").ocspAddress, "") << "it names no responder";
+    const std::vector<uint8_t> original = testFile("pki/cards/ocsp-good.der");
+    const std::vector<uint8_t> ocspMethod = {0x06, 0x08, 0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x30, 0x01};
+    const std::string address = "http://127.0.0.1:8090/ocsp";
+    const auto changed = [&](const std::vector<uint8_t>& from, const std::string& to) {
+        std::vector<uint8_t> der = original;
+        auto at = std::search(der.begin(), der.end(), from.begin(), from.end());
+        EXPECT_NE(at, der.end());
+        std::copy(to.begin(), to.end(), at);
+        CertificateFacts facts;
+        EXPECT_TRUE(readCertificateFacts({der.data(), der.size()}, &facts));
+        return facts.ocspAddress;
+    };
+    const std::vector<uint8_t> addressBytes(address.begin(), address.end());
+    EXPECT_EQ(changed(addressBytes, "HTTP"), "HTTP://127.0.0.1:8090/ocsp") << "the scheme in any case";
+    EXPECT_EQ(changed(addressBytes, "ldap"), "") << "only http is asked";
+    std::string caIssuers(ocspMethod.begin(), ocspMethod.end());
+    caIssuers.back() = 0x02;
+    EXPECT_EQ(changed(ocspMethod, caIssuers), "") << "the issuer's certificate is no responder";
+}
+
 CriteriaList keyUsageCriteria(CriteriaList::Assert assertion, std::vector<std::pair<int, bool>> bits) {
     CriteriaList c;
     c.assertion = assertion;
