@@ -71,21 +71,23 @@ int running(bool viewFile, bool keepOpen) {
 }
 
 // A visible message box of the process: a window with a box's text control.
+struct BoxSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK takeMessageBox(HWND w, LPARAM data) {
+    auto* search = reinterpret_cast<BoxSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner != search->processId || !IsWindowVisible(w) || GetDlgItem(w, BOX_TEXT) == nullptr) return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
 HWND messageBoxOf(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search{processId, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner != s->processId || !IsWindowVisible(w) || GetDlgItem(w, BOX_TEXT) == nullptr) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    BoxSearch search{processId, nullptr};
+    EnumWindows(&takeMessageBox, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
