@@ -126,7 +126,7 @@ RevocationAnswer RevocationRun::check(const std::vector<uint8_t>& certificate, c
             return PostOcspRequest(address, request, answer);
         };
         const auto remember = [this](const OcspOutcome& outcome) {
-            if (outcome.kind == OcspOutcome::Kind::Failed) failedResponders_[outcome.address] = true;
+            if (outcome.kind == OcspOutcome::Kind::Failed) failedResponders_.insert(outcome.address);
         };
         // The address's download is made once, by the first certificate that
         // needs it; every certificate then takes it through the gate for its

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,7 @@ private:
         int32_t failure = 0;        // the download's failure, when it failed
     };
     std::map<std::string, Fetched> lists_;         // by address
-    std::map<std::string, bool> failedResponders_;  // by address
+    std::set<std::string> failedResponders_;       // their addresses
 };
 
 // The time a signer's time-stamp proves, when it counts: null when it has none.
