@@ -33,13 +33,14 @@ int fail(const char* what) {
     return 1;
 }
 
-// Waits until the window is filled, prints what it shows and saves it.
+// Waits until the window is filled, prints what it shows and saves it as
+// `screenshot` (when given).
 void report(HWND window, const char* screenshot) {
     ui::waitFor("the summary line to be filled", [&] { return ui::remoteText(GetDlgItem(window, SUMMARY)) != "Static"; });
     std::printf("%s\n%s\n", utf8FromAnsi(ui::remoteText(GetDlgItem(window, SIGNED_PATH))).c_str(),
                 utf8FromAnsi(ui::remoteText(GetDlgItem(window, SUMMARY))).c_str());
     std::fflush(stdout);
-    ui::saveScreenshot(window, screenshot);
+    if (screenshot != nullptr) ui::saveScreenshot(window, screenshot);
 }
 
 // A window captioned "Quillcheck" other than `other`.
@@ -135,7 +136,7 @@ int main(int argc, char** argv) {
     ui::waitFor("the window of quillcheck.exe",
                 [&] { return (window = ui::visibleWindowOf(process.dwProcessId)) != nullptr; }, 30000);
     if (window == nullptr) return fail("no window");
-    report(window, revocation ? (std::string("revocation-window-") + argv[4]).c_str() : "demo-quillcheck");
+    report(window, revocation ? nullptr : "demo-quillcheck");
     if (revocation && !checkRevocation(window, process.dwProcessId, argv[4])) {
         TerminateProcess(process.hProcess, 1);
         return fail("no revocation box");
