@@ -60,6 +60,14 @@ std::string extensionOf(const std::string& name) {
     return extension;
 }
 
+std::string numberedName(const std::string& name, int n) {
+    const std::string signedPart = isSignedFileName(name.c_str()) ? name.substr(name.size() - 4) : "";
+    const std::string wrapped = name.substr(0, name.size() - signedPart.size());
+    size_t dot = wrapped.rfind('.');
+    if (dot == 0 || dot == std::string::npos) dot = wrapped.size();
+    return wrapped.substr(0, dot) + " (" + std::to_string(n) + ")" + wrapped.substr(dot) + signedPart;
+}
+
 bool runsWhenOpened(const std::string& name) {
     static const char* const RUNNABLE[] = {
         // programs, scripts and their hosts

@@ -80,4 +80,20 @@ inline constexpr char REPLY_TO_NOT_RESTORED[] =
     "Si è verificato un errore durante il ripristino del reply-to su Outlook Express\r\n\n"
     "Si consiglia di Reimpostarlo dal client di posta";
 
+// Saving the signed files where no mail leaves.
+inline constexpr char SAVE_OFFER_NO_MAIL_PROGRAM[] =
+    "Su questo computer non è configurato un programma di posta: il messaggio non si può inviare da qui.\r\n\r\n"
+    "Volete firmare i file e salvarli in una cartella a vostra scelta, per inviarli poi voi stessi?";
+inline constexpr char SAVE_OFFER_MAIL_NOT_SENT[] =
+    "I file sono stati firmati, ma il messaggio non è stato inviato.\r\n\r\n"
+    "Volete salvare i file firmati in una cartella a vostra scelta, per inviarli poi voi stessi?";
+inline constexpr char SAVE_FOLDER_TITLE[] = "Cartella in cui salvare i file firmati";
+inline constexpr char SAVE_FAILED[] =
+    "Non è stato possibile salvare i file firmati nella cartella\r\n%s\r\n"
+    "(%s). Nessun file è stato salvato: scegliete un'altra cartella.";
+inline constexpr char SAVE_DONE[] =
+    "I file firmati sono stati salvati nella cartella\r\n%s\r\n\r\n%s\r\n"
+    "Per inviarli al Comune scrivete un messaggio all'indirizzo %s e allegate tutti questi file, "
+    "compreso testoMail.txt.p7m se c'è, oppure caricateli dove il Comune vi indica.";
+
 }  // namespace quillet_messages

@@ -98,3 +98,16 @@ TEST(RunnableNames, ProgramsScriptsInstallersShortcutsCertificatesAndDiskImages)
 }
 
 }  // namespace
+
+// A name that is taken in a folder: the number goes before the extension of
+// what a SignedFile wraps, so that both extensions stay.
+TEST(NumberedName, BeforeTheWrappedExtension) {
+    EXPECT_EQ(numberedName("lettera.pdf.p7m", 2), "lettera (2).pdf.p7m");
+    EXPECT_EQ(numberedName("LETTERA.PDF.P7M", 3), "LETTERA (3).PDF.P7M");
+    EXPECT_EQ(numberedName("testoMail.txt.p7m", 2), "testoMail (2).txt.p7m");
+    EXPECT_EQ(numberedName("v1.2.docx.p7m", 2), "v1.2 (2).docx.p7m");
+    EXPECT_EQ(numberedName("archivio.p7m", 10), "archivio (10).p7m");
+    EXPECT_EQ(numberedName("replyto.txt", 2), "replyto (2).txt");
+    EXPECT_EQ(numberedName("LEGGIMI", 2), "LEGGIMI (2)");
+    EXPECT_EQ(numberedName(".profilo.p7m", 2), ".profilo (2).p7m");
+}

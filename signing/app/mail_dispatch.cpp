@@ -66,6 +66,8 @@ private:
 
 }  // namespace
 
+bool mailProgramPresent() { return MapiLibrary().sendMail() != nullptr; }
+
 int SendWorkflow::setAccountReplyTo(const char* replyTo, char accountKey[REGISTRY_TEXT_SIZE],
                                     char savedReplyTo[REGISTRY_TEXT_SIZE]) {
     // An address that does not fit the buffer travels as the reply-to file.

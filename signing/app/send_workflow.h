@@ -50,6 +50,10 @@ constexpr int MAIL_DONE = 0;      // sent, or the user closed the compose window
 constexpr int MAIL_FAILED = 1;    // the mail program failed; it was said
 constexpr int MAIL_NOT_SENT = 2;  // no mail program, or it could not log on: said; worth another try
 
+// Whether this computer has a mail program to hand a message to: a
+// "MAPI32.DLL" that exports MAPISendMail.
+bool mailProgramPresent();
+
 class SendWorkflow {
 public:
     // The first PIN of a run is asked by the engine; this counts the refused

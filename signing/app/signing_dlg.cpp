@@ -140,7 +140,15 @@ void CSigningDlg::signAndSendRun() {
         showProgramMessage(refusal.c_str(), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    if (run.execute() != RUN_MAIL_NOT_SENT) clearForm();
+    // Without a mail program the signed files can only be saved: the
+    // citizen says so, and picks the folder, before the PIN is asked.
+    std::wstring saveFolder;
+    if (!mailProgramPresent()) {
+        if (showProgramMessage(quillet_messages::SAVE_OFFER_NO_MAIL_PROGRAM, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        saveFolder = pickSaveFolder(handle());
+        if (saveFolder.empty()) return;
+    }
+    if (run.execute(saveFolder) != RUN_MAIL_NOT_SENT) clearForm();
 }
 
 int chooseFiles(std::vector<std::string>& list) {

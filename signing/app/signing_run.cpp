@@ -85,7 +85,7 @@ std::string SigningRun::prepare(const std::string& messageText, const std::strin
     return "";
 }
 
-int SigningRun::execute() {
+int SigningRun::execute(const std::wstring& saveFolder) {
     const WaitCursor busy;
     workflow_.startRun();
     if (!textFile_.empty()) {  // a text that cannot be written fails as its file's signing
@@ -117,13 +117,34 @@ int SigningRun::execute() {
             set_.signedFiles.push_back(copies_[i]);
         }
     }
-    CMailWaitDlg wait;
-    wait.createModeless(nullptr);
-    wait.show();
-    wait.centre();
-    const int mail = workflow_.sendMail(set_, messageText_, replyTo_);
-    wait.destroy();
-    return mail == MAIL_DONE ? RUN_DONE : mail == MAIL_NOT_SENT ? RUN_MAIL_NOT_SENT : RUN_ENDED;
+    if (!saveFolder.empty()) return saveAndShow(filesToSave(), saveFolder) ? RUN_SAVED : RUN_MAIL_NOT_SENT;
+    int mail;
+    {
+        CMailWaitDlg wait;
+        wait.createModeless(nullptr);
+        wait.show();
+        wait.centre();
+        mail = workflow_.sendMail(set_, messageText_, replyTo_);
+        wait.destroy();
+    }
+    if (mail == MAIL_DONE) return RUN_DONE;
+    const int notSent = mail == MAIL_NOT_SENT ? RUN_MAIL_NOT_SENT : RUN_ENDED;
+    // The signed copies are still there: the citizen may keep them.
+    if (showProgramMessage(quillet_messages::SAVE_OFFER_MAIL_NOT_SENT, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return notSent;
+    }
+    const std::wstring folder = pickSaveFolder(nullptr);
+    if (folder.empty()) return notSent;
+    return saveAndShow(filesToSave(), folder) ? RUN_SAVED : notSent;
+}
+
+std::vector<FileToSave> SigningRun::filesToSave() {
+    std::vector<FileToSave> files;
+    for (const std::string& copy : copies_) files.push_back({copy, baseNameOf(copy)});
+    if (!replyTo_.empty()) {
+        files.push_back({workflow_.writeReplyToFile(folder_, replyTo_.c_str()), REPLY_TO_FILE_NAME});
+    }
+    return files;
 }
 
 // Every file the run may have made, a half-written one included, then its

@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "send_workflow.h"
+#include "signed_files_saving.h"
 
 // Results of SigningRun::execute.
 constexpr int RUN_DONE = 0;           // signed and mailed (or the user closed the compose window)
 constexpr int RUN_ENDED = 1;          // cancelled or failed, and said so: the form is emptied
 constexpr int RUN_MAIL_NOT_SENT = 2;  // signed, but no mail left, and said so: the form stays for another try
+constexpr int RUN_SAVED = 3;          // signed and saved in the citizen's folder instead of mailed
 
 class SigningRun {
 public:
@@ -34,9 +36,11 @@ public:
     std::string prepare(const std::string& messageText, const std::string& replyTo);
 
     // Writes the message text (the first file, when there is one), signs
-    // every file and mails the signed copies. RUN_DONE, RUN_ENDED or
-    // RUN_MAIL_NOT_SENT.
-    int execute();
+    // every file and mails the signed copies; when no mail left, offers to
+    // save them in a folder the citizen picks. With `saveFolder`, saves them
+    // there instead of mailing them. RUN_DONE, RUN_ENDED, RUN_MAIL_NOT_SENT
+    // or RUN_SAVED.
+    int execute(const std::wstring& saveFolder = std::wstring());
 
     // The run's folder (empty before prepare).
     const std::string& folder() const { return folder_; }
@@ -45,6 +49,8 @@ public:
     const std::vector<std::string>& signedCopies() const { return copies_; }
 
 private:
+    // The signed copies, and the reply-to as the mail would carry it.
+    std::vector<FileToSave> filesToSave();
     void removeFiles() noexcept;
 
     AttachmentSet& set_;

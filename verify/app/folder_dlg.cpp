@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ansi_text.h"
+#include "folder_picker.h"
 #include "about_dlg.h"
 #include "message_box.h"
 #include "message_format.h"
@@ -90,18 +91,10 @@ void CFolderDlg::setRunning(bool running) {
 }
 
 void CFolderDlg::browseForOutput() {
-    BROWSEINFOW browse{};
-    browse.hwndOwner = handle();
-    browse.lpszTitle = L"Cartella in cui scrivere il rapporto e i contenuti";
-    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-    if (chosen == nullptr) return;
-    wchar_t path[MAX_PATH];
-    if (SHGetPathFromIDListW(chosen, path)) {
-        output_ = path;
-        SetDlgItemTextW(handle(), IDC_FOLDER_OUTPUT, output_.c_str());
-    }
-    CoTaskMemFree(chosen);
+    const std::wstring picked = pickFolder(handle(), L"Cartella in cui scrivere il rapporto e i contenuti");
+    if (picked.empty()) return;
+    output_ = picked;
+    SetDlgItemTextW(handle(), IDC_FOLDER_OUTPUT, output_.c_str());
 }
 
 void CFolderDlg::start() {

@@ -20,6 +20,7 @@
 #include "dialog.h"
 #include "file_tools.h"
 #include "folder_dlg.h"
+#include "folder_picker.h"
 #include "folder_rules.h"
 #include "message_box.h"
 #include "message_format.h"
@@ -218,24 +219,11 @@ struct CVerifierApp {
                            MB_ICONEXCLAMATION);
             return;
         }
-        // The dialog's new style needs OLE in this thread.
-        const bool ole = SUCCEEDED(OleInitialize(nullptr));
-        BROWSEINFOW browse{};
-        browse.lpszTitle = L"Cartella da verificare";
-        browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-        PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-        if (chosen != nullptr) {
-            wchar_t source[MAX_PATH] = L"";
-            const bool named = SHGetPathFromIDListW(chosen, source) != FALSE;
-            CoTaskMemFree(chosen);
-            if (named) {
-                CFolderDlg dialog(source, std::wstring(), false, &trustWith(ListFetch::Local));
-                dialog.runModal(nullptr);
-            } else {
-                showMessageBox(nullptr, quillcheck_messages::FOLDER_MISSING, "Attenzione", MB_ICONEXCLAMATION);
-            }
+        const std::wstring source = pickFolder(nullptr, L"Cartella da verificare");
+        if (!source.empty()) {
+            CFolderDlg dialog(source, std::wstring(), false, &trustWith(ListFetch::Local));
+            dialog.runModal(nullptr);
         }
-        if (ole) OleUninitialize();
     }
 
     // The folder's window: the whole text naming a folder (one dropped on

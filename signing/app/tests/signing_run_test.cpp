@@ -13,6 +13,7 @@
 #include "outlook_express.h"
 #include "pin_answerer.h"
 #include "program_fixture.h"
+#include "quillet_messages.h"
 #include "quillet_resource.h"
 #include "scripted_pin.h"
 #include "signing_dlg.h"
@@ -99,15 +100,22 @@ TEST_F(SigningRunSafety, FilesOfOneNameAndTheUsersOwnInTheTemporaryFolder) {
 }
 
 // No mail program, one without its entry, one that cannot log on: each says
-// that nothing left, and the form keeps its file and texts for another try,
+// that nothing left (the first two before the PIN, offering to save the
+// files instead; the third after signing, with the same offer), and,
+// the offer declined, the form keeps its file and texts for another try,
 // which then goes through.
 TEST_F(SigningRunSafety, AMailThatDidNotLeaveKeepsTheForm) {
     card_.insert("cie140");
     PinAnswerer pin("12345678");
     FilePicker picker;
     picker.add(sources_, "A.txt");
-    const std::pair<const char*, const char*> tries[] = {  // the mail program's folder and its answer
-        {QUILL_PROGRAM_OUTBOX_DIR, "0"}, {QUILL_MAPI32_DIR "\\incomplete", "0"}, {QUILL_MAPI32_DIR, "3"}};
+    const struct {
+        const char* library;  // the mail program's folder
+        const char* result;   // its answer
+        size_t boxes;         // the boxes the try shows
+        int pins;             // the PIN prompts so far
+    } tries[] = {{QUILL_PROGRAM_OUTBOX_DIR, "0", 1, 0}, {QUILL_MAPI32_DIR "\\incomplete", "0", 1, 0},
+                 {QUILL_MAPI32_DIR, "3", 2, 1}};
     std::vector<std::string> formAfter;
     CSigningDlg dialog;
     runWindow(dialog, [&](HWND window) {
@@ -116,13 +124,17 @@ TEST_F(SigningRunSafety, AMailThatDidNotLeaveKeepsTheForm) {
         listHolds(list, 1);
         ui::type(GetDlgItem(window, IDC_MESSAGE_TEXT), "Buongiorno");
         ui::type(GetDlgItem(window, IDC_REPLY_TO), "mario.rossi@example.it");
-        for (const auto& [library, result] : tries) {
+        for (const auto& t : tries) {
             const size_t shown = boxes_.boxes().size();
-            SetDllDirectoryA(library);
-            SetEnvironmentVariableA("QUILL_MAPI_RESULT", result);
+            SetDllDirectoryA(t.library);
+            SetEnvironmentVariableA("QUILL_MAPI_RESULT", t.result);
+            boxes_.answerNextWith(IDNO);
+            if (t.boxes == 2) boxes_.answerNextWith(IDNO);
             ui::click(window, IDC_SIGN);
-            ui::waitFor("the box saying that nothing left", [&] { return boxes_.boxes().size() == shown + 1; }, 60000);
+            ui::waitFor("the boxes saying that nothing left", [&] { return boxes_.boxes().size() == shown + t.boxes; },
+                        60000);
             ui::waitFor("the run to end", [&] { return dialog.attachments().runPending == 0; });
+            EXPECT_EQ(pin.driven(), t.pins) << t.library;
             formAfter.push_back(std::to_string(SendMessageA(list, LB_GETCOUNT, 0, 0)) + " " +
                                 ui::text(GetDlgItem(window, IDC_MESSAGE_TEXT)) + " " +
                                 ui::text(GetDlgItem(window, IDC_REPLY_TO)));
@@ -132,9 +144,13 @@ TEST_F(SigningRunSafety, AMailThatDidNotLeaveKeepsTheForm) {
         signAndWaitForMail(window, 2);
         listHolds(list, 0);
     });
-    // Their texts are the mail dispatch's tests' business.
-    ASSERT_EQ(boxes_.boxes().size(), 3u);
-    for (const Box& box : boxes_.boxes()) EXPECT_NE(box.text.find("non \xE8 stato inviato"), std::string::npos);
+    ASSERT_EQ(boxes_.boxes().size(), 4u);
+    const std::string offerBefore = quillet_messages::SAVE_OFFER_NO_MAIL_PROGRAM;
+    EXPECT_EQ(boxes_.boxes()[0].text, offerBefore) << "no mail program: the offer, before the PIN";
+    EXPECT_EQ(boxes_.boxes()[1].text, offerBefore) << "no MAPISendMail: the same";
+    EXPECT_NE(boxes_.boxes()[2].text.find("non \xE8 stato inviato"), std::string::npos);
+    EXPECT_EQ(boxes_.boxes()[3].text, quillet_messages::SAVE_OFFER_MAIL_NOT_SENT);
+    EXPECT_EQ(boxes_.boxes()[3].style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
     const std::string form = "1 Buongiorno mario.rossi@example.it";
     EXPECT_EQ(formAfter, (std::vector<std::string>{form, form, form}));
     // The stand-in records what it was handed also when it answers 3.
