@@ -61,6 +61,7 @@ std::string extensionOf(const std::string& name) {
 }
 
 std::string numberedName(const std::string& name, int n) {
+    if (n < 2) return name;
     const std::string signedPart = isSignedFileName(name.c_str()) ? name.substr(name.size() - 4) : "";
     const std::string wrapped = name.substr(0, name.size() - signedPart.size());
     size_t dot = wrapped.rfind('.');

@@ -32,11 +32,12 @@ using LongNameLookup = std::function<bool(const std::string& path, std::string* 
 // buffer, or nothing is left.
 bool resolveLongPathWith(const std::string& dir, const LongNameLookup& lookup, std::string* out);
 
-// The `n`-th name for a file called `name` in a folder where the name is
-// taken (n from 2): " (n)" before its extension, and for a SignedFile before
-// the extension of the name it wraps, so that what it holds keeps its kind:
-// "lettera.pdf.p7m" gives "lettera (2).pdf.p7m", "replyto.txt" "replyto
-// (2).txt", "LEGGIMI" "LEGGIMI (2)". A leading dot starts no extension.
+// The `n`-th name to try for a file called `name` in a folder where the name
+// is taken (n from 2; for n < 2 the name itself): " (n)" before its
+// extension, and for a SignedFile before the extension of the name it wraps,
+// so that what it holds keeps its kind: "lettera.pdf.p7m" gives "lettera
+// (2).pdf.p7m", "replyto.txt" "replyto (2).txt", "LEGGIMI" "LEGGIMI (2)". A
+// leading dot starts no extension.
 std::string numberedName(const std::string& name, int n);
 
 // The extension of a file name in lower case, dot included, as the desktop

@@ -99,8 +99,9 @@ TEST(RunnableNames, ProgramsScriptsInstallersShortcutsCertificatesAndDiskImages)
 
 }  // namespace
 
-// A name that is taken in a folder: the number goes before the extension of
-// what a SignedFile wraps, so that both extensions stay.
+// A name that is taken in a folder (a saved SignedFile, a content the folder
+// check writes): the number goes before the extension of what a SignedFile
+// wraps, so that both extensions stay.
 TEST(NumberedName, BeforeTheWrappedExtension) {
     EXPECT_EQ(numberedName("lettera.pdf.p7m", 2), "lettera (2).pdf.p7m");
     EXPECT_EQ(numberedName("LETTERA.PDF.P7M", 3), "LETTERA (3).PDF.P7M");
@@ -110,4 +111,7 @@ TEST(NumberedName, BeforeTheWrappedExtension) {
     EXPECT_EQ(numberedName("replyto.txt", 2), "replyto (2).txt");
     EXPECT_EQ(numberedName("LEGGIMI", 2), "LEGGIMI (2)");
     EXPECT_EQ(numberedName(".profilo.p7m", 2), ".profilo (2).p7m");
+    EXPECT_EQ(numberedName(".profilo", 2), ".profilo (2)");
+    EXPECT_EQ(numberedName("archivio.tar.gz", 3), "archivio.tar (3).gz");
+    EXPECT_EQ(numberedName("a.pdf", 1), "a.pdf") << "the first try is the name itself";
 }

@@ -445,14 +445,6 @@ std::string safeFileName(const std::string& name) {
     return device ? "_" + safe : safe;
 }
 
-std::string numberedName(const std::string& name, int n) {
-    if (n < 2) return name;
-    const size_t dot = name.rfind('.');
-    const std::string suffix = " (" + std::to_string(n) + ")";
-    if (dot == std::string::npos || dot == 0) return name + suffix;
-    return name.substr(0, dot) + suffix + name.substr(dot);
-}
-
 std::string contentNameOf(const std::string& signedName) {
     return signedName.size() > 4 ? signedName.substr(0, signedName.size() - 4) : std::string();
 }

@@ -159,8 +159,6 @@ private:
 // device's name ("CON", "lpt1.txt"...) gets "_" in front, and an empty name
 // becomes "contenuto".
 std::string safeFileName(const std::string& name);
-// The n-th name to try for a content (n from 2): "a (2).pdf"; for n < 2 the name itself.
-std::string numberedName(const std::string& name, int n);
 // The name of a layer's content: the SignedFile's name without ".p7m".
 std::string contentNameOf(const std::string& signedName);
 

@@ -245,11 +245,6 @@ TEST(ContentNames, OrdinaryFileNamesNumberedApart) {
     EXPECT_EQ(safeFileName("console.txt"), "console.txt");
     EXPECT_EQ(safeFileName("relazione. . "), "relazione");
     EXPECT_EQ(safeFileName("..."), "contenuto");
-    EXPECT_EQ(numberedName("a.pdf", 1), "a.pdf");
-    EXPECT_EQ(numberedName("a.pdf", 2), "a (2).pdf");
-    EXPECT_EQ(numberedName("archivio.tar.gz", 3), "archivio.tar (3).gz");
-    EXPECT_EQ(numberedName("LEGGIMI", 2), "LEGGIMI (2)");
-    EXPECT_EQ(numberedName(".profilo", 2), ".profilo (2)");
 }
 
 TEST(FolderCommandLine, SwitchesAndOneFolder) {
