@@ -68,6 +68,9 @@ inline constexpr char MODULE_FINALIZE_FAILED[] = "errore sulla finalize";
 inline constexpr char MODULE_SIGNED_FILE_NOT_WRITTEN[] = "errore sulla scrittura del pkcs7";
 inline constexpr char MODULE_FAULT[] = "errore generico, eccezione";
 
+// The run's files that another program held open, so that they could not be removed.
+inline constexpr char TEMP_FILES_NOT_DELETED[] = "Attenzione si è verificato un errore nella cancellazione dei file Temporanei";
+
 // The mail.
 inline constexpr char NO_MAIL_PROGRAM[] =
     "Su questo computer non è configurato un programma di posta (MAPI32.DLL e la sua funzione MAPISendMail).\r\n"

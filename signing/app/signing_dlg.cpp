@@ -148,7 +148,11 @@ void CSigningDlg::signAndSendRun() {
         saveFolder = pickSaveFolder(handle());
         if (saveFolder.empty()) return;
     }
-    if (run.execute(saveFolder) != RUN_MAIL_NOT_SENT) clearForm();
+    const int result = run.execute(saveFolder);
+    // A copy another program holds open stays in the temporary folder: the
+    // citizen is told, since it holds what was signed.
+    if (!run.finish()) showProgramMessage(quillet_messages::TEMP_FILES_NOT_DELETED, MB_OK | MB_ICONEXCLAMATION);
+    if (result != RUN_MAIL_NOT_SENT) clearForm();
 }
 
 int chooseFiles(std::vector<std::string>& list) {

@@ -147,6 +147,11 @@ std::vector<FileToSave> SigningRun::filesToSave() {
     return files;
 }
 
+bool SigningRun::finish() {
+    removeFiles();
+    return folder_.empty() || !exists(folder_);
+}
+
 // Every file the run may have made, a half-written one included, then its
 // folders; what is not there is passed over. Every path was worked out
 // before: nothing here can fail for want of memory.

@@ -42,6 +42,11 @@ public:
     // or RUN_SAVED.
     int execute(const std::wstring& saveFolder = std::wstring());
 
+    // Removes every file the run made, and its folders; false when one is
+    // still there (another program holds it open). The run does the same
+    // when it goes, whatever ends it, but cannot say so then.
+    bool finish();
+
     // The run's folder (empty before prepare).
     const std::string& folder() const { return folder_; }
     // The run's files to sign and their signed copies, in signing order.

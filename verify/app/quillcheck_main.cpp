@@ -174,15 +174,19 @@ struct CVerifierApp {
         char longPath[MAX_PATH * 4];
         if (!resolveLongPath(path.c_str(), longPath, sizeof longPath)) endOnDiskError();
         record.signedPath = longPath;
-        // The window's own folder: another window on a file of the same name
-        // shows and deletes only its own content.
-        if (!prepareWorkFolder(&record)) endOnDiskError();
         if (!isSignedFileName(record.signedPath.c_str())) {
             showMessageBox(nullptr, quillcheck_messages::NOT_A_SIGNED_FILE, "Attenzione!", MB_ICONSTOP);
             std::exit(0);
         }
+        // The window's own folder: another window on a file of the same name
+        // shows and deletes only its own content. It goes on every way out.
+        if (!prepareWorkFolder(&record)) {
+            removeWorkFolder(record);
+            endOnDiskError();
+        }
         CSignersDlg dialog(&tools, &record, &trustWith(ListFetch::Local));
         dialog.runModal(nullptr);
+        removeWorkFolder(record);
         return false;
     }
 

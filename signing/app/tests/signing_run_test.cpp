@@ -159,6 +159,45 @@ TEST_F(SigningRunSafety, AMailThatDidNotLeaveKeepsTheForm) {
     EXPECT_TRUE(runLeftovers().empty());
 }
 
+// A signed copy that another program holds open while the mail leaves
+// cannot be removed: the run says so when it ends, and the copy is still
+// there, whole, for the citizen to find.
+TEST_F(SigningRunSafety, ACopyHeldOpenIsReportedAndKept) {
+    card_.insert("cie140");
+    PinAnswerer pin("12345678");
+    FilePicker picker;
+    picker.add(sources_, "A.txt");
+    SetEnvironmentVariableA("QUILL_MAPI_HOLD_MS", "3000");
+    std::string copy;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    ui::WindowWatcher mailWait("Preparazione della Mail", [&](HWND) {
+        WIN32_FIND_DATAA entry;
+        HANDLE search = FindFirstFileA((temporaryFolder() + "\\quillet-*").c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE) return;
+        copy = temporaryFolder() + "\\" + entry.cFileName + "\\1\\A.txt.p7m";
+        FindClose(search);
+        // As a virus scanner or a viewer would: read, no leave to delete.
+        held = CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    });
+    CSigningDlg dialog;
+    runWindow(dialog, [&](HWND window) {
+        ui::click(window, IDC_ATTACH);
+        listHolds(GetDlgItem(window, IDC_ATTACHMENTS), 1);
+        signAndWaitForMail(window, 1);
+        ui::waitFor("the run to end", [&] { return dialog.attachments().runPending == 0; });
+    });
+    SetEnvironmentVariableA("QUILL_MAPI_HOLD_MS", nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << copy;
+    CloseHandle(held);
+    ASSERT_EQ(boxes_.boxes().size(), 1u);
+    EXPECT_EQ(boxes_.boxes()[0].text, quillet_messages::TEMP_FILES_NOT_DELETED);
+    EXPECT_EQ(contentOf(copy).substr(0, 1), "\x30") << "the signed copy, whole";
+    // What was held goes with the next clean slate.
+    EXPECT_FALSE(runLeftovers().empty());
+    DeleteFileA(copy.c_str());
+    EXPECT_TRUE(pinWiped());
+}
+
 // Under a file size limit (set by the test that runs this one), the signed
 // copy of a large file is written part-way and the run ends: the part
 // written was there when the run ended, and is gone afterwards.

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -541,6 +542,21 @@ TEST_F(VerifierWindow, RevocationButtonAsksTheServers) {
 // ends, each with its box and exit code 0, and the paths it accepts.
 class QuillcheckStartUp : public testing::Test {
 protected:
+    // The windows' work folders in the temporary folder ("quillcheck-<pid>-<n>").
+    static std::vector<std::string> workFolders() {
+        std::vector<std::string> found;
+        WIN32_FIND_DATAA entry;
+        HANDLE search = FindFirstFileA((temporaryFolder() + "\\quillcheck-*").c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE) return found;
+        do {
+            const std::string name = entry.cFileName;
+            if (name.size() > 11 && name[11] >= '0' && name[11] <= '9') found.push_back(name);
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
     struct Shown {
         std::string caption, text, path;  // the box's, or the main window's path
         std::string folder;               // the folder window's source folder
@@ -734,10 +750,14 @@ TEST_F(QuillcheckStartUp, EndsWithAMessageOrShowsTheFileInLongForm) {
 
     const std::string text = folder_ + "\\a.txt";
     std::ofstream(text) << "testo";
-    const Shown notSigned = run(text, "start-not-p7m");
-    EXPECT_EQ(notSigned.caption, "Attenzione!");
-    EXPECT_EQ(notSigned.text, "Il file selezionato non \xE8 un p7m e l'applicazione verr\xE0 chiusa");
-    EXPECT_EQ(notSigned.exitCode, 0u);
+    const std::vector<std::string> workFoldersBefore = workFolders();
+    for (int i = 0; i < 3; ++i) {
+        const Shown notSigned = run(text, "start-not-p7m");
+        EXPECT_EQ(notSigned.caption, "Attenzione!");
+        EXPECT_EQ(notSigned.text, "Il file selezionato non \xE8 un p7m e l'applicazione verr\xE0 chiusa");
+        EXPECT_EQ(notSigned.exitCode, 0u);
+    }
+    EXPECT_EQ(workFolders(), workFoldersBefore) << "a file that is no p7m leaves no work folder behind";
 
     const Shown quoted = run("\"" + signed_ + "\"", "start-quoted-path");
     EXPECT_EQ(quoted.caption, CAPTION);
