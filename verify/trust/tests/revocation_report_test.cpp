@@ -41,6 +41,24 @@ protected:
     }
     void TearDown() override { DeleteFileA(cached_.c_str()); }
 
+    // record_: a file that `card` signed, with a token of the test PKI's
+    // time-stamping unit `authority` that counts (1 June 2021).
+    void loadStamped(const TestCard& card, const char* authority) {
+        using namespace der_builder;
+        const Bytes data(64, 's');
+        Signer signer = signerOf(card, data);
+        TokenRecipe recipe;
+        recipe.authority = authority;
+        signer.unsignedAttributes = timestampAttribute(timestampToken(signer, recipe));
+        const Bytes file = signedData(dataContent(data), {card.certificate}, {signerInfo(signer)});
+        const TestPkiAuthorities authorities;
+        Base64Codec codec;
+        SignedMessage message;
+        record_ = std::make_unique<SignedFileRecord>();
+        ASSERT_EQ(loadSignedBytes({file.data(), file.size()}, *record_, authorities.table(), &codec, &message), 0);
+        ASSERT_EQ(record_->signerStatus[0], TIMESTAMPED);
+    }
+
     std::unique_ptr<SignedFileRecord> record_;
     std::string cached_;
 };
@@ -72,9 +90,7 @@ TEST_F(RevocationReport, ShowsTheAnswerInAPlainBoxOfTheProgram) {
 // revoked before it, the stamp proves nothing and the card is judged today;
 // not known, the answer says that the stamp must be checked.
 TEST_F(RevocationReport, AStampedSignerIsCheckedAtTheStampsTimeIfItsAuthorityWasNotRevokedBefore) {
-    using namespace der_builder;
     const TestCard card = loadTestCard("expired-2023");
-    const Bytes data(64, 's');
     CrlUrl url144;
     ASSERT_TRUE(parseCrlUrl("http://127.0.0.1:8089/crl/ca144.crl", &url144));  // tsa-listed's distribution point
     const std::string cached144 = crlCachePath(url144);
@@ -102,17 +118,7 @@ TEST_F(RevocationReport, AStampedSignerIsCheckedAtTheStampsTimeIfItsAuthorityWas
     MessageBoxRecorder boxes;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        Signer signer = signerOf(card, data);
-        TokenRecipe recipe;
-        recipe.authority = row.authority;
-        signer.unsignedAttributes = timestampAttribute(timestampToken(signer, recipe));
-        const Bytes file = signedData(dataContent(data), {card.certificate}, {signerInfo(signer)});
-        const TestPkiAuthorities authorities;
-        Base64Codec codec;
-        SignedMessage message;
-        record_ = std::make_unique<SignedFileRecord>();
-        ASSERT_EQ(loadSignedBytes({file.data(), file.size()}, *record_, authorities.table(), &codec, &message), 0);
-        ASSERT_EQ(record_->signerStatus[0], TIMESTAMPED);
+        ASSERT_NO_FATAL_FAILURE(loadStamped(card, row.authority));
         writeWholeFile(cached144, readWholeFile(testDataPath(std::string("pki/crl/") + row.list144 + ".crl")));
         writeWholeFile(cached_, readWholeFile(testDataPath(std::string("pki/crl/") + row.list140 + ".crl")));
         ASSERT_EQ(ReportRevocation(0, *record_), 0);
@@ -132,20 +138,7 @@ TEST_F(RevocationReport, AStampedSignerIsCheckedAtTheStampsTimeIfItsAuthorityWas
 // revoked; either way the box names the responder as the source.
 TEST_F(RevocationReport, TheResponderAnswersAsOfTheStampsTime) {
     if (std::getenv("QUILL_CRL_SERVERS") == nullptr) GTEST_SKIP() << "needs scripts/crl-servers";
-    using namespace der_builder;
-    const TestCard card = loadTestCard("ocsp-revoked");
-    const Bytes data(64, 's');
-    Signer signer = signerOf(card, data);
-    TokenRecipe recipe;
-    recipe.authority = "tsa-listed";  // whose authority 144 names its list
-    signer.unsignedAttributes = timestampAttribute(timestampToken(signer, recipe));
-    const Bytes file = signedData(dataContent(data), {card.certificate}, {signerInfo(signer)});
-    const TestPkiAuthorities authorities;
-    Base64Codec codec;
-    SignedMessage message;
-    record_ = std::make_unique<SignedFileRecord>();
-    ASSERT_EQ(loadSignedBytes({file.data(), file.size()}, *record_, authorities.table(), &codec, &message), 0);
-    ASSERT_EQ(record_->signerStatus[0], TIMESTAMPED);
+    ASSERT_NO_FATAL_FAILURE(loadStamped(loadTestCard("ocsp-revoked"), "tsa-listed"));  // 144 names its list
     // The stamp's authority is judged by its list, the card by the responder.
     CrlUrl url144;
     ASSERT_TRUE(parseCrlUrl("http://127.0.0.1:8089/crl/ca144.crl", &url144));
